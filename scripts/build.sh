@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Configures and builds Korvane (and, with --tests, its tests) into build/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+tests=OFF
+[[ "${1:-}" == "--tests" ]] && tests=ON
+
+cmake -S "$root" -B "$root/build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS="$tests" -DKORVANE_WERROR=ON >/dev/null
+cmake --build "$root/build" -j "$(nproc)"
+echo "Built $root/build/korvane.exe"

@@ -1,0 +1,323 @@
+#include "platform/controls.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include "platform/app.h"
+#include "platform/form.h"
+
+namespace platform {
+
+Control::Control(Form& form, std::wstring name, TwipsRect rect, std::wstring text)
+    : form_(form), name_(std::move(name)), rect_(rect), text_(std::move(text)) {
+  form_.Register(this);
+}
+
+void Control::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, HWND parent, int id) {
+  if (visible_) style |= WS_VISIBLE;
+  hwnd_ = CreateWindowExW(exStyle, className, text_.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 0, 0,
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance(), nullptr);
+  if (!toolTip_.empty()) SetToolTip(std::wstring(toolTip_));
+}
+
+HFONT Control::CurrentFont() const { return form_.Font(font_); }
+
+int Control::NaturalWidthPx() const {
+  const HDC dc = GetDC(hwnd_);
+  const HGDIOBJ old = SelectObject(dc, CurrentFont());
+  const std::wstring text = Text();
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  return size.cx + form_.Px(60);
+}
+
+void Control::Layout() {
+  if (!hwnd_) return;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CurrentFont()), FALSE);
+  const int width = rect_.width > 0 ? form_.Px(rect_.width) : NaturalWidthPx();
+  SetWindowPos(hwnd_, nullptr, form_.Px(rect_.left), form_.Px(rect_.top), width, form_.Px(rect_.height),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Control::SetText(std::wstring_view text) {
+  text_ = text;
+  if (hwnd_) SetWindowTextW(hwnd_, text_.c_str());
+}
+
+std::wstring Control::Text() const {
+  if (!hwnd_) return text_;
+  const int length = GetWindowTextLengthW(hwnd_);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(hwnd_, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(got));
+  return text;
+}
+
+void Control::SetVisible(bool visible) {
+  visible_ = visible;
+  if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+bool Control::Visible() const { return hwnd_ ? IsWindowVisible(hwnd_) != FALSE : visible_; }
+
+void Control::Focus() {
+  if (hwnd_) SetFocus(hwnd_);
+}
+
+bool Control::HasFocus() const { return hwnd_ && GetFocus() == hwnd_; }
+
+void Control::SetToolTip(std::wstring_view text) {
+  toolTip_ = text;
+  if (!hwnd_) return;
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof info;
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = GetParent(hwnd_);
+  info.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+  const HWND tips = form_.ToolTips();
+  // Asking whether the tool exists must not copy its old text over ours.
+  if (SendMessageW(tips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info))) {
+    info.lpszText = toolTip_.data();
+    SendMessageW(tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+  } else {
+    SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  }
+}
+
+// Labels notify so that they can be clicked and show their tool tips.
+void Label::Create(HWND parent, int id) {
+  CreateWindowOf(L"STATIC", SS_NOTIFY | SS_NOPREFIX | (centred_ ? SS_CENTER : SS_LEFT), 0, parent, id);
+}
+
+void Label::OnCommand(int code) {
+  if (code == STN_CLICKED && onClick) onClick();
+}
+
+void Button::Create(HWND parent, int id) {
+  CreateWindowOf(L"BUTTON", WS_TABSTOP | (paintFace ? BS_OWNERDRAW : BS_PUSHBUTTON), 0, parent, id);
+}
+
+void Button::Click() {
+  if (onClick) onClick();
+}
+
+void Button::OnCommand(int code) {
+  if (code == BN_CLICKED) Click();
+}
+
+bool Button::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  if (!paintFace) return false;
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  const bool focused = (item.itemState & ODS_FOCUS) != 0;
+  const HGDIOBJ old = SelectObject(item.hDC, CurrentFont());
+  paintFace(item.hDC, item.rcItem, pressed, focused);
+  SelectObject(item.hDC, old);
+  return true;
+}
+
+void CheckBox::Create(HWND parent, int id) {
+  CreateWindowOf(L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY, 0, parent, id);
+}
+
+int CheckBox::Value() const {
+  return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+void CheckBox::SetValue(int value) {
+  if (Value() == value) return;
+  SetValueQuietly(value);
+  if (onClick) onClick();
+}
+
+void CheckBox::SetValueQuietly(int value) {
+  SendMessageW(hwnd_, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void CheckBox::OnCommand(int code) {
+  if (code == BN_CLICKED && onClick) onClick();
+}
+
+int CheckBox::NaturalWidthPx() const {
+  return Control::NaturalWidthPx() + GetSystemMetricsForDpi(SM_CXMENUCHECK, form_.Dpi());
+}
+
+TextBox::TextBox(Form& form, std::wstring name, TwipsRect rect, std::wstring text, TextBoxStyle style)
+    : Control(form, std::move(name), rect, std::move(text)), style_(style) {}
+
+void TextBox::Create(HWND parent, int id) {
+  DWORD style = WS_TABSTOP;
+  if (style_.multiline) {
+    style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
+  } else {
+    style |= ES_AUTOHSCROLL;
+  }
+  if (style_.readOnly) style |= ES_READONLY;
+  if (style_.password) style |= ES_PASSWORD;
+  CreateWindowOf(L"EDIT", style, WS_EX_CLIENTEDGE, parent, id);
+  if (style_.password) SendMessageW(hwnd_, EM_SETPASSWORDCHAR, L'*', 0);
+  SetWindowSubclass(hwnd_, &TextBox::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void TextBox::OnCommand(int code) {
+  if (code == EN_CHANGE && onChange) onChange();
+  if (code == EN_SETFOCUS && onGotFocus) onGotFocus();
+}
+
+LRESULT CALLBACK TextBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                       DWORD_PTR data) {
+  auto* box = reinterpret_cast<TextBox*>(data);
+  try {
+    switch (msg) {
+      case WM_GETDLGCODE:
+        // Enter belongs to a box that handles key presses, not to dialog navigation.
+        if (box->onKeyPress && lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
+            reinterpret_cast<const MSG*>(lParam)->wParam == VK_RETURN) {
+          return DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTALLKEYS;
+        }
+        break;
+      case WM_CHAR:
+        if (box->onKeyPress && box->onKeyPress(static_cast<wchar_t>(wParam))) return 0;
+        break;
+      case WM_LBUTTONUP: {
+        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        if (box->onClick) box->onClick();
+        return result;
+      }
+      case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, &TextBox::SubclassProc, 1);
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void GroupBox::Create(HWND parent, int id) {
+  CreateWindowOf(L"BUTTON", BS_GROUPBOX, WS_EX_TRANSPARENT, parent, id);
+  // Themed group boxes ignore the caption colour the form hands them.
+  SetWindowTheme(hwnd_, L"", L"");
+}
+
+ComboBox::ComboBox(Form& form, std::wstring name, TwipsRect rect, std::vector<std::wstring> items)
+    : Control(form, std::move(name), rect, L""), items_(std::move(items)) {}
+
+void ComboBox::Create(HWND parent, int id) {
+  CreateWindowOf(L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, parent, id);
+  for (const auto& item : items_) SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+void ComboBox::Layout() {
+  if (!hwnd_) return;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CurrentFont()), FALSE);
+  // The height given is the closed box; the list drops below it.
+  const int drop = form_.Px(rect_.height) * (static_cast<int>(items_.size()) + 2);
+  SetWindowPos(hwnd_, nullptr, form_.Px(rect_.left), form_.Px(rect_.top), form_.Px(rect_.width), drop,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int ComboBox::ListIndex() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
+
+void ComboBox::SetListIndex(int index) { SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+
+std::wstring ComboBox::SelectedText() const {
+  const int index = ListIndex();
+  return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(index)]
+                                                               : std::wstring();
+}
+
+bool ComboBox::SelectText(std::wstring_view text) {
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i] == text) {
+      SetListIndex(static_cast<int>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+TabControl::TabControl(Form& form, std::wstring name, TwipsRect rect, std::vector<std::wstring> captions,
+                       int headerHeightTwips)
+    : Control(form, std::move(name), rect, L""), captions_(std::move(captions)), headerHeight_(headerHeightTwips) {}
+
+void TabControl::Create(HWND parent, int id) {
+  CreateWindowOf(WC_TABCONTROLW, TCS_FIXEDWIDTH | TCS_FOCUSNEVER, 0, parent, id);
+  for (std::size_t i = 0; i < captions_.size(); ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = captions_[i].data();
+    SendMessageW(hwnd_, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+void TabControl::Layout() {
+  Control::Layout();
+  if (!hwnd_ || captions_.empty()) return;
+  const int width = form_.Px(rect_.width) / static_cast<int>(captions_.size());
+  SendMessageW(hwnd_, TCM_SETITEMSIZE, 0, MAKELPARAM(width, form_.Px(headerHeight_)));
+}
+
+int TabControl::Tab() const { return static_cast<int>(SendMessageW(hwnd_, TCM_GETCURSEL, 0, 0)); }
+
+void TabControl::SetTab(int index) {
+  if (Tab() == index) return;
+  SendMessageW(hwnd_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (onClick) onClick();
+}
+
+bool TabControl::OnNotify(NMHDR* header, LRESULT* result) {
+  if (header->code != TCN_SELCHANGE) return false;
+  if (onClick) onClick();
+  *result = 0;
+  return true;
+}
+
+Picture::Picture(Form& form, std::wstring name, TwipsRect rect, Painter painter)
+    : Control(form, std::move(name), rect, L""), painter_(std::move(painter)) {}
+
+void Picture::Create(HWND parent, int id) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Picture::WndProc;
+    wc.hInstance = AppInstance();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = L"KorvanePicture";
+    RegisterClassExW(&wc);
+    registered = true;
+  }
+  CreateWindowOf(L"KorvanePicture", 0, 0, parent, id);
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+LRESULT CALLBACK Picture::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* picture = reinterpret_cast<Picture*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return TRUE;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      const HDC dc = BeginPaint(hwnd, &ps);
+      RECT rect;
+      GetClientRect(hwnd, &rect);
+      try {
+        if (picture && picture->painter_) picture->painter_(dc, rect, picture->form_.Dpi());
+      } catch (...) {
+      }
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_NCHITTEST:
+      return HTTRANSPARENT;  // clicks go through to whatever lies beneath
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+// The file operations the repairs and the drive icon tool rely on. Every
+// failure is thrown as a FileError for the calling handler to trap.
+#pragma once
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class FileError : public std::runtime_error {
+ public:
+  explicit FileError(DWORD code) : std::runtime_error("file operation failed"), code_(code) {}
+  DWORD Code() const { return code_; }
+
+ private:
+  DWORD code_;
+};
+
+// Attribute sets the callers use: normal clears read-only, hidden, system and archive.
+inline constexpr DWORD kAttrNormal = 0;
+inline constexpr DWORD kAttrHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Works on files and folders; fails when the path, or its drive, is not there.
+void SetAttr(std::wstring_view path, DWORD attributes);
+
+// A text file opened for output: created, or truncated to zero length. It is
+// closed by Close() or, on every other path, by the destructor.
+class OutputFile {
+ public:
+  explicit OutputFile(std::wstring_view path);
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
+  // The text between double quotes, then CR LF ("" gives 22 22 0D 0A).
+  void WriteQuoted(std::wstring_view text);
+  // The text unchanged, in the ANSI code page, then CR LF.
+  void PrintLine(std::wstring_view text);
+  void Close();
+
+ private:
+  void Write(const std::string& bytes);
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// Copies the content over a destination that can be overwritten.
+void CopyOver(std::wstring_view source, std::wstring_view destination);
+void DeleteOne(std::wstring_view path);
+// The folder the program was started from.
+std::wstring ProgramFolder();
+
+}  // namespace platform

@@ -1,0 +1,67 @@
+// The one place where Korvane touches the registry. Four routines, no handle
+// kept between calls; a failed read yields "", a failed write or delete is
+// dropped (callers that care ask the returned outcome).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+// <windows.h> maps these names onto the W functions; ours take their place.
+#undef RegGetValue
+#undef RegSetValue
+#undef RegDeleteValue
+
+namespace platform {
+
+using RegRoot = std::uint32_t;
+inline constexpr RegRoot kClassesRoot = 0x80000000u;
+inline constexpr RegRoot kCurrentUser = 0x80000001u;
+inline constexpr RegRoot kLocalMachine = 0x80000002u;
+
+// A value as read: a REG_DWORD's number, a REG_SZ's text up to its first NUL,
+// or "" for everything else (absent, another type, any failure).
+class RegValue {
+ public:
+  RegValue() = default;
+  RegValue(std::int32_t number) : data_(number) {}  // NOLINT(google-explicit-constructor)
+  RegValue(std::wstring text) : data_(std::move(text)) {}  // NOLINT(google-explicit-constructor)
+
+  bool IsNumber() const { return std::holds_alternative<std::int32_t>(data_); }
+  std::int32_t Number() const { return std::get<std::int32_t>(data_); }
+  // The value as text: a number as its decimal digits.
+  std::wstring Text() const;
+  // Numeric equality: a number, or text that reads as that number; "" equals none.
+  bool EqualsNumber(std::int32_t n) const;
+  // Exact, case-sensitive text equality, a number taken as its decimal digits.
+  bool EqualsText(std::wstring_view text) const { return Text() == text; }
+
+ private:
+  std::variant<std::wstring, std::int32_t> data_;
+};
+
+// Whether a write or delete took effect. Deleting what is not there is Done;
+// Refused is any other error (typically access denied).
+enum class RegOutcome { Done, Refused };
+
+// Every registry call the module makes stores its return code here.
+extern std::int32_t RegLastResult;
+
+bool RegKeyExists(RegRoot root, std::wstring_view keyPath);
+RegValue RegGetValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName);
+// Numeric text ("1", " -2 ") is stored as REG_DWORD; other text, trimmed of
+// blanks, as REG_SZ. Creates the key and every missing key above it.
+RegOutcome RegSetValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName,
+                       std::wstring_view value);
+RegOutcome RegSetValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName,
+                       std::int32_t value);
+// Stores the text as a REG_SZ exactly as given, without the numeric rule or trimming.
+RegOutcome RegSetText(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName,
+                      std::wstring_view text);
+// Deletes one value; never a key, and never creates a missing key.
+RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName);
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+#include "platform/shell_request.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace platform {
+
+namespace {
+
+ShellOpenHandler& Handler() {
+  static ShellOpenHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+void SetShellOpenHandler(ShellOpenHandler handler) { Handler() = std::move(handler); }
+
+void ShellOpen(std::wstring_view target) {
+  const std::wstring text(target);
+  if (Handler()) {
+    Handler()(text);
+    return;
+  }
+  // The outcome is not examined: a missing browser or mailer is not Korvane's to report.
+  ShellExecuteW(nullptr, L"open", text.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace platform

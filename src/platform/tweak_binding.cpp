@@ -1,0 +1,81 @@
+#include "platform/tweak_binding.h"
+
+#include <stdexcept>
+
+#include "platform/message_box.h"
+
+namespace platform {
+
+bool LoadRule::Holds() const {
+  const RegValue value = RegGetValue(root, key, name);
+  return numeric ? value.EqualsNumber(number) : value.EqualsText(text);
+}
+
+RegOutcome RunSteps(std::span<const RegStep> steps) {
+  for (const RegStep& step : steps) {
+    const RegOutcome outcome =
+        step.remove ? RegDeleteValue(step.root, step.key, step.name) : RegSetValue(step.root, step.key, step.name, step.data);
+    if (outcome == RegOutcome::Refused) return outcome;
+  }
+  return RegOutcome::Done;
+}
+
+TweakBoxes::TweakBoxes(Form& form, std::span<const TweakBinding> table, std::span<const wchar_t* const> tabOrder,
+                       const Placer& place) {
+  for (const TweakBinding& binding : table) {
+    auto row = std::make_unique<Row>();
+    row->binding = &binding;
+    rows_.push_back(std::move(row));
+  }
+  for (const wchar_t* control : tabOrder) {
+    Row& row = Find(control);
+    const TweakBinding& binding = *row.binding;
+    row.box = std::make_unique<CheckBox>(form, binding.control, place(binding.control), binding.caption);
+    row.box->SetToolTip(binding.toolTip);
+    row.box->SetBackColor(GetSysColor(COLOR_WINDOW));
+    row.box->SetTextColor(GetSysColor(COLOR_WINDOWTEXT));
+    row.box->onClick = [this, &row] { OnClick(row); };
+  }
+  for (const auto& row : rows_) {
+    if (!row->box) throw std::logic_error("a tweak box is missing from the keyboard order");
+  }
+}
+
+TweakBoxes::Row& TweakBoxes::Find(std::wstring_view control) const {
+  for (const auto& row : rows_) {
+    if (row->binding->control == control) return *row;
+  }
+  throw std::out_of_range("no such tweak box");
+}
+
+CheckBox& TweakBoxes::Box(std::wstring_view control) const { return *Find(control).box; }
+
+const TweakBinding& TweakBoxes::Binding(std::wstring_view control) const { return *Find(control).binding; }
+
+void TweakBoxes::Load(std::wstring_view control) {
+  Row& row = Find(control);
+  // Loading only ever checks a box; a box whose rule fails keeps its state.
+  if (row.binding->load.Holds()) row.box->SetValue(1);
+}
+
+void TweakBoxes::LoadAll() {
+  loading_ = true;
+  try {
+    for (const auto& row : rows_) Load(row->binding->control);
+  } catch (...) {
+    loading_ = false;
+    throw;
+  }
+  loading_ = false;
+}
+
+void TweakBoxes::OnClick(Row& row) {
+  const int state = row.box->Value();
+  const auto& steps = state == 1 ? row.binding->checked : row.binding->unchecked;
+  if (RunSteps(steps) == RegOutcome::Done || loading_) return;
+  // A refused change must not leave the box showing what the registry does not hold.
+  row.box->SetValueQuietly(state == 1 ? 0 : 1);
+  MsgBox(kRefusedChangeMessage, MsgIcon::Exclamation);
+}
+
+}  // namespace platform

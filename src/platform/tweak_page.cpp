@@ -1,0 +1,17 @@
+#include "platform/tweak_page.h"
+
+namespace platform {
+
+void StyleIntroLabel(Label& label) {
+  label.SetFont({.bold = true});
+  label.SetTextColor(kIntroColor);
+}
+
+void StyleRestartLabel(Label& label) { label.SetFont({.bold = true}); }
+
+void StyleTweakGroup(GroupBox& group) {
+  group.SetTextColor(kTeal);
+  group.SetBackColor(kWhite);
+}
+
+}  // namespace platform

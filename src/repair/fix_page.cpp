@@ -1,0 +1,56 @@
+#include "repair/fix_page.h"
+
+#include "platform/artwork.h"
+
+namespace repair {
+
+namespace {
+
+using platform::kTransparent;
+
+constexpr wchar_t kPathHint[] =
+    L"                                                  Eg: C:/Documents/Info.doc OR F:/Programs/Media";
+
+}  // namespace
+
+FixPage::FixPage(platform::Form& form)
+    : Page(form),
+      LblHint(form, L"LblHint", {240, 640, 6840, 420},
+              L"Hint: Want to enable the folder options, task manager, registry editor inaccessibility?, Click "
+              L"'Tweak'"),
+      LblQFix(form, L"LblQFix", {7140, 640, 300, 300}, L"?"),
+      LblDriveProb(form, L"LblDriveProb", {240, 1200, 4500, 420},
+                   L"Fix Disk Problems[Type drive letter(eg:c) and click fix]"),
+      TxtDriveletter(form, L"TxtDriveletter", {4860, 1170, 480, 330}, L""),
+      CmdFixAuto(form, L"CmdFixAuto", {5520, 1155, 1100, 360}, L"Fix"),
+      LblFolderoptions(form, L"LblFolderoptions", {240, 1680, 4500, 300}, L"Fix Folder Options inaccessibility"),
+      CmdFixFolderO(form, L"CmdFixFolderO", {5520, 1635, 1100, 360}, L"Fix"),
+      LblTaskM(form, L"LblTaskM", {240, 2130, 4500, 300}, L"Fix Task Manager inaccessibility"),
+      CmdFixTaskM(form, L"CmdFixTaskM", {5520, 2085, 1100, 360}, L"Fix"),
+      LblFixReg(form, L"LblFixReg", {240, 2580, 4500, 300}, L"Fix Registry Editor inaccessibility"),
+      CmdFixReg(form, L"CmdFixReg", {5520, 2535, 1100, 360}, L"Fix"),
+      LineFix(form, L"LineFix", {240, 3030, 7170, 15},
+              [](HDC dc, const RECT& rect, UINT) { platform::PaintLine(dc, rect, platform::kTeal); }),
+      LblRestore(form, L"LblRestore", {240, 3150, 6840, 300}, L"Restore Files/Folders hidden by viruses"),
+      LblQHide(form, L"LblQHide", {7140, 3150, 300, 300}, L"?"),
+      LblRestorepath(form, L"LblRestorepath", {240, 3510, 6840, 300},
+                     L"Enter full path of the hidden file or folder:"),
+      TxtResPath(form, L"TxtResPath", {240, 3840, 5760, 330}, kPathHint),
+      CmdRestore(form, L"CmdRestore", {6120, 3810, 1290, 390}, L"Restore") {
+  for (platform::Label* label : {&LblHint, &LblQFix, &LblDriveProb, &LblFolderoptions, &LblTaskM, &LblFixReg,
+                                 &LblRestore, &LblQHide, &LblRestorepath}) {
+    label->SetBackColor(kTransparent);
+  }
+  LblRestore.SetFont({.bold = true});
+  for (platform::Label* help : {&LblQFix, &LblQHide}) {
+    help->SetFont({.bold = true});
+    help->SetTextColor(RGB(0, 0, 255));
+    help->SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  }
+  TxtDriveletter.SetFont({.bold = true});
+  CmdRestore.paintFace = [this](HDC dc, const RECT& rect, bool pressed, bool focused) {
+    platform::PaintButtonFace(dc, rect, CmdRestore.Text(), pressed, focused);
+  };
+}
+
+}  // namespace repair

@@ -1,0 +1,33 @@
+// The Fix page of the main window: the drive autorun repair, the three
+// restriction repairs and the hidden item restore, as handlers of its controls.
+#pragma once
+
+#include "platform/controls.h"
+#include "platform/page.h"
+
+namespace repair {
+
+class FixPage : public platform::Page {
+ public:
+  explicit FixPage(platform::Form& form);
+
+  platform::Label LblHint;
+  platform::Label LblQFix;
+  platform::Label LblDriveProb;
+  platform::TextBox TxtDriveletter;
+  platform::Button CmdFixAuto;
+  platform::Label LblFolderoptions;
+  platform::Button CmdFixFolderO;
+  platform::Label LblTaskM;
+  platform::Button CmdFixTaskM;
+  platform::Label LblFixReg;
+  platform::Button CmdFixReg;
+  platform::Picture LineFix;
+  platform::Label LblRestore;
+  platform::Label LblQHide;
+  platform::Label LblRestorepath;
+  platform::TextBox TxtResPath;
+  platform::Button CmdRestore;
+};
+
+}  // namespace repair

@@ -1,0 +1,185 @@
+#include "shell/main_window.h"
+
+#include <string>
+
+#include "platform/app.h"
+#include "platform/artwork.h"
+#include "platform/registry.h"
+#include "shell/settings.h"
+
+namespace shell {
+
+namespace {
+
+using platform::TwipsRect;
+
+constexpr int kClientWidth = 7650;
+constexpr int kClientHeight = 5295;
+constexpr int kHeaderHeight = 520;
+constexpr int kNavWidth = 1530;
+constexpr int kNavHeight = 375;
+constexpr int kPageInset = 45;  // the tab control's border stays visible around a page's picture
+
+constexpr const wchar_t* kNavNames[kPageCount][kPageCount] = {
+    {L"Command1", L"Command2", L"Command3", L"Command4", L"Command5"},
+    {L"CmdWel2", L"CmdInf2", L"CmdFix2", L"CmdAdd2", L"CmdAbout2"},
+    {L"CmdWel3", L"CmdInf3", L"CmdFix3", L"CmdAdd3", L"CmdAbout3"},
+    {L"CmdWel41", L"CmdInfo41", L"CmdFix41", L"CmdAdd41", L"Cmdabout41"},
+    {L"CmdWel5", L"CmdInf5", L"CmdFix5", L"CmdAdd5", L"CmdAbout5"},
+};
+constexpr const wchar_t* kNavCaptions[kPageCount] = {L"Welcome!", L"Info", L"Fix", L"Tweak", L"About"};
+constexpr const wchar_t* kTitles[kPageCount] = {L"Korvane - Welcome!", L"Korvane - Information",
+                                                L"Korvane - Fix Disk Problems", L"Korvane - Tweak Main Menu",
+                                                L"About Korvane"};
+
+FrmMain::NavButtons MakeNav(FrmMain& form) {
+  FrmMain::NavButtons nav;
+  for (int page = 0; page < kPageCount; ++page) {
+    for (int target = 0; target < kPageCount; ++target) {
+      auto button = std::make_unique<platform::Button>(
+          form, kNavNames[page][target], TwipsRect{target * kNavWidth, 0, kNavWidth, kNavHeight},
+          kNavCaptions[target]);
+      button->SetFont({.bold = true});
+      button->onClick = [&form, target] { form.TabMain.SetTab(target); };
+      platform::Button* raw = button.get();
+      button->paintFace = [raw, page, target](HDC dc, const RECT& rect, bool pressed, bool focused) {
+        platform::PaintNavButton(dc, rect, raw->Text(), pressed, focused, page == target);
+      };
+      nav[static_cast<std::size_t>(page)][static_cast<std::size_t>(target)] = std::move(button);
+    }
+  }
+  return nav;
+}
+
+FrmMain::Backgrounds MakeBackgrounds(FrmMain& form) {
+  FrmMain::Backgrounds backgrounds;
+  for (int page = 0; page < kPageCount; ++page) {
+    backgrounds[static_cast<std::size_t>(page)] = std::make_unique<platform::Picture>(
+        form, L"PageBackground" + std::to_wstring(page),
+        TwipsRect{kPageInset, kHeaderHeight + kPageInset, kClientWidth - 2 * kPageInset,
+                  kClientHeight - kHeaderHeight - 2 * kPageInset},
+        [page](HDC dc, const RECT& rect, UINT) { platform::PaintPageBackground(dc, rect, page); });
+  }
+  return backgrounds;
+}
+
+}  // namespace
+
+FrmMain::FrmMain()
+    : Form({.caption = platform::kAppTitle, .clientWidth = kClientWidth, .clientHeight = kClientHeight}),
+      nav(MakeNav(*this)),
+      welcome(*this),
+      info(*this),
+      fix(*this),
+      tweak(*this),
+      about(*this),
+      backgrounds(MakeBackgrounds(*this)),
+      TabMain(*this, L"TabMain", {0, 0, kClientWidth, kClientHeight},
+              {L"Tab 0", L"Tab 1", L"Tab 2", L"Tab 3", L"Tab 4"}, kHeaderHeight) {
+  pageStarts_ = {welcome.FirstControl(), info.FirstControl(), fix.FirstControl(), tweak.FirstControl(),
+                 about.FirstControl()};
+  pagesEnd_ = Controls().size() - kPageCount - 1;  // the backgrounds and TabMain follow the pages
+  TabMain.onClick = [this] { TabMain_Click(); };
+  AddMenu({.menu = L"Tools", .caption = L"Preferences", .key = 'P', .modifiers = FCONTROL});
+  AddMenu({.menu = L"Help", .caption = L"FAQ", .key = VK_F1, .action = [this] { Mnufaq_Click(); }});
+  AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
+}
+
+FrmMain::~FrmMain() { FreePageBrushes(); }
+
+void FrmMain::FreePageBrushes() {
+  for (auto& brush : pageBrushes_) {
+    if (brush) DeleteObject(brush);
+    brush = nullptr;
+  }
+  for (auto& bitmap : pageBitmaps_) {
+    if (bitmap) DeleteObject(bitmap);
+    bitmap = nullptr;
+  }
+}
+
+int FrmMain::PageOf(const platform::Control& control) const {
+  const auto& controls = Controls();
+  for (int page = 0; page < kPageCount; ++page) {
+    for (const auto& button : nav[static_cast<std::size_t>(page)]) {
+      if (button.get() == &control) return page;
+    }
+    if (backgrounds[static_cast<std::size_t>(page)].get() == &control) return page;
+    const std::size_t end = page + 1 < kPageCount ? pageStarts_[static_cast<std::size_t>(page) + 1] : pagesEnd_;
+    for (std::size_t i = pageStarts_[static_cast<std::size_t>(page)]; i < end; ++i) {
+      if (controls[i] == &control) return page;
+    }
+  }
+  return -1;
+}
+
+void FrmMain::ShowPage(int page) {
+  // Hide the old page before showing the new one, so focus never lands on a hidden control.
+  for (platform::Control* control : Controls()) {
+    const int owner = PageOf(*control);
+    if (owner >= 0 && owner != page) control->SetVisible(false);
+  }
+  for (platform::Control* control : Controls()) {
+    if (PageOf(*control) == page) control->SetVisible(true);
+  }
+}
+
+void FrmMain::Form_Load() {
+  ShowPage(0);
+  // The start page: the tab's name exactly, else the Welcome page stays.
+  const std::wstring openTab = platform::RegGetValue(platform::kCurrentUser, kSettingsKey, L"opentab").Text();
+  for (int page = 0; page < kPageCount; ++page) {
+    if (openTab == kTabNames[page]) {
+      TabMain.SetTab(page);
+      break;
+    }
+  }
+}
+
+void FrmMain::TabMain_Click() {
+  const int page = TabMain.Tab();
+  if (page < 0 || page >= kPageCount) return;
+  ShowPage(page);
+  SetCaption(kTitles[page]);
+}
+
+void FrmMain::Form_Unload() { EndProgram(); }
+
+RECT FrmMain::PageRect() const {
+  return RECT{Px(kPageInset), Px(kHeaderHeight + kPageInset), Px(kClientWidth - kPageInset),
+              Px(kClientHeight - kPageInset)};
+}
+
+void FrmMain::Relayout() {
+  Form::Relayout();
+  // Labels over a page's picture are painted with a brush cut from that picture.
+  const RECT area = PageRect();
+  const RECT local{0, 0, area.right - area.left, area.bottom - area.top};
+  FreePageBrushes();
+  const HDC screen = GetDC(Hwnd());
+  for (std::size_t page = 0; page < kPageCount; ++page) {
+    const HDC memory = CreateCompatibleDC(screen);
+    pageBitmaps_[page] = CreateCompatibleBitmap(screen, local.right, local.bottom);
+    const HGDIOBJ old = SelectObject(memory, pageBitmaps_[page]);
+    platform::PaintPageBackground(memory, local, static_cast<int>(page));
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    pageBrushes_[page] = CreatePatternBrush(pageBitmaps_[page]);
+  }
+  ReleaseDC(Hwnd(), screen);
+}
+
+HBRUSH FrmMain::ControlBackground(platform::Control& control, HDC dc) {
+  const int page = PageOf(control);
+  if (control.BackColor() != platform::kTransparent || page < 0 || !pageBrushes_[static_cast<std::size_t>(page)]) {
+    return Form::ControlBackground(control, dc);
+  }
+  RECT place;
+  GetWindowRect(control.Hwnd(), &place);
+  MapWindowPoints(HWND_DESKTOP, Hwnd(), reinterpret_cast<POINT*>(&place), 2);
+  const RECT area = PageRect();
+  SetBrushOrgEx(dc, area.left - place.left, area.top - place.top, nullptr);
+  return pageBrushes_[static_cast<std::size_t>(page)];
+}
+
+}  // namespace shell

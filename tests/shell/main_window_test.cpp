@@ -1,0 +1,172 @@
+#include "shell/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include "shell/settings.h"
+#include "support/registry_helpers.h"
+#include "support/seams.h"
+#include "support/text.h"
+#include "support/ui_helpers.h"
+
+namespace {
+
+using namespace testing_support;
+using shell::FrmMain;
+
+const HKEY kHkcu = HKEY_CURRENT_USER;
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override { DeleteKey(kHkcu, shell::kSettingsKey); }
+  void TearDown() override {
+    if (platform::IsLoaded<FrmMain>()) platform::Form::EndProgram();
+    MSG msg;
+    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    DeleteKey(kHkcu, shell::kSettingsKey);
+  }
+  FrmMain& Open() {
+    auto& form = platform::Instance<FrmMain>();
+    form.Show();
+    Pump();
+    return form;
+  }
+  // The controls of the page that is not shown are hidden; those of the page shown are visible.
+  static void ExpectOnlyPageShown(FrmMain& form, int page) {
+    for (int p = 0; p < shell::kPageCount; ++p) {
+      for (const auto& button : form.nav[static_cast<std::size_t>(p)]) {
+        EXPECT_EQ(button->Visible(), p == page) << testing_support::Utf8(button->Name());
+      }
+    }
+  }
+};
+
+TEST_F(MainWindowTest, OpensOnWelcomeTitledKorvaneWithoutSettings) {
+  auto& form = Open();
+  EXPECT_EQ(form.TabMain.Tab(), 0);
+  EXPECT_EQ(form.Caption(), L"Korvane");
+  ExpectOnlyPageShown(form, 0);
+  EXPECT_TRUE(form.welcome.Label2.Visible());
+  EXPECT_FALSE(form.fix.CmdFixAuto.Visible());
+}
+
+TEST_F(MainWindowTest, StartPageComesFromOpentabExactly) {
+  struct Case {
+    std::function<void()> seed;
+    int page;
+    const wchar_t* title;
+  };
+  const std::vector<Case> cases = {
+      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Fix"); }, 2, L"Korvane - Fix Disk Problems"},
+      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"About"); }, 4, L"About Korvane"},
+      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"fix"); }, 0, L"Korvane"},
+      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Tweak "); }, 0, L"Korvane"},
+      {[] { WriteDword(kHkcu, shell::kSettingsKey, L"opentab", 2); }, 0, L"Korvane"},
+      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Info"); }, 1, L"Korvane - Information"},
+  };
+  for (const auto& c : cases) {
+    c.seed();
+    auto& form = Open();
+    EXPECT_EQ(form.TabMain.Tab(), c.page) << Utf8(c.title);
+    EXPECT_EQ(form.Caption(), c.title);
+    ExpectOnlyPageShown(form, c.page);
+    platform::Form::EndProgram();
+    Pump();
+    DeleteKey(kHkcu, shell::kSettingsKey);
+  }
+}
+
+TEST_F(MainWindowTest, EveryNavigationButtonSelectsItsPageAndTitle) {
+  const wchar_t* titles[] = {L"Korvane - Welcome!", L"Korvane - Information", L"Korvane - Fix Disk Problems",
+                             L"Korvane - Tweak Main Menu", L"About Korvane"};
+  auto& form = Open();
+  form.TabMain.SetTab(1);  // leaves the start-up title "Korvane" behind
+  for (int from = 0; from < shell::kPageCount; ++from) {
+    for (int to = 0; to < shell::kPageCount; ++to) {
+      form.TabMain.SetTab(from);
+      Click(*form.nav[static_cast<std::size_t>(from)][static_cast<std::size_t>(to)]);
+      EXPECT_EQ(form.TabMain.Tab(), to);
+      EXPECT_EQ(form.Caption(), titles[to]);
+      ExpectOnlyPageShown(form, to);
+    }
+  }
+}
+
+TEST_F(MainWindowTest, AboutMenuAndHeaderStripSelectPages) {
+  auto& form = Open();
+  form.TabMain.SetTab(2);
+  EXPECT_TRUE(form.InvokeMenu(L"About"));
+  EXPECT_EQ(form.TabMain.Tab(), 4);
+  EXPECT_EQ(form.Caption(), L"About Korvane");
+  // A click on the visible strip of a header, below the buttons, selects its page.
+  RECT item;
+  SendMessageW(form.TabMain.Hwnd(), TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+  const int y = item.bottom - 2;
+  ASSERT_GT(y, form.Px(375)) << "the strip below the buttons is visible";
+  SendMessageW(form.TabMain.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM((item.left + item.right) / 2, y));
+  SendMessageW(form.TabMain.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM((item.left + item.right) / 2, y));
+  Pump();
+  EXPECT_EQ(form.TabMain.Tab(), 1);
+  EXPECT_EQ(form.Caption(), L"Korvane - Information");
+}
+
+TEST_F(MainWindowTest, NavigationButtonsCoverTheHeaderCaptions) {
+  auto& form = Open();
+  RECT tabs;
+  GetWindowRect(form.TabMain.Hwnd(), &tabs);
+  for (int i = 0; i < shell::kPageCount; ++i) {
+    RECT button;
+    GetWindowRect(form.nav[0][static_cast<std::size_t>(i)]->Hwnd(), &button);
+    EXPECT_EQ(button.top, tabs.top);
+    EXPECT_EQ(button.right - button.left, form.Px(1530));
+    EXPECT_EQ(button.bottom - button.top, form.Px(375));
+    EXPECT_EQ(button.left - tabs.left, form.Px(1530 * i));
+  }
+  // The buttons lie above the tab control, so the header captions stay hidden.
+  const HWND top = GetWindow(form.TabMain.Hwnd(), GW_HWNDPREV);
+  EXPECT_NE(top, nullptr);
+}
+
+TEST_F(MainWindowTest, InfoPageHoldsTheFeaturesText) {
+  auto& form = Open();
+  const std::wstring text = form.info.TxtFeatures.Text();
+  EXPECT_EQ(text, shell::kFeaturesText);
+  EXPECT_EQ(text.rfind(L"at any computer.\r\n"), text.size() - 18);
+  EXPECT_NE(text.find(L"1)Fixes Disk Problems:\r\n\r\nFixes the \"Open With\""), std::wstring::npos);
+  EXPECT_NE(text.find(L"to view the \r\navailable tweaks\r\n\r\n3)"), std::wstring::npos)
+      << "the second item has no blank line after its first line";
+}
+
+TEST_F(MainWindowTest, LinksHandTheirToolTipsToTheShell) {
+  ShellRecorder shell;
+  auto& form = Open();
+  Click(form.about.LblWeb);
+  SendMessageW(form.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form.about.LblWeb.Hwnd()), STN_CLICKED),
+               reinterpret_cast<LPARAM>(form.about.LblWeb.Hwnd()));
+  SendMessageW(form.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form.about.Label9.Hwnd()), STN_CLICKED),
+               reinterpret_cast<LPARAM>(form.about.Label9.Hwnd()));
+  SendMessageW(form.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form.about.LblMail.Hwnd()), STN_CLICKED),
+               reinterpret_cast<LPARAM>(form.about.LblMail.Hwnd()));
+  form.InvokeMenu(L"FAQ");
+  const auto& targets = shell.Targets();
+  ASSERT_EQ(targets.size(), 4u);
+  EXPECT_EQ(targets[0], form.about.LblWeb.ToolTip());
+  EXPECT_EQ(targets[1], form.about.Label9.ToolTip());
+  EXPECT_NE(targets[0], targets[1]);
+  EXPECT_EQ(targets[2], L"mailto:" + form.about.LblMail.ToolTip() + L"?Subject=Korvane");
+  EXPECT_EQ(targets[3], form.info.LblFAQUrl.ToolTip());
+  for (const auto& target : {targets[0], targets[1], targets[3]}) {
+    EXPECT_EQ(target.rfind(L"www.", 0), 0u) << Utf8(target);
+  }
+}
+
+TEST_F(MainWindowTest, ClosingTheMainWindowEndsTheProgram) {
+  auto& form = Open();
+  SendMessageW(form.Hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(platform::IsLoaded<FrmMain>());
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+// Observes and answers the program's message boxes, shell requests and
+// open-file dialogs while a test runs.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/open_file_dialog.h"
+#include "platform/shell_request.h"
+
+namespace testing_support {
+
+// Records every message box; answers Yes/No questions from a queue (Yes when empty).
+class MsgBoxRecorder {
+ public:
+  MsgBoxRecorder();
+  ~MsgBoxRecorder();
+  MsgBoxRecorder(const MsgBoxRecorder&) = delete;
+  MsgBoxRecorder& operator=(const MsgBoxRecorder&) = delete;
+
+  void AnswerNext(platform::MsgResult answer) { answers_.push_back(answer); }
+  // Runs while a message box is up (the real one is modal; tests may act inside it).
+  void OnShow(std::function<void(const platform::MsgBoxCall&)> action) { onShow_ = std::move(action); }
+  const std::vector<platform::MsgBoxCall>& Calls() const { return calls_; }
+  std::vector<std::wstring> Texts() const;
+  void Clear() { calls_.clear(); }
+
+ private:
+  std::vector<platform::MsgBoxCall> calls_;
+  std::deque<platform::MsgResult> answers_;
+  std::function<void(const platform::MsgBoxCall&)> onShow_;
+};
+
+class ShellRecorder {
+ public:
+  ShellRecorder();
+  ~ShellRecorder();
+  ShellRecorder(const ShellRecorder&) = delete;
+  ShellRecorder& operator=(const ShellRecorder&) = delete;
+  const std::vector<std::wstring>& Targets() const { return targets_; }
+
+ private:
+  std::vector<std::wstring> targets_;
+};
+
+// Answers open-file dialogs: a file name chosen, or a cancel when empty.
+class OpenFileAnswerer {
+ public:
+  OpenFileAnswerer();
+  ~OpenFileAnswerer();
+  OpenFileAnswerer(const OpenFileAnswerer&) = delete;
+  OpenFileAnswerer& operator=(const OpenFileAnswerer&) = delete;
+  void ChooseNext(std::wstring fileName) { choices_.push_back(std::move(fileName)); }
+  const std::vector<platform::OpenFileRequest>& Requests() const { return requests_; }
+
+ private:
+  std::deque<std::wstring> choices_;
+  std::vector<platform::OpenFileRequest> requests_;
+};
+
+}  // namespace testing_support
+
+// Prints a message box the way a person reads it, for failure messages.
+std::ostream& operator<<(std::ostream& out, const platform::MsgBoxCall& call);
+bool operator==(const platform::MsgBoxCall& a, const platform::MsgBoxCall& b);

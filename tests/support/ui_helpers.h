@@ -1,0 +1,22 @@
+// Drives real controls in-process, the way the user's input reaches them.
+#pragma once
+
+#include <string>
+
+#include "platform/controls.h"
+#include "platform/form.h"
+
+namespace testing_support {
+
+void Pump();
+// A mouse-free press: BM_CLICK, which raises the same notification a click does.
+void Click(const platform::Control& control);
+// Types each character as keyboard input (WM_CHAR), so key handlers see them.
+void Type(const platform::Control& control, const std::wstring& text);
+// Pastes text the way the clipboard would: one replacement of the selection.
+void Paste(const platform::Control& control, const std::wstring& text);
+void PressEnter(const platform::Control& control);
+// Tab-key navigation as the message loop does it: returns the control focused after.
+HWND TabFrom(platform::Form& form, const platform::Control& from, bool backwards = false);
+
+}  // namespace testing_support
