@@ -20,13 +20,12 @@ cleanup() {
 trap cleanup EXIT
 
 started=$(date +%s)
-# A virtual display for the tests that create windows.
-for n in $(seq 100 199); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=":$n"; break; fi
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A virtual display for the tests that create windows; Xvfb picks a free number.
+exec {displayfd}<> <(:)
+Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-export DISPLAY="$display"
+read -r -t 20 -u "$displayfd" number
+export DISPLAY=":$number"
 
 wineboot -i >/dev/null 2>&1
 wineserver -w
