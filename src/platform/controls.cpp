@@ -258,7 +258,8 @@ void TabControl::Create(HWND parent, int id) {
 void TabControl::Layout() {
   Control::Layout();
   if (!hwnd_ || captions_.empty()) return;
-  const int width = form_.Px(rect_.width) / static_cast<int>(captions_.size());
+  // The headers share the row evenly, less the control's own edge, so no scroll arrows appear.
+  const int width = (form_.Px(rect_.width) - 4) / static_cast<int>(captions_.size());
   SendMessageW(hwnd_, TCM_SETITEMSIZE, 0, MAKELPARAM(width, form_.Px(headerHeight_)));
 }
 
@@ -306,6 +307,10 @@ LRESULT CALLBACK Picture::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
       const HDC dc = BeginPaint(hwnd, &ps);
       RECT rect;
       GetClientRect(hwnd, &rect);
+      // What lies behind the picture first: the parent's brush for this control.
+      const auto behind = reinterpret_cast<HBRUSH>(
+          SendMessageW(GetParent(hwnd), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+      if (behind) FillRect(dc, &rect, behind);
       try {
         if (picture && picture->painter_) picture->painter_(dc, rect, picture->form_.Dpi());
       } catch (...) {

@@ -75,6 +75,7 @@ WelcomePage::WelcomePage(platform::Form& form)
              L"To view contact information and credits click the \"About\" tab"),
       Label6(form, L"Label6", {2100, 4020, 5300, 300}, L"To begin click one of the tabs...") {
   Transparent({&Label2, &Label3, &Label4, &Label10, &Label7, &Label6});
+  Image1.SetBackColor(kTransparent);
   Label6.SetFont({.bold = true});
 }
 
@@ -134,6 +135,8 @@ AboutPage::AboutPage(platform::Form& form)
       LblRights(form, L"LblRights", {360, 4140, 5400, 480}, kRightsNotice),
       Image2(form, L"Image2", {6240, 3150, 780, 780}, &PaintLogoPicture) {
   Transparent({&LblAboutName, &LblVer, &Lblthanks, &Label8, &Label9, &Lblcomments, &LblMail, &LblWeb, &LblRights});
+  ImgLogo.SetBackColor(kTransparent);
+  Image2.SetBackColor(kTransparent);
   LblAboutName.SetFont({.pointsTenths = 180, .bold = true});
   LblAboutName.SetTextColor(platform::kTeal);
   Lblthanks.SetFont({.bold = true});
