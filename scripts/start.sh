@@ -25,10 +25,11 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY="$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-wine "$root/build/korvane.exe" &
+# Wine's own desktop draws the window frame that a window manager would.
+wine explorer /desktop=Korvane,1024x768 "$root/build/korvane.exe" &
 korvane=$!
 for _ in $(seq 100); do
-  xdotool search --name '^Korvane' >/dev/null 2>&1 && break
+  xdotool search --name 'Korvane' >/dev/null 2>&1 && break
   sleep 0.2
 done
 sleep 1
