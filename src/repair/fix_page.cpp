@@ -1,15 +1,16 @@
 #include "repair/fix_page.h"
 
 #include "platform/artwork.h"
+#include "platform/drive_letter_box.h"
+#include "repair/drive_repair.h"
+#include "repair/hidden_restore.h"
+#include "repair/restriction_repair.h"
 
 namespace repair {
 
 namespace {
 
 using platform::kTransparent;
-
-constexpr wchar_t kPathHint[] =
-    L"                                                  Eg: C:/Documents/Info.doc OR F:/Programs/Media";
 
 }  // namespace
 
@@ -35,7 +36,7 @@ FixPage::FixPage(platform::Form& form)
       LblQHide(form, L"LblQHide", {7140, 3150, 300, 300}, L"?"),
       LblRestorepath(form, L"LblRestorepath", {240, 3510, 6840, 300},
                      L"Enter full path of the hidden file or folder:"),
-      TxtResPath(form, L"TxtResPath", {240, 3840, 5760, 330}, kPathHint),
+      TxtResPath(form, L"TxtResPath", {240, 3840, 5760, 330}, kRestorePathHint),
       CmdRestore(form, L"CmdRestore", {6120, 3810, 1290, 390}, L"Restore") {
   for (platform::Label* label : {&LblHint, &LblQFix, &LblDriveProb, &LblFolderoptions, &LblTaskM, &LblFixReg,
                                  &LblRestore, &LblQHide, &LblRestorepath}) {
@@ -51,6 +52,52 @@ FixPage::FixPage(platform::Form& form)
   CmdRestore.paintFace = [this](HDC dc, const RECT& rect, bool pressed, bool focused) {
     platform::PaintButtonFace(dc, rect, CmdRestore.Text(), pressed, focused);
   };
+
+  TxtDriveletter.onChange = [this] { TxtDriveletter_Change(); };
+  TxtDriveletter.onKeyPress = [this](wchar_t key) { return TxtDriveletter_KeyPress(key); };
+  CmdFixAuto.onClick = [this] { CmdFixAuto_Click(); };
+  CmdFixFolderO.onClick = [this] { CmdFixFolderO_Click(); };
+  CmdFixReg.onClick = [this] { CmdFixReg_Click(); };
+  CmdFixTaskM.onClick = [this] { CmdFixTaskM_Click(); };
+  LblQFix.onClick = [this] { LblQFix_Click(); };
+  TxtResPath.onGotFocus = [this] { TxtResPath_GotFocus(); };
+  TxtResPath.onClick = [this] { TxtResPath_Click(); };
+  CmdRestore.onClick = [this] { CmdRestore_Click(); };
+  LblQHide.onClick = [this] { LblQHide_Click(); };
 }
+
+void FixPage::TxtDriveletter_Change() { platform::ApplyDriveLetterRule(TxtDriveletter); }
+
+bool FixPage::TxtDriveletter_KeyPress(wchar_t key) {
+  if (key != 13) return false;
+  // Enter only moves on to "Fix"; the repair waits for the button.
+  CmdFixAuto.Focus();
+  return true;
+}
+
+void FixPage::CmdFixAuto_Click() {
+  if (RepairDrive(TxtDriveletter.Text()) == DriveRepair::NoLetter) TxtDriveletter.Focus();
+}
+
+void FixPage::CmdFixFolderO_Click() { FixRestriction(Restriction::FolderOptions); }
+void FixPage::CmdFixReg_Click() { FixRestriction(Restriction::RegistryEditor); }
+void FixPage::CmdFixTaskM_Click() { FixRestriction(Restriction::TaskManager); }
+void FixPage::LblQFix_Click() { ShowRestrictionHelp(); }
+
+// Only the hint gives way; a path the user is typing stays when the box is entered or clicked again.
+void FixPage::ClearPathHint() {
+  if (TxtResPath.Text() == kRestorePathHint) TxtResPath.SetText(L"");
+}
+
+void FixPage::TxtResPath_GotFocus() { ClearPathHint(); }
+void FixPage::TxtResPath_Click() { ClearPathHint(); }
+
+void FixPage::CmdRestore_Click() {
+  if (RestoreHiddenItem(TxtResPath.Text())) return;
+  TxtResPath.SetText(L"");
+  TxtResPath.Focus();
+}
+
+void FixPage::LblQHide_Click() { ShowHideProductNote(); }
 
 }  // namespace repair

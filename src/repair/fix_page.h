@@ -28,6 +28,21 @@ class FixPage : public platform::Page {
   platform::Label LblRestorepath;
   platform::TextBox TxtResPath;
   platform::Button CmdRestore;
+
+  void TxtDriveletter_Change();
+  bool TxtDriveletter_KeyPress(wchar_t key);  // true: the key was handled here
+  void CmdFixAuto_Click();
+  void CmdFixFolderO_Click();
+  void CmdFixReg_Click();
+  void CmdFixTaskM_Click();
+  void LblQFix_Click();
+  void TxtResPath_GotFocus();
+  void TxtResPath_Click();
+  void CmdRestore_Click();
+  void LblQHide_Click();
+
+ private:
+  void ClearPathHint();
 };
 
 }  // namespace repair

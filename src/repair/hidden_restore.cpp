@@ -1,0 +1,92 @@
+#include "repair/hidden_restore.h"
+
+#include <string>
+
+#include "platform/file_ops.h"
+#include "platform/message_box.h"
+
+namespace repair {
+
+namespace {
+
+using platform::MsgBox;
+using platform::MsgIcon;
+
+constexpr wchar_t kRestored[] = L"The File/Folder was successfully restored";
+constexpr wchar_t kInvalidPath[] = L"The path entered was invalid";
+constexpr wchar_t kInvalidPathTitle[] = L"Error";
+constexpr wchar_t kWantToHide[] = L"Want to hide your files or folders for some reason?";
+constexpr wchar_t kHideProduct[] =
+    L"Download Korvane Hide to hide your files and folders, visit www.example.com/korvane-hide for more "
+    L"information.";
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+std::wstring AsciiUpper(std::wstring_view text) {
+  std::wstring upper(text);
+  for (wchar_t& c : upper) {
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  }
+  return upper;
+}
+
+// "\\.\", "\\?\" and "\??\" open the system's device namespaces; they may only
+// lead to a path on a drive ("\\?\E:\Folder").
+bool LeadsIntoDevices(std::wstring_view path) {
+  const bool dosDevices = path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+                          (path[2] == L'.' || path[2] == L'?') && (path.size() == 3 || IsSeparator(path[3]));
+  const bool ntDevices = path.size() >= 4 && IsSeparator(path[0]) && path[1] == L'?' && path[2] == L'?' &&
+                         IsSeparator(path[3]);
+  if (!dosDevices && !ntDevices) return false;
+  const std::wstring_view rest = path.size() > 4 ? path.substr(4) : std::wstring_view();
+  return !(rest.size() >= 3 && IsAsciiLetter(rest[0]) && rest[1] == L':' && IsSeparator(rest[2]));
+}
+
+// A last path component such as "CON", "nul.txt" or "COM1 " names a device in any
+// folder; opening some of them (a serial port) can block.
+bool NamesDevice(std::wstring_view path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (IsSeparator(path[i])) start = i + 1;
+  }
+  if (start == 0 && path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':') start = 2;
+  std::wstring_view name = path.substr(start);
+  name = name.substr(0, name.find_first_of(L".:"));
+  while (!name.empty() && name.front() == L' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
+  const std::wstring upper = AsciiUpper(name);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$", L"CLOCK$"}) {
+    if (upper == device) return true;
+  }
+  return upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) && upper[3] >= L'0' &&
+         upper[3] <= L'9';
+}
+
+bool ClearAttributes(std::wstring_view path) {
+  if (LeadsIntoDevices(path) || NamesDevice(path)) return false;
+  try {
+    platform::SetAttr(path, platform::kAttrNormal);
+    return true;
+  } catch (const platform::FileError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+bool RestoreHiddenItem(std::wstring_view path) {
+  if (!ClearAttributes(path)) {
+    MsgBox(kInvalidPath, MsgIcon::Information, kInvalidPathTitle);
+    return false;
+  }
+  MsgBox(kRestored, MsgIcon::Information);
+  return true;
+}
+
+void ShowHideProductNote() {
+  MsgBox(kWantToHide, MsgIcon::Information);
+  MsgBox(kHideProduct, MsgIcon::Information);
+}
+
+}  // namespace repair

@@ -1,0 +1,68 @@
+#include "repair/restriction_repair.h"
+
+#include "platform/message_box.h"
+#include "platform/registry.h"
+
+namespace repair {
+
+namespace {
+
+using platform::MsgBox;
+using platform::MsgIcon;
+
+constexpr wchar_t kExplorerPolicies[] = L"Software\\Microsoft\\windows\\currentversion\\policies\\explorer";
+constexpr wchar_t kSystemPolicies[] = L"Software\\Microsoft\\windows\\currentversion\\policies\\system";
+
+constexpr wchar_t kRestartNeeded[] = L"Please restart the computer for any changes to take effect";
+constexpr wchar_t kNotRemoved[] =
+    L"Korvane could not remove the restriction. Administrator rights may be required.";
+constexpr wchar_t kHelp[] =
+    L"Fixing the folder options, task manager and registry editor inaccessibility may require administrator "
+    L"privileges";
+constexpr wchar_t kHelpTitle[] = L"Information";
+
+struct RestrictionRow {
+  const wchar_t* key;
+  const wchar_t* valueRead;
+  const wchar_t* valueDeleted;  // the same value; registry names ignore case
+  const wchar_t* notFound;
+  const wchar_t* repaired;
+  bool askRestart;
+};
+
+// In the order of the Restriction enumeration.
+constexpr RestrictionRow kRows[] = {
+    {kExplorerPolicies, L"nofolderoptions", L"NoFolderOptions", L"No Folder Options restriction detected",
+     L"Korvane successfully attempted to fix the folder options inaccessibility", true},
+    {kSystemPolicies, L"disableregistrytools", L"disableregistrytools", L"No Registry Editor restriction detected",
+     L"Korvane successfully attempted to fix the Registry Editor inaccessibility", false},
+    {kSystemPolicies, L"disabletaskmgr", L"disabletaskmgr", L"No Task Manager restriction detected",
+     L"Korvane successfully attempted to fix the Task Manager inaccessibility", true},
+};
+
+}  // namespace
+
+void FixRestriction(Restriction restriction) {
+  const RestrictionRow& row = kRows[static_cast<int>(restriction)];
+  bool found = false;
+  bool refused = false;
+  for (const platform::RegRoot root : {platform::kCurrentUser, platform::kLocalMachine}) {
+    if (!platform::RegGetValue(root, row.key, row.valueRead).EqualsNumber(1)) continue;
+    found = true;
+    if (platform::RegDeleteValue(root, row.key, row.valueDeleted) == platform::RegOutcome::Refused) {
+      refused = true;
+    }
+  }
+  if (!found) {
+    MsgBox(row.notFound, MsgIcon::Exclamation);
+  } else if (refused) {
+    MsgBox(kNotRemoved, MsgIcon::Exclamation);
+  } else {
+    MsgBox(row.repaired, MsgIcon::Information);
+    if (row.askRestart) MsgBox(kRestartNeeded, MsgIcon::Information);
+  }
+}
+
+void ShowRestrictionHelp() { MsgBox(kHelp, MsgIcon::Information, kHelpTitle); }
+
+}  // namespace repair
