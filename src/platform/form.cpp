@@ -365,14 +365,18 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     }
-    case WM_ACTIVATE:
+    case WM_ACTIVATE: {
+      // The default handling gives the focus to the window itself; it comes
+      // first so that a focus that Form_Activate moves stays where it put it.
+      const LRESULT result = DefWindowProcW(hwnd_, msg, wParam, lParam);
       // Runs when the window becomes the program's active window coming from
       // another of its windows, not when the user returns from another program.
       if (LOWORD(wParam) != WA_INACTIVE && LastActive() != this) {
         LastActive() = this;
         Form_Activate();
       }
-      break;
+      return result;
+    }
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wParam);
       ClearFonts();

@@ -29,6 +29,7 @@ TweakBoxes::TweakBoxes(Form& form, std::span<const TweakBinding> table, std::spa
   }
   for (const wchar_t* control : tabOrder) {
     Row& row = Find(control);
+    if (row.box) throw std::logic_error("a tweak box appears twice in the keyboard order");
     const TweakBinding& binding = *row.binding;
     row.box = std::make_unique<CheckBox>(form, binding.control, place(binding.control), binding.caption);
     row.box->SetToolTip(binding.toolTip);
@@ -52,27 +53,38 @@ CheckBox& TweakBoxes::Box(std::wstring_view control) const { return *Find(contro
 
 const TweakBinding& TweakBoxes::Binding(std::wstring_view control) const { return *Find(control).binding; }
 
+namespace {
+
+class Counting {
+ public:
+  explicit Counting(int& count) : count_(count) { ++count_; }
+  ~Counting() { --count_; }
+  Counting(const Counting&) = delete;
+  Counting& operator=(const Counting&) = delete;
+
+ private:
+  int& count_;
+};
+
+}  // namespace
+
 void TweakBoxes::Load(std::wstring_view control) {
   Row& row = Find(control);
+  // The rewrite of a box that loads checked is silent when refused: the
+  // registry holds what made the box load checked, so the box is right.
+  const Counting loading(loading_);
   // Loading only ever checks a box; a box whose rule fails keeps its state.
   if (row.binding->load.Holds()) row.box->SetValue(1);
 }
 
 void TweakBoxes::LoadAll() {
-  loading_ = true;
-  try {
-    for (const auto& row : rows_) Load(row->binding->control);
-  } catch (...) {
-    loading_ = false;
-    throw;
-  }
-  loading_ = false;
+  for (const auto& row : rows_) Load(row->binding->control);
 }
 
 void TweakBoxes::OnClick(Row& row) {
   const int state = row.box->Value();
   const auto& steps = state == 1 ? row.binding->checked : row.binding->unchecked;
-  if (RunSteps(steps) == RegOutcome::Done || loading_) return;
+  if (RunSteps(steps) == RegOutcome::Done || loading_ > 0) return;
   // A refused change must not leave the box showing what the registry does not hold.
   row.box->SetValueQuietly(state == 1 ? 0 : 1);
   MsgBox(kRefusedChangeMessage, MsgIcon::Exclamation);

@@ -70,11 +70,14 @@ class TweakBoxes {
   using Placer = std::function<TwipsRect(std::wstring_view control)>;
   TweakBoxes(Form& form, std::span<const TweakBinding> table, std::span<const wchar_t* const> tabOrder,
              const Placer& place);
+  // The boxes' click handlers point back here.
+  TweakBoxes(const TweakBoxes&) = delete;
+  TweakBoxes& operator=(const TweakBoxes&) = delete;
 
   // The page's Form_Load: every load routine, in table order. A box that loads
   // checked runs its click at once and writes its checked action again.
   void LoadAll();
-  // One box's load routine.
+  // One box's load routine; a refused rewrite during it shows nothing.
   void Load(std::wstring_view control);
   CheckBox& Box(std::wstring_view control) const;
   const TweakBinding& Binding(std::wstring_view control) const;
@@ -89,7 +92,7 @@ class TweakBoxes {
   Row& Find(std::wstring_view control) const;
 
   std::vector<std::unique_ptr<Row>> rows_;  // in table order
-  bool loading_ = false;
+  int loading_ = 0;  // load routines running
 };
 
 }  // namespace platform

@@ -1,0 +1,40 @@
+// FrmSecTweaks: sixteen security restrictions, each a tweak check box, behind
+// an optional password.
+#pragma once
+
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/tweak_binding.h"
+
+namespace tweaks {
+
+// The stored password: plain text (a number left by an earlier version reads as its digits).
+inline constexpr platform::RegRoot kPasswordRoot = platform::kClassesRoot;
+inline constexpr wchar_t kPasswordKey[] = L".wab";
+inline constexpr wchar_t kPasswordValue[] = L"RandomID";
+std::wstring StoredPassword();
+
+class FrmSecTweaks : public platform::Form {
+ public:
+  FrmSecTweaks();
+
+  platform::Label LblTweakIntro;
+  platform::Label LblPleaseRes;
+  platform::Label LblHelp;
+  platform::TweakBoxes boxes;
+  // Declared after the boxes, so that it lies beneath them.
+  platform::GroupBox FrmsecTweak;
+  // The unlock marker, never visible: "ok" once the password was entered for this window.
+  platform::Label Label1;
+
+  // The lock check: with a password stored, hides the page and asks for it.
+  void CheckPass();
+  void MnuPass_Click();
+
+ protected:
+  void Form_Load() override;
+  void Form_Activate() override;
+  void Relayout() override;
+};
+
+}  // namespace tweaks
