@@ -83,6 +83,7 @@ void Control::SetToolTip(std::wstring_view text) {
     info.lpszText = toolTip_.data();
     SendMessageW(tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
   } else {
+    info.lpszText = toolTip_.data();
     SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   }
 }
@@ -200,8 +201,9 @@ LRESULT CALLBACK TextBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 
 void GroupBox::Create(HWND parent, int id) {
   CreateWindowOf(L"BUTTON", BS_GROUPBOX, WS_EX_TRANSPARENT, parent, id);
-  // Themed group boxes ignore the caption colour the form hands them.
-  SetWindowTheme(hwnd_, L"", L"");
+  // Themed group boxes ignore the caption colour the form hands them. Wine keeps
+  // the theme for an empty name; a blank one turns it off there and on Windows.
+  SetWindowTheme(hwnd_, L" ", L" ");
 }
 
 ComboBox::ComboBox(Form& form, std::wstring name, TwipsRect rect, std::vector<std::wstring> items)
