@@ -83,6 +83,7 @@ void Control::SetToolTip(std::wstring_view text) {
     info.lpszText = toolTip_.data();
     SendMessageW(tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
   } else {
+    info.lpszText = toolTip_.data();
     SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   }
 }
@@ -200,54 +201,9 @@ LRESULT CALLBACK TextBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 
 void GroupBox::Create(HWND parent, int id) {
   CreateWindowOf(L"BUTTON", BS_GROUPBOX, WS_EX_TRANSPARENT, parent, id);
-  // Themed group boxes ignore the caption colour the form hands them.
-  SetWindowTheme(hwnd_, L"", L"");
-  // Some systems keep the theme all the same; then only painting it ourselves gives the colour.
-  SetWindowSubclass(hwnd_, &GroupBox::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
-}
-
-LRESULT CALLBACK GroupBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
-                                        DWORD_PTR data) {
-  auto* box = reinterpret_cast<GroupBox*>(data);
-  if (msg == WM_PAINT && box->textColor_ != CLR_INVALID) {
-    try {
-      box->Paint();
-    } catch (...) {
-    }
-    return 0;
-  }
-  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &GroupBox::SubclassProc, 1);
-  const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-  // These paint at once, past WM_PAINT; paint over them.
-  if ((msg == WM_SETTEXT || msg == WM_ENABLE) && box->textColor_ != CLR_INVALID) InvalidateRect(hwnd, nullptr, TRUE);
-  return result;
-}
-
-// An etched frame whose top line runs through the middle of the caption, as the system draws it.
-void GroupBox::Paint() {
-  PAINTSTRUCT ps;
-  const HDC dc = BeginPaint(hwnd_, &ps);
-  const HGDIOBJ oldFont = SelectObject(dc, CurrentFont());
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  RECT frame;
-  GetClientRect(hwnd_, &frame);
-  frame.top += metrics.tmHeight / 2;
-  DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-  const std::wstring caption = Text();
-  if (!caption.empty()) {
-    SIZE size{};
-    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-    const int left = form_.Px(120);
-    const int gap = form_.Px(30);
-    const RECT behind{left - gap, 0, left + size.cx + gap, metrics.tmHeight};
-    FillRect(dc, &behind, form_.ControlBackground(*this, dc));
-    SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, textColor_);
-    TextOutW(dc, left, 0, caption.c_str(), static_cast<int>(caption.size()));
-  }
-  SelectObject(dc, oldFont);
-  EndPaint(hwnd_, &ps);
+  // Themed group boxes ignore the caption colour the form hands them. Wine keeps
+  // the theme for an empty name; a blank one turns it off there and on Windows.
+  SetWindowTheme(hwnd_, L" ", L" ");
 }
 
 ComboBox::ComboBox(Form& form, std::wstring name, TwipsRect rect, std::vector<std::wstring> items)

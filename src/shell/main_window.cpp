@@ -6,6 +6,8 @@
 #include "platform/artwork.h"
 #include "platform/registry.h"
 #include "shell/settings.h"
+#include "tweaks/controlpanel/control_panel_page.h"
+#include "tweaks/ie/ie_page.h"
 #include "tweaks/security/security_page.h"
 
 namespace shell {
@@ -82,6 +84,8 @@ FrmMain::FrmMain()
   pagesEnd_ = Controls().size() - kPageCount - 1;  // the backgrounds and TabMain follow the pages
   TabMain.onClick = [this] { TabMain_Click(); };
   tweak.CmdSecTweak.onClick = [] { platform::Instance<tweaks::FrmSecTweaks>().Show(); };
+  tweak.CmdIETweak.onClick = [] { platform::Instance<tweaks::FrmProgTweaks>().Show(); };
+  tweak.CmdCplTweaks.onClick = [] { tweaks::ShowControlPanelPage(); };
   AddMenu({.menu = L"Tools", .caption = L"Preferences", .key = 'P', .modifiers = FCONTROL});
   AddMenu({.menu = L"Help", .caption = L"FAQ", .key = VK_F1, .action = [this] { Mnufaq_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});

@@ -1,0 +1,23 @@
+// Looks at what a window really shows: where controls sit, whether texts fit,
+// which colours are painted, what a tool tip says.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/controls.h"
+#include "platform/form.h"
+
+namespace testing_support {
+
+// The control's rectangle in its parent's client coordinates.
+RECT InParent(const platform::Control& control);
+// Whether the control's text, wrapped as a label wraps it, fits its rectangle.
+bool TextFits(const platform::Control& control);
+// How many pixels of exactly this colour the control shows once painted.
+int PixelsOf(const platform::Control& control, COLORREF color);
+// The text the form's tool tip window holds for the control.
+std::wstring ShownTip(platform::Form& form, const platform::Control& control);
+
+}  // namespace testing_support
