@@ -5,6 +5,7 @@
 #include "platform/app.h"
 #include "platform/artwork.h"
 #include "platform/registry.h"
+#include "shell/preferences_window.h"
 #include "shell/settings.h"
 
 namespace shell {
@@ -80,7 +81,11 @@ FrmMain::FrmMain()
                  about.FirstControl()};
   pagesEnd_ = Controls().size() - kPageCount - 1;  // the backgrounds and TabMain follow the pages
   TabMain.onClick = [this] { TabMain_Click(); };
-  AddMenu({.menu = L"Tools", .caption = L"Preferences", .key = 'P', .modifiers = FCONTROL});
+  AddMenu({.menu = L"Tools",
+           .caption = L"Preferences",
+           .key = 'P',
+           .modifiers = FCONTROL,
+           .action = [this] { MnuPref_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"FAQ", .key = VK_F1, .action = [this] { Mnufaq_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
 }
@@ -135,6 +140,8 @@ void FrmMain::Form_Load() {
     }
   }
 }
+
+void FrmMain::MnuPref_Click() { platform::Instance<FrmOptions>().Show(); }
 
 void FrmMain::TabMain_Click() {
   const int page = TabMain.Tab();
