@@ -20,7 +20,6 @@ frmSplash::frmSplash()
             .clientWidth = 6300,
             .clientHeight = 3300,
             .backColor = RGB(0, 0, 0),
-            .minimizeBox = false,
             .titleBar = false}),
       imgLogo(*this, L"imgLogo", {420, 540, 1620, 1620},
               [](HDC dc, const RECT& rect, UINT) { platform::PaintLogo(dc, rect); }),
