@@ -2,11 +2,11 @@
 #include <commctrl.h>
 
 #include "platform/form.h"
-#include "shell/main_window.h"
+#include "shell/splash_window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
-  platform::Instance<shell::FrmMain>().Show();
+  shell::StartUp();
   return platform::RunMessageLoop();
 }

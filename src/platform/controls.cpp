@@ -79,13 +79,9 @@ void Control::SetToolTip(std::wstring_view text) {
   info.uId = reinterpret_cast<UINT_PTR>(hwnd_);
   const HWND tips = form_.ToolTips();
   // Asking whether the tool exists must not copy its old text over ours.
-  if (SendMessageW(tips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info))) {
-    info.lpszText = toolTip_.data();
-    SendMessageW(tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
-  } else {
-    info.lpszText = toolTip_.data();
-    SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-  }
+  const bool exists = SendMessageW(tips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+  info.lpszText = toolTip_.data();
+  SendMessageW(tips, exists ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 // Labels notify so that they can be clicked and show their tool tips.

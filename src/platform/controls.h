@@ -156,19 +156,13 @@ class TextBox : public Control {
   TextBoxStyle style_;
 };
 
-// With a caption colour of its own it draws itself: a themed group box
-// ignores the colour its parent hands it.
+// Unthemed, so that its caption takes the colour its form hands it.
 class GroupBox : public Control {
  public:
   using Control::Control;
 
  protected:
   void Create(HWND parent, int id) override;
-
- private:
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR data);
-  void Paint();
 };
 
 // A drop-down list the user picks from and cannot type into.

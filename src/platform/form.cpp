@@ -47,6 +47,7 @@ void RegisterFormClass() {
 }
 
 DWORD StyleFor(const FormSpec& spec) {
+  if (!spec.titleBar) return WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   if (spec.minimizeBox) style |= WS_MINIMIZEBOX;
   if (spec.maximizeBox) style |= WS_MAXIMIZEBOX;

@@ -35,6 +35,7 @@ struct FormSpec {
   bool centred = true;
   bool minimizeBox = true;
   bool maximizeBox = false;
+  bool titleBar = true;  // false: a bordered window with no title bar (a splash)
 };
 
 class Form {

@@ -93,8 +93,10 @@ InfoPage::InfoPage(platform::Form& form)
   TxtFeatures.SetFont({.face = L"Comic Sans MS", .pointsTenths = 80});
   TxtFeatures.SetBackColor(platform::kWhite);
   MakeLink(LblFAQUrl, kFaqPage);
-  LblFAQUrl.onClick = [this] { OpenLink(LblFAQUrl); };
+  LblFAQUrl.onClick = [this] { LblFAQUrl_Click(); };
 }
+
+void InfoPage::LblFAQUrl_Click() { OpenLink(LblFAQUrl); }
 
 TweakPage::TweakPage(platform::Form& form)
     : Page(form),
@@ -143,10 +145,14 @@ AboutPage::AboutPage(platform::Form& form)
   MakeLink(Label9, kMakerPage);
   MakeLink(LblMail, kContactMail);
   MakeLink(LblWeb, kHomePage);
-  Label9.onClick = [this] { OpenLink(Label9); };
-  LblWeb.onClick = [this] { OpenLink(LblWeb); };
-  LblMail.onClick = [this] { OpenMail(LblMail); };
+  Label9.onClick = [this] { Label9_Click(); };
+  LblWeb.onClick = [this] { LblWeb_Click(); };
+  LblMail.onClick = [this] { LblMail_Click(); };
 }
+
+void AboutPage::LblWeb_Click() { OpenLink(LblWeb); }
+void AboutPage::Label9_Click() { OpenLink(Label9); }
+void AboutPage::LblMail_Click() { OpenMail(LblMail); }
 
 void OpenLink(const platform::Label& label) { platform::ShellOpen(label.ToolTip()); }
 

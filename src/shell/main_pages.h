@@ -25,6 +25,7 @@ class InfoPage : public platform::Page {
   platform::Label LblFeat;
   platform::TextBox TxtFeatures;
   platform::Label LblFAQUrl;
+  void LblFAQUrl_Click();
 };
 
 class TweakPage : public platform::Page {
@@ -55,10 +56,14 @@ class AboutPage : public platform::Page {
   platform::Picture Lineabout1;
   platform::Label LblRights;
   platform::Picture Image2;
+  void LblWeb_Click();
+  void Label9_Click();
+  void LblMail_Click();
 };
 
-// Every web address and the mail request go to the shell from here.
+// A link's address is its label's tool tip, read at the moment of the click.
 void OpenLink(const platform::Label& label);
+// "mailto:" + the label's address + "?Subject=Korvane", nothing encoded.
 void OpenMail(const platform::Label& label);
 // The Info page's features text, line for line.
 extern const wchar_t kFeaturesText[];

@@ -5,6 +5,7 @@
 #include "platform/app.h"
 #include "platform/artwork.h"
 #include "platform/registry.h"
+#include "shell/preferences_window.h"
 #include "shell/settings.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
@@ -86,7 +87,11 @@ FrmMain::FrmMain()
   tweak.CmdSecTweak.onClick = [] { platform::Instance<tweaks::FrmSecTweaks>().Show(); };
   tweak.CmdIETweak.onClick = [] { platform::Instance<tweaks::FrmProgTweaks>().Show(); };
   tweak.CmdCplTweaks.onClick = [] { tweaks::ShowControlPanelPage(); };
-  AddMenu({.menu = L"Tools", .caption = L"Preferences", .key = 'P', .modifiers = FCONTROL});
+  AddMenu({.menu = L"Tools",
+           .caption = L"Preferences",
+           .key = 'P',
+           .modifiers = FCONTROL,
+           .action = [this] { MnuPref_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"FAQ", .key = VK_F1, .action = [this] { Mnufaq_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
 }
@@ -141,6 +146,8 @@ void FrmMain::Form_Load() {
     }
   }
 }
+
+void FrmMain::MnuPref_Click() { platform::Instance<FrmOptions>().Show(); }
 
 void FrmMain::TabMain_Click() {
   const int page = TabMain.Tab();

@@ -6,7 +6,6 @@
 
 #include "shell/settings.h"
 #include "support/registry_helpers.h"
-#include "support/seams.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
 
@@ -136,29 +135,6 @@ TEST_F(MainWindowTest, InfoPageHoldsTheFeaturesText) {
   EXPECT_NE(text.find(L"1)Fixes Disk Problems:\r\n\r\nFixes the \"Open With\""), std::wstring::npos);
   EXPECT_NE(text.find(L"to view the \r\navailable tweaks\r\n\r\n3)"), std::wstring::npos)
       << "the second item has no blank line after its first line";
-}
-
-TEST_F(MainWindowTest, LinksHandTheirToolTipsToTheShell) {
-  ShellRecorder shell;
-  auto& form = Open();
-  Click(form.about.LblWeb);
-  SendMessageW(form.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form.about.LblWeb.Hwnd()), STN_CLICKED),
-               reinterpret_cast<LPARAM>(form.about.LblWeb.Hwnd()));
-  SendMessageW(form.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form.about.Label9.Hwnd()), STN_CLICKED),
-               reinterpret_cast<LPARAM>(form.about.Label9.Hwnd()));
-  SendMessageW(form.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form.about.LblMail.Hwnd()), STN_CLICKED),
-               reinterpret_cast<LPARAM>(form.about.LblMail.Hwnd()));
-  form.InvokeMenu(L"FAQ");
-  const auto& targets = shell.Targets();
-  ASSERT_EQ(targets.size(), 4u);
-  EXPECT_EQ(targets[0], form.about.LblWeb.ToolTip());
-  EXPECT_EQ(targets[1], form.about.Label9.ToolTip());
-  EXPECT_NE(targets[0], targets[1]);
-  EXPECT_EQ(targets[2], L"mailto:" + form.about.LblMail.ToolTip() + L"?Subject=Korvane");
-  EXPECT_EQ(targets[3], form.info.LblFAQUrl.ToolTip());
-  for (const auto& target : {targets[0], targets[1], targets[3]}) {
-    EXPECT_EQ(target.rfind(L"www.", 0), 0u) << Utf8(target);
-  }
 }
 
 TEST_F(MainWindowTest, ClosingTheMainWindowEndsTheProgram) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/tweak_page.h"
+#include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/security/enter_password.h"
 #include "tweaks/security/security_bindings.h"
 #include "tweaks/security/set_password.h"
@@ -47,7 +48,11 @@ FrmSecTweaks::FrmSecTweaks()
   platform::StyleTweakGroup(FrmsecTweak);
   Label1.SetVisible(false);
   AddMenu({.menu = L"Tools", .caption = L"Set password", .action = [this] { MnuPass_Click(); }});
-  AddMenu({.menu = L"More", .caption = L"Control Panel", .key = 'P', .modifiers = FCONTROL});
+  AddMenu({.menu = L"More",
+           .caption = L"Control Panel",
+           .key = 'P',
+           .modifiers = FCONTROL,
+           .action = [] { ShowControlPanelPage(); }});
 }
 
 void FrmSecTweaks::Form_Load() { boxes.LoadAll(); }

@@ -6,6 +6,8 @@
 
 #include "saved_values.h"
 #include "shell/main_window.h"
+#include "shell/preferences_window.h"
+#include "tweaks/controlpanel/control_panel_page.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"
@@ -274,6 +276,35 @@ TEST_F(SecurityPageTest, TheTweakPageButtonShowsOneModelessPage) {
   Click(main.tweak.CmdSecTweak);
   EXPECT_EQ(&Page(), &page);
   EXPECT_EQ(Box(L"ChkShut").Value(), 1) << "shown again, not loaded again";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SecurityPageTest, MoreControlPanelAndCtrlPOpenTheOneControlPanelPage) {
+  auto& page = Page();
+  page.Show();
+  Pump();
+  EXPECT_TRUE(page.InvokeMenu(L"Control Panel"));
+  ASSERT_TRUE(platform::IsLoaded<tweaks::FrmCpl>());
+  auto& cpl = platform::Instance<tweaks::FrmCpl>();
+  SendMessageW(cpl.Hwnd(), WM_CLOSE, 0, 0);
+  Pump();
+  ASSERT_FALSE(platform::IsLoaded<tweaks::FrmCpl>());
+  // Ctrl+P through the security page's own shortcuts.
+  page.Show();
+  MSG msg{page.Hwnd(), WM_KEYDOWN, 'P', 0, 0, {}};
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  EXPECT_TRUE(TranslateAcceleratorW(page.Hwnd(), page.Accelerators(), &msg));
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  Pump();
+  EXPECT_TRUE(platform::IsLoaded<tweaks::FrmCpl>());
+  EXPECT_FALSE(platform::IsLoaded<shell::FrmOptions>()) << "Ctrl+P here is not the main window's Preferences";
 }
 
 }  // namespace
