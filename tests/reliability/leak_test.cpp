@@ -1,0 +1,237 @@
+#include <windows.h>
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/tweak_binding.h"
+#include "shell/main_window.h"
+#include "shell/preferences_window.h"
+#include "shell/splash_window.h"
+#include "support/registry_helpers.h"
+#include "support/seams.h"
+#include "support/ui_helpers.h"
+#include "tweaks/controlpanel/control_panel_page.h"
+#include "tweaks/ie/ie_page.h"
+#include "tweaks/security/enter_password.h"
+#include "tweaks/security/security_page.h"
+#include "tweaks/security/set_password.h"
+
+namespace {
+
+using namespace testing_support;
+using platform::Instance;
+
+constexpr int kOpenings = 500;
+constexpr int kToggles = 1000;
+constexpr int kWarmUp = 10;
+
+// What the process holds. Wine's GetGuiResources counts nothing, so there the
+// GDI table and the window and menu handles are counted directly: a handle
+// with no generation in its high word still finds its live entry.
+struct Usage {
+  DWORD userObjects = 0;
+  DWORD gdiObjects = 0;
+  DWORD windows = 0;
+  DWORD menus = 0;
+  DWORD wineGdiObjects = 0;
+  SIZE_T privateBytes = 0;
+};
+
+Usage Measure() {
+  Usage usage;
+  usage.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  usage.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  for (ULONG_PTR index = 0x20; index < 0x10000; index += 2) {
+    const auto handle = reinterpret_cast<HANDLE>(index);
+    if (IsWindow(static_cast<HWND>(handle))) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(static_cast<HWND>(handle), &process);
+      if (process == GetCurrentProcessId()) ++usage.windows;
+    }
+    if (IsMenu(static_cast<HMENU>(handle))) ++usage.menus;
+  }
+  for (ULONG_PTR index = 0; index < 0x10000; ++index) {
+    if (GetObjectType(reinterpret_cast<HGDIOBJ>(index))) ++usage.wineGdiObjects;
+  }
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  usage.privateBytes = memory.PrivateUsage;
+  return usage;
+}
+
+std::string Describe(const Usage& u) {
+  char text[200];
+  std::snprintf(text, sizeof text, "USER %lu GDI %lu (windows %lu, menus %lu, GDI table %lu) private %zu KiB",
+                static_cast<unsigned long>(u.userObjects), static_cast<unsigned long>(u.gdiObjects),
+                static_cast<unsigned long>(u.windows), static_cast<unsigned long>(u.menus),
+                static_cast<unsigned long>(u.wineGdiObjects), static_cast<std::size_t>(u.privateBytes / 1024));
+  return text;
+}
+
+void ExpectFlat(const Usage& before, const Usage& after, const char* what) {
+  std::printf("%s\n  before: %s\n  after:  %s\n", what, Describe(before).c_str(), Describe(after).c_str());
+  testing::Test::RecordProperty(std::string(what) + " before", Describe(before));
+  testing::Test::RecordProperty(std::string(what) + " after", Describe(after));
+  EXPECT_LE(after.userObjects, before.userObjects + 8) << what;
+  EXPECT_LE(after.gdiObjects, before.gdiObjects + 8) << what;
+  EXPECT_LE(after.windows, before.windows + 2) << what;
+  EXPECT_LE(after.menus, before.menus + 2) << what;
+  EXPECT_LE(after.wineGdiObjects, before.wineGdiObjects + 8) << what;
+  // Heap growth a leak of one small object per opening would pass; a page's
+  // controls or pictures per opening would not.
+  EXPECT_LE(after.privateBytes, before.privateBytes + 3 * 1024 * 1024) << what;
+}
+
+void EndAll() {
+  platform::Form::EndProgram();
+  MSG msg;
+  PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+// A window opened as the user opens it and closed with its title-bar close button.
+template <class F>
+void OpenAndClose() {
+  auto& form = Instance<F>();
+  form.Show();
+  Pump();
+  UpdateWindow(form.Hwnd());
+  SendMessageW(form.Hwnd(), WM_CLOSE, 0, 0);
+  Pump();
+}
+
+struct Window {
+  const char* name;
+  std::function<void()> cycle;
+};
+
+std::vector<Window> Windows() {
+  return {
+      {"FrmMain", [] { OpenAndClose<shell::FrmMain>(); }},
+      {"FrmSecTweaks", [] { OpenAndClose<tweaks::FrmSecTweaks>(); }},
+      {"FrmCpl", [] { OpenAndClose<tweaks::FrmCpl>(); }},
+      {"FrmProgTweaks", [] { OpenAndClose<tweaks::FrmProgTweaks>(); }},
+      {"FrmEntSecPAss", [] { OpenAndClose<tweaks::FrmEntSecPAss>(); }},
+      {"FrmSecOpt", [] { OpenAndClose<tweaks::FrmSecOpt>(); }},
+      {"FrmOptions", [] { OpenAndClose<shell::FrmOptions>(); }},
+      // The splash hands over to the main window when it goes.
+      {"frmSplash",
+       [] {
+         OpenAndClose<shell::frmSplash>();
+         EndAll();
+       }},
+  };
+}
+
+class LeakTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    password_ = ReadRaw(HKEY_CLASSES_ROOT, L".wab", L"RandomID");
+    DeleteValue(HKEY_CLASSES_ROOT, L".wab", L"RandomID");
+  }
+  void TearDown() override {
+    EndAll();
+    if (password_) WriteRaw(HKEY_CLASSES_ROOT, L".wab", L"RandomID", password_->type, password_->bytes);
+  }
+  std::optional<RawValue> password_;
+  MsgBoxRecorder messages;
+};
+
+TEST_F(LeakTest, OpeningAndClosingEveryWindowKeepsObjectCountsFlat) {
+  const auto windows = Windows();
+  for (int i = 0; i < kWarmUp; ++i) {
+    for (const auto& window : windows) window.cycle();
+  }
+  EndAll();
+  const Usage before = Measure();
+  const auto started = std::chrono::steady_clock::now();
+  for (const auto& window : windows) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kOpenings; ++i) window.cycle();
+    EndAll();
+    std::printf("%s: %d openings in %lld ms\n", window.name, kOpenings,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count()));
+  }
+  const Usage after = Measure();
+  std::printf("all windows: %lld ms\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                                  std::chrono::steady_clock::now() - started)
+                                                                  .count()));
+  ExpectFlat(before, after, "windows opened and closed");
+  EXPECT_GT(before.windows, 0u) << "the counts must see the program's own windows";
+}
+
+// Every value a box writes or deletes, kept aside and put back.
+class SavedBindings {
+ public:
+  void Keep(const platform::TweakBinding& binding) {
+    for (const auto* steps : {&binding.checked, &binding.unchecked}) {
+      for (const platform::RegStep& step : *steps) {
+        const HKEY root = Root(step.root);
+        places_.push_back({root, step.key, step.name, ReadRaw(root, step.key, step.name)});
+      }
+    }
+  }
+  ~SavedBindings() {
+    for (auto it = places_.rbegin(); it != places_.rend(); ++it) {
+      if (it->value) {
+        WriteRaw(it->root, it->key, it->name, it->value->type, it->value->bytes);
+      } else {
+        DeleteValue(it->root, it->key, it->name);
+      }
+    }
+  }
+
+ private:
+  struct Place {
+    HKEY root;
+    std::wstring key;
+    std::wstring name;
+    std::optional<RawValue> value;
+  };
+  std::vector<Place> places_;
+};
+
+template <class F>
+void ToggleEveryBox(SavedBindings& saved, int times) {
+  auto& form = Instance<F>();
+  form.Show();
+  Pump();
+  for (platform::Control* control : form.Controls()) {
+    auto* box = dynamic_cast<platform::CheckBox*>(control);
+    if (!box) continue;
+    saved.Keep(form.boxes.Binding(box->Name()));
+    for (int i = 0; i < times; ++i) {
+      Click(*box);
+      if (i % 64 == 0) UpdateWindow(form.Hwnd());
+    }
+  }
+}
+
+TEST_F(LeakTest, TogglingEveryBoxKeepsObjectCountsFlat) {
+  SavedBindings saved;
+  auto toggleAll = [&saved](int times) {
+    ToggleEveryBox<tweaks::FrmSecTweaks>(saved, times);
+    ToggleEveryBox<tweaks::FrmCpl>(saved, times);
+    ToggleEveryBox<tweaks::FrmProgTweaks>(saved, times);
+  };
+  toggleAll(kWarmUp * 2);
+  const Usage before = Measure();
+  const auto start = std::chrono::steady_clock::now();
+  toggleAll(kToggles);
+  const Usage after = Measure();
+  std::printf("toggles: %lld ms\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                              std::chrono::steady_clock::now() - start)
+                                                              .count()));
+  ExpectFlat(before, after, "every box toggled");
+}
+
+}  // namespace
