@@ -366,6 +366,10 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      }
       // Runs when the window becomes the program's active window coming from
       // another of its windows, not when the user returns from another program.
       if (LOWORD(wParam) != WA_INACTIVE && LastActive() != this) {
@@ -373,6 +377,19 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         Form_Activate();
       }
       break;
+    case WM_SETFOCUS: {
+      // As in a dialog, the focus goes on to the control that had it last, or
+      // to the first one in the keyboard order.
+      HWND target = lastFocus_;
+      if (!target || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+      }
+      if (target && target != hwnd_) {
+        SetFocus(target);
+        return 0;
+      }
+      break;
+    }
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wParam);
       ClearFonts();

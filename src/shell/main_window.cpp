@@ -6,6 +6,7 @@
 #include "platform/artwork.h"
 #include "platform/registry.h"
 #include "shell/settings.h"
+#include "tweaks/appearance/appearance_page.h"
 
 namespace shell {
 
@@ -80,6 +81,7 @@ FrmMain::FrmMain()
                  about.FirstControl()};
   pagesEnd_ = Controls().size() - kPageCount - 1;  // the backgrounds and TabMain follow the pages
   TabMain.onClick = [this] { TabMain_Click(); };
+  tweak.CmdAppTweak.onClick = [] { platform::Instance<tweaks::FrmAppTweaks>().Show(); };
   AddMenu({.menu = L"Tools", .caption = L"Preferences", .key = 'P', .modifiers = FCONTROL});
   AddMenu({.menu = L"Help", .caption = L"FAQ", .key = VK_F1, .action = [this] { Mnufaq_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
