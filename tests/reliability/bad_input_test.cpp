@@ -11,6 +11,7 @@
 #include "support/seams.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
+#include "tweaks/appearance/appearance_page.h"
 #include "tweaks/security/enter_password.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/security/set_password.h"
@@ -44,6 +45,14 @@ const std::string kInvalidPath = "[Error] \"The path entered was invalid\" Infor
 const std::string kSaved = "[Korvane] \"Password successfully saved\" Information OK";
 const Shown kRefused = {"[Sorry] \"Incorrect password\" Exclamation OK",
                         "[Korvane] \"Please try again\" Information OK"};
+
+const std::string kNoIconDrive = "[Error] \"Please type a drive letter in the above space\" Information OK";
+const std::string kNoIconPath = "[Error] \"Please enter a path in the above space\" Information OK";
+const std::string kIconInvalidPath = "[Korvane] \"Invalid Path\" Exclamation OK";
+const Shown kIconChanged = {"[Korvane] \"The icon was successfully changed\" Information OK",
+                            "[Korvane] \"Please restart the computer/re-insert your drive for any changes to take "
+                            "effect\" Exclamation OK"};
+const std::string kIconForm = "[Autorun]\r\nicon=icon.ico\r\n";
 
 const std::string kInfected = "[autorun]\r\nopen=virus.exe\r\n";
 constexpr DWORD kInfectedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
@@ -158,6 +167,80 @@ TEST_F(BadInputTest, RestorePathEndsInSuccessOnlyForAnItemThatIsThere) {
     }
   }
   EXPECT_EQ(Utf8(Received(page.TxtResPath, foreign)), Utf8(foreign)) << "the path must reach the box whole";
+}
+
+tweaks::DriveIconTool& IconTool() {
+  auto& page = Instance<tweaks::FrmAppTweaks>();
+  page.Show();
+  Pump();
+  return page.icon;
+}
+
+TEST_F(BadInputTest, IconDriveBoxTakesOneCharacterOrStopsOnceAndTouchesNoDrive) {
+  const std::wstring autorun = OnDrive(kDrive, L"autorun.inf");
+  auto& tool = IconTool();
+  tool.TxtIconpath.SetText(OnDrive(kSecondDrive, L"missing.ico"));
+  for (const Input& input : HostileInputs()) {
+    SCOPED_TRACE(input.name);
+    ClearDrive(kDrive);
+    WriteBytes(autorun, kInfected, kInfectedAttributes);
+    tool.txticondrive.SetText(L"");
+    messages.Clear();
+
+    Paste(tool.txticondrive, input.text);
+    const std::wstring received = Received(tool.txticondrive, input.text);
+    const std::wstring kept = Characters(received) > 1 ? L"" : Upper(received);
+    EXPECT_EQ(Messages(messages), Characters(received) > 1 ? Shown{kStop} : Shown{});
+    EXPECT_EQ(Utf8(tool.txticondrive.Text()), Utf8(kept));
+
+    messages.Clear();
+    Click(tool.cmdiconok);
+    EXPECT_EQ(Messages(messages), Shown{kept.empty() ? kNoIconDrive : kIconInvalidPath});
+    EXPECT_EQ(ReadBytes(autorun), kInfected);
+    EXPECT_EQ(Attributes(autorun), kInfectedAttributes);
+    EXPECT_FALSE(Exists(OnDrive(kDrive, L"icon.ico")));
+  }
+}
+
+TEST_F(BadInputTest, IconPathCopiesOnlyAFileThatIsThere) {
+  const std::wstring foreign = OnDrive(kSecondDrive, L"\U0001F600\u05D0\u0645 \u202Eicon.ico");
+  const std::wstring plain = OnDrive(kSecondDrive, L"plain.ico");
+  std::vector<Input> inputs = HostileInputs();
+  inputs.push_back({"a path in several scripts", foreign});
+  inputs.push_back({"a path of 10,000 characters", OnDrive(kSecondDrive, std::wstring(9997, L'a'))});
+  inputs.push_back({"two paths on two lines", plain + L"\r\n" + foreign});
+  inputs.push_back({"a path with a control character", plain + L"\x01"});
+  ClearDrive(kSecondDrive);
+  WriteBytes(foreign, "foreign icon");
+  WriteBytes(plain, "plain icon");
+  auto& tool = IconTool();
+  tool.txticondrive.SetText(L"E");
+  const std::wstring autorun = OnDrive(kDrive, L"autorun.inf");
+  const std::wstring icon = OnDrive(kDrive, L"icon.ico");
+  for (const Input& input : inputs) {
+    SCOPED_TRACE(input.name);
+    ClearDrive(kDrive);
+    WriteBytes(autorun, kInfected, kInfectedAttributes);
+    tool.TxtIconpath.SetText(L"");
+    Paste(tool.TxtIconpath, input.text);
+    const std::wstring received = Received(tool.TxtIconpath, input.text);
+    ASSERT_EQ(Utf8(tool.TxtIconpath.Text()), Utf8(received));
+    messages.Clear();
+
+    Click(tool.cmdiconok);
+    if (received == foreign || received == plain) {
+      EXPECT_EQ(Messages(messages), kIconChanged);
+      EXPECT_EQ(ReadBytes(icon), ReadBytes(received));
+      EXPECT_EQ(ReadBytes(autorun), kIconForm);
+      continue;
+    }
+    EXPECT_EQ(Messages(messages), Shown{received.empty() ? kNoIconPath : kIconInvalidPath});
+    EXPECT_EQ(ReadBytes(autorun), kInfected);
+    EXPECT_EQ(Attributes(autorun), kInfectedAttributes);
+    EXPECT_FALSE(Exists(icon));
+  }
+  EXPECT_EQ(Utf8(Received(tool.TxtIconpath, foreign)), Utf8(foreign)) << "the path must reach the box whole";
+  ClearDrive(kSecondDrive);
 }
 
 class PasswordInputTest : public BadInputTest {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,6 +13,7 @@
 #include "support/seams.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
+#include "tweaks/appearance/appearance_page.h"
 
 namespace {
 
@@ -84,7 +88,8 @@ class HeldFile {
 // it back. The run's drive links live in the prefix, two folders below the run.
 class MissingDrive {
  public:
-  explicit MissingDrive(wchar_t drive) {
+  explicit MissingDrive(wchar_t drive) { Find(drive); TakeAway(); }
+  void Find(wchar_t drive) {
     const char* devices = std::getenv("KORVANE_TEST_DOSDEVICES");
     if (!devices) return;
     std::wstring run = L"Z:";
@@ -94,12 +99,12 @@ class MissingDrive {
     GetFullPathNameW(run.c_str(), MAX_PATH, full, nullptr);
     folder_ = std::wstring(full) + L"drive_" + static_cast<wchar_t>(drive | 0x20);
     away_ = folder_ + L".away";
-    TakeAway();
   }
   ~MissingDrive() { Restore(); }
   MissingDrive(const MissingDrive&) = delete;
   MissingDrive& operator=(const MissingDrive&) = delete;
   bool Gone() const { return gone_; }
+  MissingDrive() = default;
   void TakeAway() {
     if (!gone_ && !folder_.empty()) gone_ = MoveFileW(folder_.c_str(), away_.c_str()) != FALSE;
   }
@@ -235,5 +240,121 @@ TEST_F(HeldFilesTest, RestoreOfAHeldOrVanishedItemEndsInItsMessage) {
   }
   EXPECT_EQ(Attributes(file), kHidden);
 }
+
+}  // namespace
+
+namespace {
+
+const std::string kQuestion = "[Korvane] \"Are you sure you wish to restore defaults\" Exclamation Yes/No";
+const std::string kNoIcon = "[Korvane] \"No icon was found to restore\" Exclamation OK";
+const std::string kIconInvalid = "[Korvane] \"Invalid Path\" Exclamation OK";
+const std::string kNotWritten =
+    "[Error] \"The icon was copied, but autorun.inf could not be written to the drive.\" Exclamation OK";
+const Shown kIconChanged = {"[Korvane] \"The icon was successfully changed\" Information OK",
+                            "[Korvane] \"Please restart the computer/re-insert your drive for any changes to take "
+                            "effect\" Exclamation OK"};
+const std::string kIconForm = "[Autorun]\r\nicon=icon.ico\r\n";
+
+enum class Hostile { HeldAutorun, HeldIcon, AutorunFolder, IconFolder, WriteProtected, DriveGone };
+
+struct IconCase {
+  const char* name;
+  Hostile hostile;
+  bool restore;  // else assign
+  Shown shown;
+  std::optional<std::string> autorunAfter;  // on the drive that was worked on
+  std::optional<std::string> iconAfter;
+};
+
+std::string Name(const testing::TestParamInfo<IconCase>& info) {
+  std::string name = info.param.name;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
+class HeldIconFilesTest : public HeldFilesTest, public testing::WithParamInterface<IconCase> {};
+
+// Whatever stands in the way, the tool ends in its message, autorun.inf is
+// either its old self or whole in its new form, and icon.ico is not lost.
+TEST_P(HeldIconFilesTest, EndsInItsMessageAndLeavesNothingHalfWritten) {
+  const IconCase& c = GetParam();
+  const std::wstring source = OnDrive(kSecondDrive, L"source.ico");
+  ClearDrive(kSecondDrive);
+  WriteBytes(source, "new icon");
+  const std::wstring autorun = OnDrive(kDrive, L"autorun.inf");
+  const std::wstring icon = OnDrive(kDrive, L"icon.ico");
+  if (c.hostile == Hostile::AutorunFolder) {
+    ASSERT_TRUE(CreateDirectoryW(autorun.c_str(), nullptr));
+  } else {
+    WriteBytes(autorun, kInfected, kHidden);
+  }
+  if (c.hostile == Hostile::IconFolder) {
+    ASSERT_TRUE(CreateDirectoryW(icon.c_str(), nullptr));
+  } else {
+    WriteBytes(icon, "old icon");
+  }
+
+  auto& page = Instance<tweaks::FrmAppTweaks>();
+  page.Show();
+  Pump();
+  const wchar_t drive = c.hostile == Hostile::WriteProtected ? kReadOnlyDrive : kDrive;
+  page.icon.txticondrive.SetText(std::wstring(1, drive));
+  page.icon.TxtIconpath.SetText(source);
+  messages.Clear();
+  {
+    std::unique_ptr<HeldFile> held;
+    if (c.hostile == Hostile::HeldAutorun) held = std::make_unique<HeldFile>(autorun);
+    if (c.hostile == Hostile::HeldIcon) held = std::make_unique<HeldFile>(icon);
+    if (held) {
+      ASSERT_TRUE(held->Holding());
+    }
+    std::unique_ptr<MissingDrive> missing;
+    if (c.hostile == Hostile::DriveGone) {
+      missing = std::make_unique<MissingDrive>();
+      missing->Find(kDrive);
+      // Before a restore the drive goes at once; an assignment loses it while its first message is up.
+      if (c.restore) missing->TakeAway();
+      messages.OnShow([&missing](const platform::MsgBoxCall&) { missing->TakeAway(); });
+    }
+    Click(c.restore ? page.icon.cmdiconrestore : page.icon.cmdiconok);
+    if (missing) {
+      EXPECT_TRUE(missing->Gone()) << "the drive must have gone";
+    }
+  }
+  messages.OnShow(nullptr);
+  EXPECT_EQ(Messages(messages), c.shown);
+  const wchar_t worked = drive;
+  EXPECT_EQ(ReadBytes(OnDrive(worked, L"autorun.inf")), c.autorunAfter);
+  if (worked == kDrive) {
+    EXPECT_EQ(ReadBytes(icon), c.iconAfter);
+  }
+  if (c.hostile == Hostile::AutorunFolder) {
+    EXPECT_EQ(Attributes(autorun) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  }
+  ClearDrive(kSecondDrive);
+}
+
+const std::optional<std::string> kFolder;  // a folder reads as nothing
+
+INSTANTIATE_TEST_SUITE_P(
+    Drive, HeldIconFilesTest,
+    testing::Values(
+        IconCase{"assign, icon.ico held", Hostile::HeldIcon, false, {kIconInvalid}, kInfected, "old icon"},
+        IconCase{"assign, autorun.inf held", Hostile::HeldAutorun, false, {kNotWritten}, kInfected, "new icon"},
+        IconCase{"assign, icon.ico a folder", Hostile::IconFolder, false, {kIconInvalid}, kInfected, kFolder},
+        IconCase{"assign, write-protected drive", Hostile::WriteProtected, false, {kIconInvalid}, kInfected, {}},
+        IconCase{"assign, drive gone during the messages", Hostile::DriveGone, false, kIconChanged, kIconForm,
+                 "new icon"},
+        IconCase{"restore, autorun.inf held", Hostile::HeldAutorun, true, {kQuestion, kNoIcon}, kInfected,
+                 "old icon"},
+        IconCase{"restore, icon.ico held", Hostile::HeldIcon, true, {kQuestion, kNoIcon}, kEmptied, "old icon"},
+        IconCase{"restore, autorun.inf a folder", Hostile::AutorunFolder, true, {kQuestion, kNoIcon}, kFolder,
+                 "old icon"},
+        IconCase{"restore, write-protected drive", Hostile::WriteProtected, true, {kQuestion, kNoIcon}, kInfected,
+                 {}},
+        IconCase{"restore, drive gone", Hostile::DriveGone, true, {kQuestion, kNoIcon}, kInfected, "old icon"}),
+    Name);
 
 }  // namespace
