@@ -17,7 +17,7 @@ class TweakJourney : public Journey {
     Saved().Keep(HKEY_CLASSES_ROOT, kPasswordKey, L"RandomID");
     Saved().Keep(HKEY_CURRENT_USER, kSystemPolicies, L"disabletaskmgr");
     for (const wchar_t* applet : kApplets) Saved().Keep(HKEY_CURRENT_USER, kDontLoad, applet);
-    for (const wchar_t* name : {L"Fontsmoothing", L"Fontsmoothingtype"}) Saved().Keep(HKEY_CURRENT_USER, kDesktop, name);
+    for (const wchar_t* name : {L"FontSmoothing", L"FontSmoothingType"}) Saved().Keep(HKEY_CURRENT_USER, kDesktop, name);
     for (const wchar_t* name : {L"MaxConnectionsPer1_0Server", L"MaxConnectionsPerServer"}) {
       Saved().Keep(HKEY_CURRENT_USER, kInternetSettings, name);
       DeleteValue(HKEY_CURRENT_USER, kInternetSettings, name);
@@ -110,13 +110,24 @@ TEST_F(TweakJourney, TwoAppletsHiddenAndOneShownAgain) {
   EXPECT_FALSE(program->CurrentMessageBox());
 }
 
-TEST_F(TweakJourney, TheInternetExplorerDownloadLimitIsRaised) {
+TEST_F(TweakJourney, ClearTypeAndTheInternetExplorerDownloadLimitAreSwitchedOn) {
+  WriteSz(HKEY_CURRENT_USER, kDesktop, L"FontSmoothing", L"0");
   Korvane* program = nullptr;
   const HWND main = StartOnTweaks(&program);
   ASSERT_TRUE(main);
-  const HWND page = Open(*program, main, L"IE Tweaks", L"Internet Explorer Tweaks");
-  ASSERT_TRUE(page);
-  const HWND downloads = FindControl(page, L"Increase Max simultaneous downloads to 10");
+  const HWND appearance = Open(*program, main, L"Appearance Tweaks", L"Appearance Tweaks");
+  ASSERT_TRUE(appearance);
+  const HWND clearType = FindControl(appearance, L"Enable Clear Type Fonts");
+  ASSERT_TRUE(clearType);
+  EXPECT_FALSE(IsChecked(clearType));
+  program->Click(clearType);
+  EXPECT_TRUE(IsChecked(clearType));
+  EXPECT_DWORD(HKEY_CURRENT_USER, kDesktop, L"FontSmoothing", 2);
+  EXPECT_DWORD(HKEY_CURRENT_USER, kDesktop, L"FontSmoothingType", 2);
+
+  const HWND ie = Open(*program, main, L"IE Tweaks", L"Internet Explorer Tweaks");
+  ASSERT_TRUE(ie);
+  const HWND downloads = FindControl(ie, L"Increase Max simultaneous downloads to 10");
   ASSERT_TRUE(downloads);
   EXPECT_FALSE(IsChecked(downloads));
   program->Click(downloads);
