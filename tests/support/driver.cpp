@@ -1,5 +1,7 @@
 #include "support/driver.h"
 
+#include <commctrl.h>
+
 #include <climits>
 #include <cstdlib>
 
@@ -215,6 +217,59 @@ HWND Korvane::WaitForWindow(const std::wstring& title, DWORD timeoutMs) const {
 
 bool Korvane::WaitHidden(HWND window, DWORD timeoutMs) const {
   return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+namespace {
+
+struct ToolTipSearch {
+  DWORD pid;
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindToolTips(HWND hwnd, LPARAM data) {
+  auto* search = reinterpret_cast<ToolTipSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == search->pid && GetWindow(hwnd, GW_OWNER) == search->owner &&
+      _wcsicmp(ClassOf(hwnd).c_str(), TOOLTIPS_CLASSW) == 0) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::wstring Korvane::ToolTipOf(HWND control) const {
+  const HWND window = GetAncestor(control, GA_ROOT);
+  ToolTipSearch search{Pid(), window, nullptr};
+  EnumWindows(&FindToolTips, reinterpret_cast<LPARAM>(&search));
+  if (!search.found) return {};
+  // The tool tip answers into memory of its own process.
+  constexpr std::size_t kChars = 1024;
+  const SIZE_T size = sizeof(TTTOOLINFOW) + kChars * sizeof(wchar_t);
+  auto* remote = static_cast<BYTE*>(VirtualAllocEx(process_.hProcess, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  if (!remote) return {};
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof info;
+  info.hwnd = GetParent(control);
+  info.uId = reinterpret_cast<UINT_PTR>(control);
+  info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
+  std::wstring text(kChars, L'\0');
+  SIZE_T moved = 0;
+  DWORD_PTR result = 0;
+  if (WriteProcessMemory(process_.hProcess, remote, &info, sizeof info, &moved) &&
+      WriteProcessMemory(process_.hProcess, remote + sizeof info, text.data(), sizeof(wchar_t), &moved) &&
+      SendMessageTimeoutW(search.found, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
+                          kWaitMs, &result) &&
+      ReadProcessMemory(process_.hProcess, remote + sizeof info, text.data(), kChars * sizeof(wchar_t), &moved)) {
+    text.resize(wcsnlen(text.c_str(), kChars));
+  } else {
+    text.clear();
+  }
+  VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+  return text;
 }
 
 HWND Korvane::FindSplash() const {

@@ -59,6 +59,8 @@ class Korvane {
   HWND FindWindowTitled(const std::wstring& title) const;
   HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs = kWaitMs) const;
   bool WaitHidden(HWND window, DWORD timeoutMs = kWaitMs) const;
+  // The tool tip a control of this program shows, as a person reads it when hovering.
+  std::wstring ToolTipOf(HWND control) const;
   // The splash: a visible window of ours that shows "Loading...".
   HWND FindSplash() const;
 
