@@ -202,3 +202,30 @@ TEST_F(TweakJourney, TwoProgramsTogglingTheSameBoxesLeaveAStateOneOfThemWrote) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace testing_support;
+
+// Another copy in the middle of a change holds the change lock; a click waits
+// for it rather than writing between that copy's values.
+TEST_F(TweakJourney, AClickWaitsWhileAnotherCopyIsWriting) {
+  Korvane* program = nullptr;
+  const HWND main = StartOnTweaks(&program);
+  ASSERT_TRUE(main);
+  const HWND ie = Open(*program, main, L"IE Tweaks", L"Internet Explorer Tweaks");
+  ASSERT_TRUE(ie);
+  const HANDLE lock = CreateMutexW(nullptr, TRUE, L"Local\\KorvaneRegistryChange");
+  ASSERT_TRUE(lock);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "someone else holds the lock";
+  program->Click(FindControl(ie, L"Increase Max simultaneous downloads to 10"), false);
+  Sleep(300);
+  EXPECT_NO_VALUE(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPer1_0Server");
+  ReleaseMutex(lock);
+  CloseHandle(lock);
+  EXPECT_TRUE(program->Settle());
+  EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPer1_0Server", 10);
+  EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPerServer", 10);
+}
+
+}  // namespace

@@ -345,9 +345,9 @@ bool Korvane::Settle(DWORD timeoutMs) {
                    timeoutMs);
 }
 
-void Korvane::Click(HWND control) {
+void Korvane::Click(HWND control, bool settle) {
   SendAsync(control, BM_CLICK, 0, 0);
-  Settle();
+  if (settle) Settle();
 }
 
 void Korvane::ClickLabel(HWND label) {

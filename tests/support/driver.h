@@ -72,7 +72,7 @@ class Korvane {
   std::vector<std::wstring> OkAll(DWORD timeoutMs = kWaitMs);
 
   // Each action returns when Korvane has handled it, or when it asks something in a message box.
-  void Click(HWND control);       // a button or check box (BM_CLICK)
+  void Click(HWND control, bool settle = true);  // a button or check box (BM_CLICK)
   void ClickLabel(HWND label);    // mouse down and up on a label
   void ClickInto(HWND textBox);   // a click into a text box
   void Type(HWND textBox, const std::wstring& text);  // one WM_CHAR per character
