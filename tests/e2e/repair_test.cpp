@@ -7,6 +7,8 @@ using namespace testing_support;
 constexpr wchar_t kFixTitle[] = L"Korvane - Fix Disk Problems";
 constexpr wchar_t kDriveLabel[] = L"Fix Disk Problems[Type drive letter(eg:c) and click fix]";
 constexpr wchar_t kPathLabel[] = L"Enter full path of the hidden file or folder:";
+constexpr wchar_t kHint[] =
+    L"Hint: Want to enable the folder options, task manager, registry editor inaccessibility?, Click 'Tweak'";
 constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 class RepairJourney : public Journey {
@@ -92,6 +94,15 @@ TEST_F(RepairJourney, ATaskManagerLockIsLiftedUnderBothRoots) {
 
   Program().Click(fix);
   EXPECT_EQ(Program().OkAll(), std::vector<std::wstring>{Shown(L"Korvane", L"No Task Manager restriction detected")});
+
+  // The "?" beside the hint says why a lock under the machine's root may stay.
+  const HWND help = FindInRow(Main(), kHint, L"?");
+  ASSERT_TRUE(help);
+  Program().ClickLabel(help);
+  EXPECT_EQ(Program().OkAll(),
+            std::vector<std::wstring>{Shown(L"Information",
+                                            L"Fixing the folder options, task manager and registry editor "
+                                            L"inaccessibility may require administrator privileges")});
 }
 
 TEST_F(RepairJourney, FilesHiddenByAVirusAreRestoredOneByOne) {

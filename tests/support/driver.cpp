@@ -351,18 +351,15 @@ void Korvane::Click(HWND control, bool settle) {
 }
 
 void Korvane::ClickLabel(HWND label) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2), SMTO_NORMAL, kWaitMs, &result);
+  // A label may answer the button going down already, with a message box.
+  SendAsync(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  Settle();
+  if (CurrentMessageBox()) return;
   SendAsync(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
   Settle();
 }
 
-void Korvane::ClickInto(HWND textBox) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(textBox, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4), SMTO_NORMAL, kWaitMs, &result);
-  SendAsync(textBox, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
-  Settle();
-}
+void Korvane::ClickInto(HWND textBox) { ClickLabel(textBox); }
 
 void Korvane::Type(HWND textBox, const std::wstring& text) {
   for (wchar_t c : text) {

@@ -73,8 +73,8 @@ class Korvane {
 
   // Each action returns when Korvane has handled it, or when it asks something in a message box.
   void Click(HWND control, bool settle = true);  // a button or check box (BM_CLICK)
-  void ClickLabel(HWND label);    // mouse down and up on a label
-  void ClickInto(HWND textBox);   // a click into a text box
+  void ClickLabel(HWND label);    // the mouse button down and up on a label
+  void ClickInto(HWND textBox);   // the same, into a text box
   void Type(HWND textBox, const std::wstring& text);  // one WM_CHAR per character
   void ClearAndType(HWND textBox, const std::wstring& text);
   void Choose(HWND comboBox, const std::wstring& item);  // picks a drop-down list's item
