@@ -12,6 +12,7 @@
 #include "platform/form.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
+#include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
 #include "tweaks/security/enter_password.h"
@@ -56,6 +57,7 @@ const std::vector<Window>& Windows() {
       {"main_tweak", []() -> platform::Form& { return MainOnPage(3); }},
       {"main_about", []() -> platform::Form& { return MainOnPage(4); }},
       {"security_tweaks", &Shown<tweaks::FrmSecTweaks>},
+      {"appearance_tweaks", &Shown<tweaks::FrmAppTweaks>},
       {"control_panel_tweaks", &Shown<tweaks::FrmCpl>},
       {"ie_tweaks", &Shown<tweaks::FrmProgTweaks>},
       {"enter_password", &Shown<tweaks::FrmEntSecPAss>},
@@ -134,11 +136,14 @@ class KeyboardTest : public testing::Test {
 TEST_F(KeyboardTest, NamingLabelLiesJustBeforeItsTextBox) {
   auto& main = Instance<shell::FrmMain>();
   auto& password = Instance<tweaks::FrmSecOpt>();
+  auto& appearance = Instance<tweaks::FrmAppTweaks>();
   const std::vector<std::pair<const platform::Control*, const platform::Control*>> pairs = {
       {&main.info.LblFeat, &main.info.TxtFeatures},
       {&main.fix.LblDriveProb, &main.fix.TxtDriveletter},
       {&main.fix.LblRestorepath, &main.fix.TxtResPath},
       {&password.LblPass, &password.TxtPass},
+      {&appearance.icon.Label1, &appearance.icon.TxtIconpath},
+      {&appearance.icon.Lblicon2, &appearance.icon.txticondrive},
   };
   for (const auto& [label, box] : pairs) {
     EXPECT_EQ(GetWindow(box->Hwnd(), GW_HWNDPREV), label->Hwnd()) << Utf8(box->Name());

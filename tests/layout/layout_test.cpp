@@ -15,6 +15,7 @@
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"
+#include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
 #include "tweaks/security/enter_password.h"
@@ -59,6 +60,7 @@ const std::vector<Window>& Windows() {
       {"main-tweak", []() -> platform::Form& { return MainOnPage(3); }},
       {"main-about", []() -> platform::Form& { return MainOnPage(4); }},
       {"security-tweaks", &Shown<tweaks::FrmSecTweaks>},
+      {"appearance-tweaks", &Shown<tweaks::FrmAppTweaks>},
       {"control-panel-tweaks", &Shown<tweaks::FrmCpl>},
       {"ie-tweaks", &Shown<tweaks::FrmProgTweaks>},
       {"enter-password", &Shown<tweaks::FrmEntSecPAss>},
