@@ -20,6 +20,13 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+# The title bar's buttons are drawn from Marlett, which comes with Debian's
+# fonts-wine; without it they show as "0 1 r". Only this prefix gets it.
+if [[ ! -f /usr/share/wine/fonts/marlett.ttf ]]; then
+  (cd "$run" && apt-get download fonts-wine >/dev/null 2>&1 && dpkg-deb -x fonts-wine_*.deb fonts-wine) &&
+    cp "$run/fonts-wine/usr/share/wine/fonts/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/" ||
+    echo "fonts-wine not available: title bar buttons will show as letters"
+fi
 wineserver -w
 wineserver -p
 
