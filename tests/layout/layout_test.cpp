@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Windows, LayoutTest, testing::ValuesIn(Windows()),
 // Wine reads LogPixels when a process starts, so each DPI gets a process of its own.
 TEST(LayoutAtDpi, HigherDpisInProcessesOfTheirOwn) {
   if (std::getenv("KORVANE_LAYOUT_DPI")) GTEST_SKIP() << "already a child run";
+  const std::optional<RawValue> original = ReadRaw(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   for (DWORD dpi : {120u, 144u, 192u}) {
@@ -146,7 +148,11 @@ TEST(LayoutAtDpi, HigherDpisInProcessesOfTheirOwn) {
     EXPECT_EQ(code, 0u) << "layout checks failed at " << dpi << " DPI";
   }
   SetEnvironmentVariableW(L"KORVANE_LAYOUT_DPI", nullptr);
-  WriteDword(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", 96);
+  if (original) {
+    WriteRaw(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", original->type, original->bytes);
+  } else {
+    DeleteValue(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+  }
 }
 
 }  // namespace
