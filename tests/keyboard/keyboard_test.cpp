@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,29 @@ TEST_P(Keyboard, TabVisitsEveryInputControlInDeclaredOrder) {
     if (name != "TabMain") got.push_back(name);
   }
   EXPECT_EQ(got, want);
+}
+
+// Enter in a text box never presses a button by itself: nothing is said, and
+// where the focus moves on, it moves to the button the box leads to.
+TEST_P(Keyboard, EnterInATextBoxPressesNothing) {
+  platform::Form& form = GetParam().open();
+  const std::map<std::wstring, std::wstring> leadsTo = {
+      {L"TxtDriveletter", L"CmdFixAuto"}, {L"TxtPass", form.Find(L"CmdOk") ? L"CmdOk" : L"CmdSavePass"},
+      {L"TxtIconpath", L"cmdiconok"}};
+  for (const platform::Control* control : form.Controls()) {
+    const auto* box = dynamic_cast<const platform::TextBox*>(control);
+    if (!box || !IsWindowVisible(box->Hwnd())) continue;
+    MsgBoxRecorder boxes;
+    ShellRecorder shell;
+    OpenFileAnswerer files;
+    PressEnter(*box);
+    EXPECT_TRUE(boxes.Calls().empty()) << Utf8(box->Name()) << ": " << boxes.Calls().front();
+    EXPECT_TRUE(shell.Targets().empty()) << Utf8(box->Name());
+    EXPECT_TRUE(files.Requests().empty()) << Utf8(box->Name());
+    const auto next = leadsTo.find(box->Name());
+    const HWND expected = next != leadsTo.end() ? form.Find(next->second)->Hwnd() : box->Hwnd();
+    EXPECT_EQ(NameOf(form, GetFocus()), NameOf(form, expected)) << "after Enter in " << Utf8(box->Name());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, Keyboard, testing::ValuesIn(Windows()),
