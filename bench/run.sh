@@ -35,6 +35,8 @@ timer() {
 timer 3 Minimal "$build/minimal_window.exe" >/dev/null  # warms the desktop and caches
 timer "$runs" Minimal "$build/minimal_window.exe" | tee "$run/minimal.txt"
 timer "$runs" Korvane "$build/korvane.exe" | tee "$run/korvane.txt"
+timer "$runs" Minimal "$build/minimal_comctl.exe" | sed 's/^Minimal:/Minimal with common controls 6 and the manifest:/' |
+  tee "$run/comctl.txt"
 wine "$build/tweak_timer.exe" "$runs" >"$run/tweaks.txt" 2>&1 || true
 tr -d '\r' <"$run/tweaks.txt" | tee "$run/tweaks-clean.txt"
 size=$(stat -c %s "$build/korvane.exe")
@@ -52,6 +54,7 @@ def fields(name):
 runs, k_ms, k_priv, k_ws = fields("korvane")
 _, m_ms, m_priv, m_ws = fields("minimal")
 rows = []
+_, c_ms, c_priv, c_ws = fields("comctl")
 def row(what, value, base, unit, limit):
     if not base:
         rows.append(f"| {what} | {value:.1f} {unit} | not measured | | at most {limit} | unknown |")
@@ -72,6 +75,7 @@ print(f"\nMedians of {runs} runs each.\n")
 print("| Measure | Korvane | Yardstick | Ratio | Target | |")
 print("|---|---|---|---|---|---|")
 print("\n".join(rows))
+print(f"| (a), (c) for comparison: the minimal program with common controls 6 and Korvane's manifest | {c_ms:.1f} ms, private {c_priv} KiB, working set {c_ws} KiB | | | | |")
 print(f"| (d) korvane.exe size | {size / 1024:.0f} KiB | | | at most 512 KiB | {'met' if size <= 512 * 1024 else 'missed'} |")
 print(f"| (d) imported DLLs | {', '.join(imports)} | | | system DLLs only | {'met' if not others else 'missed: ' + ', '.join(others)} |")
 PY
