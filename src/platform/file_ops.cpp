@@ -23,6 +23,13 @@ void SetAttr(std::wstring_view path, DWORD attributes) {
   if (!SetFileAttributesW(p.c_str(), attributes == kAttrNormal ? FILE_ATTRIBUTE_NORMAL : attributes)) Fail();
 }
 
+DWORD GetAttr(std::wstring_view path) {
+  const std::wstring p(path);
+  const DWORD attributes = GetFileAttributesW(p.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) Fail();
+  return attributes;
+}
+
 OutputFile::OutputFile(std::wstring_view path) {
   const std::wstring p(path);
   handle_ = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

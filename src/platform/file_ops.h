@@ -25,6 +25,8 @@ inline constexpr DWORD kAttrHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUT
 
 // Works on files and folders; fails when the path, or its drive, is not there.
 void SetAttr(std::wstring_view path, DWORD attributes);
+// The attributes as they stand, to put them back later; fails as SetAttr does.
+DWORD GetAttr(std::wstring_view path);
 
 // A text file opened for output: created, or truncated to zero length. It is
 // closed by Close() or, on every other path, by the destructor.

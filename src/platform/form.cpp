@@ -369,8 +369,12 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_ACTIVATE: {
-      // The default handling gives the focus to the window itself; it comes
-      // first so that a focus that Form_Activate moves stays where it put it.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      }
+      // The default handling gives the focus to the window (and on to its last
+      // control); it comes first so that a focus Form_Activate moves stays put.
       const LRESULT result = DefWindowProcW(hwnd_, msg, wParam, lParam);
       // Runs when the window becomes the program's active window coming from
       // another of its windows, not when the user returns from another program.
@@ -379,6 +383,19 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         Form_Activate();
       }
       return result;
+    }
+    case WM_SETFOCUS: {
+      // As in a dialog, the focus goes on to the control that had it last, or
+      // to the first one in the keyboard order.
+      HWND target = lastFocus_;
+      if (!target || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+      }
+      if (target && target != hwnd_) {
+        SetFocus(target);
+        return 0;
+      }
+      break;
     }
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wParam);

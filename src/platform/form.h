@@ -118,6 +118,7 @@ class Form {
   std::map<COLORREF, HBRUSH> brushes_;
   std::map<std::wstring, HFONT> fonts_;
   std::function<void()> onDestroyed_;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window was last left
 };
 
 template <class F>

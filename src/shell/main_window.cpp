@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 #include "shell/preferences_window.h"
 #include "shell/settings.h"
+#include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
 #include "tweaks/security/security_page.h"
@@ -85,6 +86,7 @@ FrmMain::FrmMain()
   pagesEnd_ = Controls().size() - kPageCount - 1;  // the backgrounds and TabMain follow the pages
   TabMain.onClick = [this] { TabMain_Click(); };
   tweak.CmdSecTweak.onClick = [] { platform::Instance<tweaks::FrmSecTweaks>().Show(); };
+  tweak.CmdAppTweak.onClick = [] { platform::Instance<tweaks::FrmAppTweaks>().Show(); };
   tweak.CmdIETweak.onClick = [] { platform::Instance<tweaks::FrmProgTweaks>().Show(); };
   tweak.CmdCplTweaks.onClick = [] { tweaks::ShowControlPanelPage(); };
   AddMenu({.menu = L"Tools",

@@ -24,13 +24,13 @@ inline testing::AssertionResult Showed(const testing_support::MsgBoxRecorder& re
                                        const std::vector<platform::MsgBoxCall>& expected) {
   const auto& got = recorder.Calls();
   bool same = got.size() == expected.size();
-  for (std::size_t i = 0; same && i < got.size(); ++i) same = ::operator==(got[i], expected[i]);
+  for (std::size_t i = 0; same && i < got.size(); ++i) same = got[i] == expected[i];
   if (same) return testing::AssertionSuccess();
   std::ostringstream out;
   out << "shown:";
-  for (const auto& call : got) ::operator<<(out << "\n  ", call);
+  for (const auto& call : got) out << "\n  " << call;
   out << "\nexpected:";
-  for (const auto& call : expected) ::operator<<(out << "\n  ", call);
+  for (const auto& call : expected) out << "\n  " << call;
   return testing::AssertionFailure() << out.str();
 }
 

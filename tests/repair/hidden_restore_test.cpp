@@ -150,7 +150,7 @@ TEST_F(HiddenRestoreTest, QuestionMarkNamesOurHidingTool) {
   ClickLabel(Page().LblQHide);
   const auto& calls = messages.Calls();
   ASSERT_EQ(calls.size(), 2u);
-  EXPECT_TRUE(::operator==(calls[0], Message(L"Want to hide your files or folders for some reason?",
+  EXPECT_TRUE(calls[0] == (Message(L"Want to hide your files or folders for some reason?",
                                              MsgIcon::Information)));
   EXPECT_EQ(calls[1].title, L"Korvane");
   EXPECT_EQ(calls[1].icon, MsgIcon::Information);

@@ -33,7 +33,7 @@ const MsgBoxCall kDefaults{L"Click 'save changes' to save the default preference
 // A message box as a person reads it: text, title, icon and buttons.
 std::string Shown(const MsgBoxCall& call) {
   std::ostringstream out;
-  ::operator<<(out, call);
+  out << call;
   return out.str();
 }
 

@@ -65,12 +65,16 @@ const char* IconName(platform::MsgIcon icon) {
 }
 }  // namespace
 
-std::ostream& operator<<(std::ostream& out, const platform::MsgBoxCall& call) {
+namespace platform {
+
+std::ostream& operator<<(std::ostream& out, const MsgBoxCall& call) {
   return out << "[" << testing_support::Utf8(call.title) << "] \""
              << testing_support::Utf8(call.text) << "\" " << IconName(call.icon)
              << (call.buttons == platform::MsgButtons::YesNo ? " Yes/No" : " OK");
 }
 
-bool operator==(const platform::MsgBoxCall& a, const platform::MsgBoxCall& b) {
+bool operator==(const MsgBoxCall& a, const MsgBoxCall& b) {
   return a.text == b.text && a.title == b.title && a.icon == b.icon && a.buttons == b.buttons;
 }
+
+}  // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,9 @@ class OpenFileAnswerer {
 
 }  // namespace testing_support
 
-// Prints a message box the way a person reads it, for failure messages.
-std::ostream& operator<<(std::ostream& out, const platform::MsgBoxCall& call);
-bool operator==(const platform::MsgBoxCall& a, const platform::MsgBoxCall& b);
+// Prints a message box the way a person reads it, for failure messages. In the
+// type's own namespace, so that gtest's EXPECT_EQ finds them.
+namespace platform {
+std::ostream& operator<<(std::ostream& out, const MsgBoxCall& call);
+bool operator==(const MsgBoxCall& a, const MsgBoxCall& b);
+}  // namespace platform

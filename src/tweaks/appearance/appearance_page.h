@@ -1,0 +1,32 @@
+// FrmAppTweaks: six appearance tweak boxes above the drive icon tool.
+#pragma once
+
+#include <string_view>
+
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/tweak_binding.h"
+#include "tweaks/appearance/drive_icon.h"
+
+namespace tweaks {
+
+class FrmAppTweaks : public platform::Form {
+ public:
+  FrmAppTweaks();
+
+  platform::CheckBox& Box(std::wstring_view control) const { return boxes.Box(control); }
+
+  // The icon tool first: the keyboard focus starts in its path box.
+  DriveIconTool icon;
+  platform::TweakBoxes boxes;
+  platform::GroupBox FrameAppTweaks;
+  platform::Label LblTweakIntro;
+  platform::Label LblPleaseRes;
+  platform::Label LblHelp;
+  platform::Picture Line2;
+
+ protected:
+  void Form_Load() override;
+};
+
+}  // namespace tweaks

@@ -1,0 +1,77 @@
+// Opens the appearance page against the real registry, keeping the values the
+// page touches as they were before the test.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/form.h"
+#include "support/registry_helpers.h"
+#include "support/ui_helpers.h"
+#include "tweaks/appearance/appearance_page.h"
+
+namespace appearance_tests {
+
+inline const HKEY kHkcu = HKEY_CURRENT_USER;
+inline const HKEY kHklm = HKEY_LOCAL_MACHINE;
+inline constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
+inline constexpr wchar_t kPolicies[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\explorer";
+inline constexpr wchar_t kNtWindows[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+inline constexpr wchar_t kErrorMode[] = L"NoPopUpsOnBoot, Error Mode";
+
+struct ValuePlace {
+  HKEY root;
+  std::wstring key;
+  std::wstring name;
+};
+
+// Every value the page reads or writes, and the two halves of the odd name.
+inline const std::vector<ValuePlace>& TouchedValues() {
+  static const std::vector<ValuePlace> places = {
+      {kHkcu, kDesktop, L"FontSmoothing"},       {kHkcu, kDesktop, L"FontSmoothingType"},
+      {kHkcu, kDesktop, L"SmoothScroll"},        {kHkcu, kDesktop, L"PaintDesktopVersion"},
+      {kHkcu, kPolicies, L"ClassicShell"},       {kHkcu, kPolicies, L"NoUserNameInStartMenu"},
+      {kHklm, kNtWindows, kErrorMode},           {kHklm, kNtWindows, L"NoPopUpsOnBoot"},
+      {kHklm, kNtWindows, L"Error Mode"},
+  };
+  return places;
+}
+
+class AppearancePageTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (const auto& place : TouchedValues()) saved_.push_back(testing_support::ReadRaw(place.root, place.key, place.name));
+    ClearValues();
+  }
+  void TearDown() override {
+    Close();
+    for (std::size_t i = 0; i < saved_.size(); ++i) {
+      const auto& place = TouchedValues()[i];
+      testing_support::DeleteValue(place.root, place.key, place.name);
+      if (saved_[i]) testing_support::WriteRaw(place.root, place.key, place.name, saved_[i]->type, saved_[i]->bytes);
+    }
+  }
+  static void ClearValues() {
+    for (const auto& place : TouchedValues()) testing_support::DeleteValue(place.root, place.key, place.name);
+  }
+  static tweaks::FrmAppTweaks& Open() {
+    auto& form = platform::Instance<tweaks::FrmAppTweaks>();
+    form.Show();
+    testing_support::Pump();
+    return form;
+  }
+  static void Close() {
+    if (platform::IsLoaded<tweaks::FrmAppTweaks>()) platform::Instance<tweaks::FrmAppTweaks>().Unload();
+    testing_support::Pump();
+  }
+
+ private:
+  std::vector<std::optional<testing_support::RawValue>> saved_;
+};
+
+}  // namespace appearance_tests
