@@ -10,6 +10,9 @@
 
 #include "platform/registry.h"
 #include "reliability.h"
+#include "shell/preferences_window.h"
+#include "support/ui_helpers.h"
+#include "tweaks/security/set_password.h"
 #include "support/seams.h"
 #include "support/text.h"
 
@@ -174,9 +177,10 @@ TEST_F(RegistryFuzzTest, EveryValueReadsAsTheRulesSay) {
   const auto start = std::chrono::steady_clock::now();
   Generator random(kSeed);
   const std::vector<Target> targets = Targets();
-  constexpr int kValues = 6000;
+  constexpr int kValues = 20000;
   int mismatches = 0;
   std::size_t bytes = 0;
+  int numbers = 0, texts = 0, empties = 0, holding = 0;
   for (int i = 0; i < kValues && mismatches < 10; ++i) {
     const Target& target = targets[static_cast<std::size_t>(random.Below(static_cast<int>(targets.size())))];
     const RawValue raw = random.Value(target.rule);
@@ -193,7 +197,9 @@ TEST_F(RegistryFuzzTest, EveryValueReadsAsTheRulesSay) {
                     << testing_support::Utf8(target.key.path) << " : " << testing_support::Utf8(target.name)
                     << " reads as " << Show(got) << ", expected " << Show(expected);
     }
+    ++(expected.isNumber ? numbers : expected.text.empty() ? empties : texts);
     if (target.rule) {
+      holding += RuleHolds(*target.rule, expected) ? 1 : 0;
       EXPECT_EQ(target.rule->Holds(), RuleHolds(*target.rule, expected))
           << "value " << i << ": the load rule of " << testing_support::Utf8(target.name);
     }
@@ -202,7 +208,12 @@ TEST_F(RegistryFuzzTest, EveryValueReadsAsTheRulesSay) {
   EXPECT_TRUE(messages.Calls().empty());
   std::cout << "[ figures  ] " << kValues << " values (" << bytes << " bytes) written and read in "
             << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()
-            << " ms\n";
+            << " ms; " << numbers << " read as numbers, " << texts << " as text, " << empties << " as \"\", "
+            << holding << " held a load rule\n";
+  EXPECT_GT(numbers, kValues / 10);
+  EXPECT_GT(texts, kValues / 10);
+  EXPECT_GT(empties, kValues / 10);
+  EXPECT_GT(holding, kValues / 50);
 }
 
 // Seeds every value a page's rules read, predicts each box and every value
@@ -212,8 +223,9 @@ TEST_F(RegistryFuzzTest, EveryPageLoadsAsTheRulesSayOnHostileData) {
   const auto start = std::chrono::steady_clock::now();
   Generator random(kSeed + 1);
   const std::vector<KeyId> keys = AllKeys();
-  constexpr int kRounds = 25;
+  constexpr int kRounds = 60;
   int loads = 0;
+  int checkedBoxes = 0;
   for (const Page& page : Pages()) {
     for (int round = 0; round < kRounds; ++round) {
       SCOPED_TRACE(std::string(page.name) + " round " + std::to_string(round));
@@ -252,14 +264,62 @@ TEST_F(RegistryFuzzTest, EveryPageLoadsAsTheRulesSayOnHostileData) {
       }
       page.close();
       EXPECT_EQ(shown, checked);
+      checkedBoxes += static_cast<int>(checked.size());
       EXPECT_EQ(Differences(expected, Take(keys)), std::vector<std::string>{});
       EXPECT_TRUE(messages.Calls().empty());
       if (HasFailure()) return;
     }
   }
-  std::cout << "[ figures  ] " << loads << " page loads on random data in "
+  EXPECT_GT(checkedBoxes, loads / 4);
+  std::cout << "[ figures  ] " << loads << " page loads on random data, " << checkedBoxes << " boxes loaded checked, in "
             << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()
             << " ms\n";
+}
+
+// The preferences and the password window read their values on opening; the
+// password window stores whatever is typed, exactly.
+TEST_F(RegistryFuzzTest, ThePreferencesAndThePasswordOpenOnAnyDataAndKeepWhatIsTyped) {
+  Generator random(kSeed + 2);
+  const KeyId settings = SettingsKey();
+  const KeyId password = PasswordKey();
+  constexpr int kRounds = 150;
+  int typed = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const RawValue splash = random.Value(nullptr);
+    const RawValue tab = random.Chance(30) ? RawValue{REG_SZ, testing_support::SzBytes(L"Fix")} : random.Value(nullptr);
+    const RawValue stored = random.Value(nullptr);
+    testing_support::WriteRaw(Handle(settings.root), settings.path, L"splash", splash.type, splash.bytes);
+    testing_support::WriteRaw(Handle(settings.root), settings.path, L"opentab", tab.type, tab.bytes);
+    testing_support::WriteRaw(Handle(password.root), password.path, L"RandomID", stored.type, stored.bytes);
+
+    // The splash box: 0 unchecked, 1 or 2 checked, anything else the default, checked.
+    const Expected splashValue = Model(splash);
+    std::optional<std::int32_t> state =
+        splashValue.isNumber ? std::optional<std::int32_t>(splashValue.number) : AsNumber(splashValue.text);
+    auto& options = platform::Instance<shell::FrmOptions>();
+    EXPECT_EQ(options.ChkSplash.Value(), state && *state == 0 ? 0 : 1);
+    options.Unload();
+
+    auto& form = platform::Instance<tweaks::FrmSecOpt>();
+    EXPECT_EQ(form.TxtPass.Text(), AsText(Model(stored)));
+    std::wstring text = random.Text(nullptr);
+    text = text.substr(0, text.find(L'\0'));
+    if (text.size() > 1000) text.resize(1000);
+    form.TxtPass.SetText(text);
+    ++typed;
+    testing_support::Click(form.CmdSavePass);
+    const bool blank = text.find_first_not_of(L' ') == std::wstring::npos;
+    const auto raw = testing_support::ReadRaw(Handle(password.root), password.path, L"RandomID");
+    ASSERT_TRUE(raw.has_value());
+    EXPECT_EQ(raw->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(raw->bytes, testing_support::SzBytes(blank ? L"" : text)) << testing_support::Utf8(text);
+    if (platform::IsLoaded<tweaks::FrmSecOpt>()) form.Unload();
+    testing_support::Pump();
+  }
+  EXPECT_EQ(messages.Texts(), std::vector<std::wstring>(kRounds, L"Password successfully saved"));
+  std::cout << "[ figures  ] " << kRounds << " openings of the preferences and the password window on random data, "
+            << typed << " passwords typed\n";
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "shell/settings.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
+#include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
 #include "tweaks/security/security_bindings.h"
@@ -117,6 +118,7 @@ inline std::vector<Page> Pages() {
       PageOf<tweaks::FrmSecTweaks>("security", tweaks::SecurityBindings()),
       PageOf<tweaks::FrmCpl>("control panel", tweaks::CplBindings()),
       PageOf<tweaks::FrmProgTweaks>("internet explorer", tweaks::IEBindings()),
+      PageOf<tweaks::FrmAppTweaks>("appearance", tweaks::AppearanceBindings()),
   };
 }
 
