@@ -32,5 +32,7 @@ args=(
   --extra-arg=-isystem/usr/x86_64-w64-mingw32/include
 )
 echo "clang-tidy: src/**/*.cpp"
-find src -name '*.cpp' | sort | xargs -P "$jobs" -n 4 clang-tidy "${args[@]}"
+# Findings fail the run through xargs; only clang-tidy's count of what it hid is dropped.
+find src -name '*.cpp' | sort | xargs -P "$jobs" -n 4 clang-tidy "${args[@]}" \
+  2> >(grep -v '^[0-9]* warnings\? generated\.$' >&2 || true)
 echo "Static analysis: no findings."

@@ -151,7 +151,12 @@ RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_
   Key key;
   const LONG opened =
       Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_SET_VALUE, key.Out()));
-  if (!key) return IsRefusal(opened) && HasValue(root, keyPath, valueName) ? RegOutcome::Refused : RegOutcome::Done;
+  if (!key) {
+    // A missing value is not there to delete, refusal or not.
+    if (!IsRefusal(opened) || !HasValue(root, keyPath, valueName)) return RegOutcome::Done;
+    RegLastResult = opened;  // the refusal, not the probe, is the trace left
+    return RegOutcome::Refused;
+  }
   const LONG code = Track(RegDeleteValueW(key.Get(), Terminated(valueName).c_str()));
   return IsRefusal(code) ? RegOutcome::Refused : RegOutcome::Done;
 }

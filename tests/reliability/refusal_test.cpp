@@ -103,7 +103,9 @@ class RefusalTest : public testing::Test {
 
 TEST_F(RefusalTest, EveryTweakActionOnARefusingKeyGoesBackAndChangesNothingElse) {
   int refusals = 0;
+  int keysRefusing = 0;
   for (const KeyId& refusing : TableKeys()) {
+    ++keysRefusing;
     for (const Page& page : Pages()) {
       for (const platform::TweakBinding& binding : page.table) {
         for (const bool checking : {true, false}) {
@@ -144,7 +146,7 @@ TEST_F(RefusalTest, EveryTweakActionOnARefusingKeyGoesBackAndChangesNothingElse)
       }
     }
   }
-  std::cout << "[ figures  ] " << refusals << " tweak actions refused\n";
+  std::cout << "[ figures  ] " << refusals << " tweak actions refused over " << keysRefusing << " keys\n";
 }
 
 TEST_F(RefusalTest, DeletingWhatIsNotThereIsDoneEvenWhereTheKeyRefuses) {
