@@ -10,6 +10,7 @@
 
 #include "platform/registry.h"
 #include "reliability.h"
+#include "repair/restriction_repair.h"
 #include "shell/preferences_window.h"
 #include "support/ui_helpers.h"
 #include "tweaks/security/set_password.h"
@@ -320,6 +321,62 @@ TEST_F(RegistryFuzzTest, ThePreferencesAndThePasswordOpenOnAnyDataAndKeepWhatIsT
   EXPECT_EQ(messages.Texts(), std::vector<std::wstring>(kRounds, L"Password successfully saved"));
   std::cout << "[ figures  ] " << kRounds << " openings of the preferences and the password window on random data, "
             << typed << " passwords typed\n";
+}
+
+// The restriction repairs on whatever a virus left: a value is removed only
+// where it reads as 1, and the message says what was found.
+TEST_F(RegistryFuzzTest, RestrictionRepairsRemoveOnlyWhatReadsAsOne) {
+  struct Repair {
+    repair::Restriction restriction;
+    const wchar_t* key;
+    const wchar_t* name;
+    const wchar_t* notFound;
+    const wchar_t* repaired;
+  };
+  const Repair repairs[] = {
+      {repair::Restriction::FolderOptions, L"Explorer", L"NoFolderOptions", L"No Folder Options restriction detected",
+       L"Korvane successfully attempted to fix the folder options inaccessibility"},
+      {repair::Restriction::RegistryEditor, L"System", L"DisableRegistryTools",
+       L"No Registry Editor restriction detected",
+       L"Korvane successfully attempted to fix the Registry Editor inaccessibility"},
+      {repair::Restriction::TaskManager, L"System", L"DisableTaskMgr", L"No Task Manager restriction detected",
+       L"Korvane successfully attempted to fix the Task Manager inaccessibility"},
+  };
+  const std::vector<KeyId> keys = RestrictionKeys();
+  Generator random(kSeed + 3);
+  constexpr int kRounds = 300;
+  int removed = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    const Repair& r = repairs[random.Below(3)];
+    SCOPED_TRACE("round " + std::to_string(round) + " " + testing_support::Utf8(r.name));
+    const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\" + std::wstring(r.key);
+    const platform::LoadRule one = platform::EqualsNumber(platform::kCurrentUser, key.c_str(), r.name, 1);
+    bool found = false;
+    for (const std::uint32_t root : {platform::kCurrentUser, platform::kLocalMachine}) {
+      if (random.Chance(20)) {
+        testing_support::DeleteValue(Handle(root), key, r.name);
+      } else {
+        const RawValue raw = random.Value(&one);
+        testing_support::WriteRaw(Handle(root), key, r.name, raw.type, raw.bytes);
+      }
+    }
+    Snapshot expected = Take(keys);
+    for (const std::uint32_t root : {platform::kCurrentUser, platform::kLocalMachine}) {
+      const auto value = expected.find(Id(root, key, r.name));
+      if (value != expected.end() && RuleHolds(one, Model(value->second))) {
+        found = true;
+        ++removed;
+        expected.erase(value);
+      }
+    }
+    messages.Clear();
+    repair::FixRestriction(r.restriction);
+    ASSERT_FALSE(messages.Calls().empty());
+    EXPECT_EQ(messages.Calls()[0].text, found ? r.repaired : r.notFound);
+    EXPECT_EQ(Differences(expected, Take(keys)), std::vector<std::string>{});
+  }
+  EXPECT_GT(removed, kRounds / 10);
+  std::cout << "[ figures  ] " << kRounds << " restriction repairs on random data, " << removed << " values removed\n";
 }
 
 }  // namespace
