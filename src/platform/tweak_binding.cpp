@@ -11,7 +11,34 @@ bool LoadRule::Holds() const {
   return numeric ? value.EqualsNumber(number) : value.EqualsText(text);
 }
 
+namespace {
+
+// Two copies of Korvane may click the same box at once. The values of one
+// click are written together, so that the registry ends as one of them left
+// it and never with one value from each.
+class ChangeLock {
+ public:
+  ChangeLock() {
+    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneRegistryChange");
+    // A copy that hangs while holding it must not hang this one too.
+    if (!mutex) return;
+    const DWORD waited = WaitForSingleObject(mutex, 2000);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) held_ = mutex;
+  }
+  ~ChangeLock() {
+    if (held_) ReleaseMutex(held_);
+  }
+  ChangeLock(const ChangeLock&) = delete;
+  ChangeLock& operator=(const ChangeLock&) = delete;
+
+ private:
+  HANDLE held_ = nullptr;
+};
+
+}  // namespace
+
 RegOutcome RunSteps(std::span<const RegStep> steps) {
+  const ChangeLock lock;
   for (const RegStep& step : steps) {
     const RegOutcome outcome =
         step.remove ? RegDeleteValue(step.root, step.key, step.name) : RegSetValue(step.root, step.key, step.name, step.data);

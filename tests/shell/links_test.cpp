@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "support/registry_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"
+#include "support/wine_browser_log.h"
 
 namespace {
 
@@ -115,52 +115,6 @@ TEST_F(LinksTest, AChangedToolTipChangesTheTarget) {
 
 // Without the recorder: the real shell hands each address on to the
 // browser or mailer Wine is told to use, here a script that logs them.
-class WineBrowserLog {
- public:
-  WineBrowserLog() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"korvane-links-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder_.c_str(), nullptr);
-    const std::wstring script = folder_ + L"\\browser.sh";
-    std::ofstream(script.c_str(), std::ios::binary) << "printf '%s\\n' \"$1\" >>\"$(dirname \"$0\")/links.log\"\n";
-    using ToUnix = char*(CDECL*)(const wchar_t*);
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return;
-    char* unixPath = toUnix(script.c_str());
-    if (!unixPath) return;
-    const std::string command = std::string("/bin/sh ") + unixPath;
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    const std::wstring wide(command.begin(), command.end());
-    WriteSz(HKEY_CURRENT_USER, kWineBrowser, L"Browsers", wide);
-    WriteSz(HKEY_CURRENT_USER, kWineBrowser, L"Mailers", wide);
-    ready_ = true;
-  }
-  ~WineBrowserLog() {
-    DeleteValue(HKEY_CURRENT_USER, kWineBrowser, L"Browsers");
-    DeleteValue(HKEY_CURRENT_USER, kWineBrowser, L"Mailers");
-    DeleteFileW((folder_ + L"\\links.log").c_str());
-    DeleteFileW((folder_ + L"\\browser.sh").c_str());
-    RemoveDirectoryW(folder_.c_str());
-  }
-  WineBrowserLog(const WineBrowserLog&) = delete;
-  WineBrowserLog& operator=(const WineBrowserLog&) = delete;
-
-  bool Ready() const { return ready_; }
-  std::vector<std::string> Lines() const {
-    std::ifstream log((folder_ + L"\\links.log").c_str());
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(log, line);) lines.push_back(line);
-    return lines;
-  }
-
- private:
-  static constexpr wchar_t kWineBrowser[] = L"Software\\Wine\\WineBrowser";
-  std::wstring folder_;
-  bool ready_ = false;
-};
-
 TEST_F(LinksTest, UnderWineEveryLinkReachesTheBrowserOrMailer) {
   WineBrowserLog log;
   if (!log.Ready()) GTEST_SKIP() << "not running under Wine";
@@ -168,15 +122,11 @@ TEST_F(LinksTest, UnderWineEveryLinkReachesTheBrowserOrMailer) {
   std::vector<std::string> expected;
   for (const auto& link : Links()) {
     const std::string target = Utf8(link.expected(form));
-    // The shell takes a "www." address for a web page and adds the scheme;
-    // the browser sees a bare host with its root path.
-    if (target.rfind("mailto:", 0) == 0) {
-      expected.push_back(target);
-    } else {
+    // The shell takes a "www." address for a web page and adds the scheme.
+    if (target.rfind("mailto:", 0) != 0) {
       ASSERT_EQ(target.rfind("www.", 0), 0u) << target << ": the shell would not take it for a web page";
-      const std::string url = "http://" + target;
-      expected.push_back(target.find('/') == std::string::npos ? url + "/" : url);
     }
+    expected.push_back(AsBrowserSeesIt(target));
     link.trigger(form);
   }
   // The browser starts in the background: wait for all of them.

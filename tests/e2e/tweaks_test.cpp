@@ -1,0 +1,231 @@
+#include <thread>
+
+#include "journey.h"
+
+namespace {
+
+using namespace testing_support;
+
+constexpr wchar_t kTweakTitle[] = L"Korvane - Tweak Main Menu";
+constexpr wchar_t kPasswordKey[] = L".wab";
+constexpr wchar_t kIEPolicies[] = L"Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel";
+
+class TweakJourney : public Journey {
+ protected:
+  void SetUp() override {
+    Journey::SetUp();
+    Saved().Keep(HKEY_CLASSES_ROOT, kPasswordKey, L"RandomID");
+    Saved().Keep(HKEY_CURRENT_USER, kSystemPolicies, L"disabletaskmgr");
+    for (const wchar_t* applet : kApplets) Saved().Keep(HKEY_CURRENT_USER, kDontLoad, applet);
+    for (const wchar_t* name : {L"FontSmoothing", L"FontSmoothingType"}) Saved().Keep(HKEY_CURRENT_USER, kDesktop, name);
+    for (const wchar_t* name : {L"MaxConnectionsPer1_0Server", L"MaxConnectionsPerServer"}) {
+      Saved().Keep(HKEY_CURRENT_USER, kInternetSettings, name);
+      DeleteValue(HKEY_CURRENT_USER, kInternetSettings, name);
+    }
+    for (const wchar_t* name : {L"HomePage", L"NoSaveSettings"}) {
+      Saved().Keep(HKEY_CURRENT_USER, kIEPolicies, name);
+      DeleteValue(HKEY_CURRENT_USER, kIEPolicies, name);
+    }
+    DeleteValue(HKEY_CLASSES_ROOT, kPasswordKey, L"RandomID");
+    for (const wchar_t* applet : kApplets) DeleteValue(HKEY_CURRENT_USER, kDontLoad, applet);
+  }
+  HWND StartOnTweaks(Korvane** program) { return StartOnPage(L"Tweak", kTweakTitle, program); }
+
+  static constexpr const wchar_t* kApplets[] = {L"access.cpl", L"joy.cpl", L"appwiz.cpl", L"main.cpl", L"mmsys.cpl"};
+};
+
+TEST_F(TweakJourney, APasswordLocksTheSecurityPageUntilItIsTyped) {
+  Korvane* program = nullptr;
+  const HWND main = StartOnTweaks(&program);
+  ASSERT_TRUE(main);
+  HWND security = Open(*program, main, L"Security Tweaks", L"Security Tweaks");
+  ASSERT_TRUE(security) << "no password yet: the page opens at once";
+
+  program->Menu(security, 0, 0);  // Tools > Set password
+  const HWND setPassword = program->WaitForWindow(L"Set Password");
+  ASSERT_TRUE(setPassword);
+  const HWND passwordBox = FindTextBoxAfterLabel(setPassword, L"Enter password:");
+  ASSERT_TRUE(passwordBox);
+  program->ClearAndType(passwordBox, L"Open Sesame");
+  program->Click(FindControl(setPassword, L"Set Password"));
+  EXPECT_EQ(program->OkAll(), std::vector<std::wstring>{Shown(L"Korvane", L"Password successfully saved")});
+  EXPECT_TRUE(program->WaitHidden(setPassword));
+  EXPECT_SZ(HKEY_CLASSES_ROOT, kPasswordKey, L"RandomID", L"Open Sesame");
+
+  program->CloseWindow(security);
+  ASSERT_FALSE(IsWindow(security)) << "the close button destroys the page";
+  program->Click(FindControl(main, L"Security Tweaks"));
+  const HWND ask = program->WaitForWindow(L"Enter Password to continue");
+  ASSERT_TRUE(ask) << "the locked page does not ask for its password";
+  EXPECT_FALSE(program->FindWindowTitled(L"Security Tweaks")) << "the page shows before the password";
+
+  const HWND typed = FindTextBox(ask);
+  ASSERT_TRUE(typed);
+  program->Type(typed, L"open sesame");
+  program->Click(FindControl(ask, L"Proceed"));
+  EXPECT_EQ(program->OkAll(), (std::vector<std::wstring>{Shown(L"Sorry", L"Incorrect password"),
+                                                         Shown(L"Korvane", L"Please try again")}));
+  EXPECT_FALSE(program->FindWindowTitled(L"Security Tweaks"));
+
+  program->ClearAndType(typed, L"Open Sesame");
+  program->Click(FindControl(ask, L"Proceed"));
+  EXPECT_EQ(program->OkAll(), std::vector<std::wstring>{});
+  security = program->WaitForWindow(L"Security Tweaks");
+  ASSERT_TRUE(security) << "the right password does not open the page";
+  EXPECT_TRUE(program->WaitHidden(ask));
+
+  // Unlocked, its boxes work.
+  const HWND taskManager = FindControl(security, L"Disable Task Manager ");
+  ASSERT_TRUE(taskManager);
+  program->Click(taskManager);
+  EXPECT_DWORD(HKEY_CURRENT_USER, kSystemPolicies, L"disabletaskmgr", 1);
+  program->Click(taskManager);
+  EXPECT_NO_VALUE(HKEY_CURRENT_USER, kSystemPolicies, L"disabletaskmgr");
+  EXPECT_FALSE(program->CurrentMessageBox());
+}
+
+TEST_F(TweakJourney, TwoAppletsHiddenAndOneShownAgain) {
+  Korvane* program = nullptr;
+  const HWND main = StartOnTweaks(&program);
+  ASSERT_TRUE(main);
+  HWND page = Open(*program, main, L"Control Panel Tweaks", L"Control Panel");
+  ASSERT_TRUE(page);
+  const HWND accessibility = FindControl(page, L"Hide Accessibility options");
+  const HWND joystick = FindControl(page, L"Hide Joystick options");
+  ASSERT_TRUE(accessibility && joystick);
+  program->Click(accessibility);
+  program->Click(joystick);
+  EXPECT_SZ(HKEY_CURRENT_USER, kDontLoad, L"access.cpl", L"no");
+  EXPECT_SZ(HKEY_CURRENT_USER, kDontLoad, L"joy.cpl", L"no");
+  program->Click(joystick);
+  EXPECT_NO_VALUE(HKEY_CURRENT_USER, kDontLoad, L"joy.cpl");
+  EXPECT_SZ(HKEY_CURRENT_USER, kDontLoad, L"access.cpl", L"no");
+
+  // Opened again, the page shows what the registry holds.
+  program->CloseWindow(page);
+  page = Open(*program, main, L"Control Panel Tweaks", L"Control Panel");
+  ASSERT_TRUE(page);
+  EXPECT_TRUE(IsChecked(FindControl(page, L"Hide Accessibility options")));
+  EXPECT_FALSE(IsChecked(FindControl(page, L"Hide Joystick options")));
+  EXPECT_FALSE(program->CurrentMessageBox());
+}
+
+TEST_F(TweakJourney, ClearTypeAndTheInternetExplorerDownloadLimitAreSwitchedOn) {
+  WriteSz(HKEY_CURRENT_USER, kDesktop, L"FontSmoothing", L"0");
+  Korvane* program = nullptr;
+  const HWND main = StartOnTweaks(&program);
+  ASSERT_TRUE(main);
+  const HWND appearance = Open(*program, main, L"Appearance Tweaks", L"Appearance Tweaks");
+  ASSERT_TRUE(appearance);
+  const HWND clearType = FindControl(appearance, L"Enable Clear Type Fonts");
+  ASSERT_TRUE(clearType);
+  EXPECT_FALSE(IsChecked(clearType));
+  program->Click(clearType);
+  EXPECT_TRUE(IsChecked(clearType));
+  EXPECT_DWORD(HKEY_CURRENT_USER, kDesktop, L"FontSmoothing", 2);
+  EXPECT_DWORD(HKEY_CURRENT_USER, kDesktop, L"FontSmoothingType", 2);
+
+  const HWND ie = Open(*program, main, L"IE Tweaks", L"Internet Explorer Tweaks");
+  ASSERT_TRUE(ie);
+  const HWND downloads = FindControl(ie, L"Increase Max simultaneous downloads to 10");
+  ASSERT_TRUE(downloads);
+  EXPECT_FALSE(IsChecked(downloads));
+  program->Click(downloads);
+  EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPer1_0Server", 10);
+  EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPerServer", 10);
+  EXPECT_FALSE(program->CurrentMessageBox());
+}
+
+// Two copies of Korvane click the same boxes at the same time. Every click
+// writes all its values before the next event, so whatever the order, each
+// box's values end as one of the two windows shows it, never a mixture.
+TEST_F(TweakJourney, TwoProgramsTogglingTheSameBoxesLeaveAStateOneOfThemWrote) {
+  struct Window {
+    Korvane* program = nullptr;
+    HWND cpl = nullptr;
+    HWND ie = nullptr;
+  };
+  Window windows[2];
+  for (Window& w : windows) {
+    const HWND main = StartOnTweaks(&w.program);
+    ASSERT_TRUE(main);
+    w.cpl = Open(*w.program, main, L"Control Panel Tweaks", L"Control Panel");
+    w.ie = Open(*w.program, main, L"IE Tweaks", L"Internet Explorer Tweaks");
+    ASSERT_TRUE(w.cpl && w.ie);
+  }
+  const std::vector<std::wstring> applets = {L"Hide Accessibility options", L"Hide Add\\Remove Programs",
+                                             L"Hide mouse options", L"Hide sound options"};
+  const std::vector<std::wstring> ieBoxes = {L"Increase Max simultaneous downloads to 10", L"Lock Current Home Page"};
+  // Each program clicks every box a number of times of its own.
+  const auto clicker = [&](int which, int rounds) {
+    Window& w = windows[which];
+    for (int round = 0; round < rounds; ++round) {
+      for (const auto& caption : applets) w.program->Click(FindControl(w.cpl, caption));
+      for (const auto& caption : ieBoxes) w.program->Click(FindControl(w.ie, caption));
+    }
+  };
+  std::thread first(clicker, 0, 7);
+  std::thread second(clicker, 1, 6);
+  first.join();
+  second.join();
+
+  const auto agreesWithOne = [&](HWND Window::*page, const std::wstring& caption, bool inRegistry) {
+    return IsChecked(FindControl(windows[0].*page, caption)) == inRegistry ||
+           IsChecked(FindControl(windows[1].*page, caption)) == inRegistry;
+  };
+  const wchar_t* appletValues[] = {L"access.cpl", L"appwiz.cpl", L"main.cpl", L"mmsys.cpl"};
+  for (std::size_t i = 0; i < applets.size(); ++i) {
+    SCOPED_TRACE(Utf8(applets[i]));
+    const auto value = ReadRaw(HKEY_CURRENT_USER, kDontLoad, appletValues[i]);
+    const bool hidden = value.has_value();
+    if (hidden) {
+      EXPECT_SZ(HKEY_CURRENT_USER, kDontLoad, appletValues[i], L"no");
+    }
+    EXPECT_TRUE(agreesWithOne(&Window::cpl, applets[i], hidden)) << "a state neither window shows";
+  }
+  const auto downloads = ReadRaw(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPer1_0Server");
+  const auto perServer = ReadRaw(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPerServer");
+  EXPECT_EQ(downloads.has_value(), perServer.has_value()) << "one of the two values is from the other program";
+  if (downloads) {
+    EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPer1_0Server", 10);
+    EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPerServer", 10);
+  }
+  EXPECT_TRUE(agreesWithOne(&Window::ie, ieBoxes[0], downloads.has_value()));
+  const auto homePage = ReadRaw(HKEY_CURRENT_USER, kIEPolicies, L"HomePage");
+  const auto noSave = ReadRaw(HKEY_CURRENT_USER, kIEPolicies, L"NoSaveSettings");
+  EXPECT_EQ(homePage.has_value(), noSave.has_value()) << "one of the two values is from the other program";
+  EXPECT_TRUE(agreesWithOne(&Window::ie, ieBoxes[1], homePage.has_value()));
+  // Seven rounds against six: the first program's boxes end checked, the second's unchecked.
+  EXPECT_TRUE(IsChecked(FindControl(windows[0].cpl, applets[0])));
+  EXPECT_FALSE(IsChecked(FindControl(windows[1].cpl, applets[0])));
+  for (Window& w : windows) EXPECT_FALSE(w.program->CurrentMessageBox());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace testing_support;
+
+// Another copy in the middle of a change holds the change lock; a click waits
+// for it rather than writing between that copy's values.
+TEST_F(TweakJourney, AClickWaitsWhileAnotherCopyIsWriting) {
+  Korvane* program = nullptr;
+  const HWND main = StartOnTweaks(&program);
+  ASSERT_TRUE(main);
+  const HWND ie = Open(*program, main, L"IE Tweaks", L"Internet Explorer Tweaks");
+  ASSERT_TRUE(ie);
+  const HANDLE lock = CreateMutexW(nullptr, TRUE, L"Local\\KorvaneRegistryChange");
+  ASSERT_TRUE(lock);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "someone else holds the lock";
+  program->Click(FindControl(ie, L"Increase Max simultaneous downloads to 10"), false);
+  Sleep(300);
+  EXPECT_NO_VALUE(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPer1_0Server");
+  ReleaseMutex(lock);
+  CloseHandle(lock);
+  EXPECT_TRUE(program->Settle());
+  EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPer1_0Server", 10);
+  EXPECT_DWORD(HKEY_CURRENT_USER, kInternetSettings, L"MaxConnectionsPerServer", 10);
+}
+
+}  // namespace
