@@ -1,5 +1,10 @@
 // The yardstick: a Win32 program that shows one empty window and nothing else.
+// Built a second time with MINIMAL_WITH_COMMON_CONTROLS (and Korvane's manifest)
+// to tell how much of Korvane's start is the common controls' own loading.
 #include <windows.h>
+#ifdef MINIMAL_WITH_COMMON_CONTROLS
+#include <commctrl.h>
+#endif
 
 namespace {
 
@@ -14,6 +19,10 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+#ifdef MINIMAL_WITH_COMMON_CONTROLS
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&controls);
+#endif
   WNDCLASSW wc{};
   wc.lpfnWndProc = &Proc;
   wc.hInstance = instance;

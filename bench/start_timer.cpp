@@ -5,6 +5,9 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cwctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -34,6 +37,51 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string ReadWhole(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string data;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) data.append(buffer, got);
+  CloseHandle(file);
+  return data;
+}
+
+// Wine leaves another process's private bytes at zero, so they come from the
+// Linux process behind it: the one running this program in this prefix.
+double UnixPrivateKb(const std::wstring& program) {
+  std::wstring base = program.substr(program.find_last_of(L"\\/") + 1);
+  std::string wantedName(base.begin(), base.end());
+  char prefix[1024] = "";
+  GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+  const std::string wantedPrefix = std::string("WINEPREFIX=") + prefix + '\0';
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  double kb = 0;
+  do {
+    const std::wstring dir = L"Z:\\proc\\" + std::wstring(found.cFileName);
+    if (!iswdigit(found.cFileName[0])) continue;
+    const std::string command = ReadWhole(dir + L"\\cmdline");
+    const std::string first = command.substr(0, command.find('\0'));
+    if (first.size() < wantedName.size() ||
+        _stricmp(first.substr(first.size() - wantedName.size()).c_str(), wantedName.c_str()) != 0) {
+      continue;
+    }
+    if (ReadWhole(dir + L"\\environ").find(wantedPrefix) == std::string::npos) continue;
+    const std::string rollup = ReadWhole(dir + L"\\smaps_rollup");
+    for (const char* field : {"Private_Clean:", "Private_Dirty:"}) {
+      const std::size_t at = rollup.find(field);
+      if (at != std::string::npos) kb += atof(rollup.c_str() + at + strlen(field));
+    }
+    break;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return kb;
 }
 
 }  // namespace
@@ -75,7 +123,8 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-    privateKb.push_back(static_cast<double>(memory.PrivateUsage) / 1024.0);
+    privateKb.push_back(memory.PrivateUsage ? static_cast<double>(memory.PrivateUsage) / 1024.0
+                                            : UnixPrivateKb(argv[3]));
     workingKb.push_back(static_cast<double>(memory.WorkingSetSize) / 1024.0);
     PostMessageW(search.found, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);

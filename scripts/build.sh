@@ -7,6 +7,6 @@ tests=OFF
 
 cmake -S "$root" -B "$root/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS="$tests" -DKORVANE_WERROR=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS="$tests" -DKORVANE_WERROR=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build "$root/build" -j "$(nproc)"
 echo "Built $root/build/korvane.exe"

@@ -10,6 +10,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils imagemagick xdotool
   python3 util-linux procps
+  cppcheck clang-tidy
 )
 
 missing=()

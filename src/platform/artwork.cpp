@@ -14,12 +14,17 @@ COLORREF Mix(COLORREF a, COLORREF b, int part, int whole) {
 }
 
 void VerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
+  // One brush per band of rows that share a colour: a pale gradient has few.
   const int height = rect.bottom - rect.top;
-  for (int y = 0; y < height; ++y) {
-    RECT line{rect.left, rect.top + y, rect.right, rect.top + y + 1};
-    const HBRUSH brush = CreateSolidBrush(Mix(top, bottom, y, height));
-    FillRect(dc, &line, brush);
+  for (int y = 0; y < height;) {
+    const COLORREF color = Mix(top, bottom, y, height);
+    int end = y + 1;
+    while (end < height && Mix(top, bottom, end, height) == color) ++end;
+    RECT band{rect.left, rect.top + y, rect.right, rect.top + end};
+    const HBRUSH brush = CreateSolidBrush(color);
+    FillRect(dc, &band, brush);
     DeleteObject(brush);
+    y = end;
   }
 }
 

@@ -86,7 +86,68 @@ void Control::SetToolTip(std::wstring_view text) {
 
 // Labels notify so that they can be clicked and show their tool tips.
 void Label::Create(HWND parent, int id) {
-  CreateWindowOf(L"STATIC", SS_NOTIFY | SS_NOPREFIX | (centred_ ? SS_CENTER : SS_LEFT), 0, parent, id);
+  const DWORD link = onClick ? WS_TABSTOP : 0;
+  CreateWindowOf(L"STATIC", link | SS_NOTIFY | SS_NOPREFIX | (centred_ ? SS_CENTER : SS_LEFT), 0, parent, id);
+  if (onClick) SetWindowSubclass(hwnd_, &Label::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+namespace {
+
+bool IsPressKey(WPARAM key) { return key == VK_RETURN || key == VK_SPACE; }
+
+// Repaints the parent under the label too: a see-through label cannot wipe its old focus rectangle.
+void RepaintWithParent(HWND hwnd) {
+  RECT rect;
+  GetWindowRect(hwnd, &rect);
+  const HWND parent = GetParent(hwnd);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+  RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+}  // namespace
+
+LRESULT CALLBACK Label::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                     DWORD_PTR data) {
+  auto* label = reinterpret_cast<Label*>(data);
+  try {
+    switch (msg) {
+      case WM_GETDLGCODE:
+        if (lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
+            IsPressKey(reinterpret_cast<const MSG*>(lParam)->wParam)) {
+          return DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTMESSAGE;
+        }
+        break;
+      case WM_KEYDOWN:
+        if (IsPressKey(wParam) && label->onClick) {
+          label->onClick();
+          return 0;
+        }
+        break;
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+        RepaintWithParent(hwnd);
+        break;
+      case WM_PAINT: {
+        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+        if (GetFocus() == hwnd) {
+          RECT rect;
+          GetClientRect(hwnd, &rect);
+          const HDC dc = GetDC(hwnd);
+          DrawFocusRect(dc, &rect);
+          ReleaseDC(hwnd, dc);
+        }
+        return result;
+      }
+      case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, &Label::SubclassProc, 1);
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 void Label::OnCommand(int code) {
@@ -173,6 +234,11 @@ LRESULT CALLBACK TextBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         if (box->onKeyPress && lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
             reinterpret_cast<const MSG*>(lParam)->wParam == VK_RETURN) {
           return DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTALLKEYS;
+        }
+        // Tab leaves a box the user only reads, instead of trapping the keyboard there.
+        if (box->style_.readOnly && lParam && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN &&
+            reinterpret_cast<const MSG*>(lParam)->wParam == VK_TAB) {
+          return DefSubclassProc(hwnd, msg, wParam, lParam) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
         }
         break;
       case WM_CHAR:

@@ -85,6 +85,7 @@ class Control {
   bool visible_ = true;
 };
 
+// A label with onClick is a link: it is also a tab stop, and Enter or Space click it.
 class Label : public Control {
  public:
   using Control::Control;
@@ -96,6 +97,8 @@ class Label : public Control {
   void OnCommand(int code) override;
 
  private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR data);
   bool centred_ = false;
 };
 

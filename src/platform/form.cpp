@@ -220,6 +220,8 @@ Control* Form::Find(std::wstring_view name) const {
   return nullptr;
 }
 
+// HWND is an opaque handle; cppcheck takes it for a data pointer that could point to const.
+// cppcheck-suppress constParameter
 Control* Form::ControlFor(HWND hwnd) const {
   for (Control* control : controls_) {
     if (control->Hwnd() == hwnd) return control;
@@ -253,7 +255,7 @@ HFONT Form::Font(const FontSpec& spec) {
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
     LOGFONTW logFont = metrics.lfMessageFont;
     if (!spec.face.empty()) {
-      lstrcpynW(logFont.lfFaceName, spec.face.c_str(), LF_FACESIZE);
+      logFont.lfFaceName[spec.face.copy(logFont.lfFaceName, LF_FACESIZE - 1)] = L'\0';
       logFont.lfCharSet = DEFAULT_CHARSET;
     }
     if (spec.pointsTenths > 0) logFont.lfHeight = -MulDiv(spec.pointsTenths, static_cast<int>(dpi_), 720);

@@ -60,6 +60,15 @@ RegOutcome StoreText(RegRoot root, std::wstring_view keyPath, std::wstring_view 
                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
+// Whether the value may be there: only a read that finds it missing says no.
+bool HasValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
+  Key key;
+  Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Out()));
+  if (!key) return true;
+  return Track(RegQueryValueExW(key.Get(), Terminated(valueName).c_str(), nullptr, nullptr, nullptr, nullptr)) !=
+         ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace
 
 std::wstring RegValue::Text() const {
@@ -142,7 +151,12 @@ RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_
   Key key;
   const LONG opened =
       Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_SET_VALUE, key.Out()));
-  if (!key) return IsRefusal(opened) ? RegOutcome::Refused : RegOutcome::Done;
+  if (!key) {
+    // A missing value is not there to delete, refusal or not.
+    if (!IsRefusal(opened) || !HasValue(root, keyPath, valueName)) return RegOutcome::Done;
+    RegLastResult = opened;  // the refusal, not the probe, is the trace left
+    return RegOutcome::Refused;
+  }
   const LONG code = Track(RegDeleteValueW(key.Get(), Terminated(valueName).c_str()));
   return IsRefusal(code) ? RegOutcome::Refused : RegOutcome::Done;
 }

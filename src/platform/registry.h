@@ -27,7 +27,10 @@ inline constexpr RegRoot kLocalMachine = 0x80000002u;
 class RegValue {
  public:
   RegValue() = default;
+  // Implicit on purpose: a read's number or text is its value (the finding is the design).
+  // cppcheck-suppress noExplicitConstructor
   RegValue(std::int32_t number) : data_(number) {}  // NOLINT(google-explicit-constructor)
+  // cppcheck-suppress noExplicitConstructor
   RegValue(std::wstring text) : data_(std::move(text)) {}  // NOLINT(google-explicit-constructor)
 
   bool IsNumber() const { return std::holds_alternative<std::int32_t>(data_); }

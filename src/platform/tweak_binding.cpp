@@ -112,8 +112,9 @@ void TweakBoxes::OnClick(Row& row) {
   const int state = row.box->Value();
   const auto& steps = state == 1 ? row.binding->checked : row.binding->unchecked;
   if (RunSteps(steps) == RegOutcome::Done || loading_ > 0) return;
-  // A refused change must not leave the box showing what the registry does not hold.
-  row.box->SetValueQuietly(state == 1 ? 0 : 1);
+  // A refused change must not leave the box showing what the registry does not hold;
+  // an action over two keys may have been refused after its first step.
+  row.box->SetValueQuietly(row.binding->load.Holds() ? 1 : 0);
   MsgBox(kRefusedChangeMessage, MsgIcon::Exclamation);
 }
 

@@ -167,34 +167,37 @@ RECT FrmMain::PageRect() const {
 
 void FrmMain::Relayout() {
   Form::Relayout();
-  // Labels over a page's picture are painted with a brush cut from that picture.
+  FreePageBrushes();  // cut again at the new size when next needed
+}
+
+// Labels over a page's picture are painted with a brush cut from that picture;
+// made when the page first shows, so pages never opened cost no memory.
+HBRUSH FrmMain::PageBrush(int page) {
+  const auto index = static_cast<std::size_t>(page);
+  if (pageBrushes_[index]) return pageBrushes_[index];
   const RECT area = PageRect();
   const RECT local{0, 0, area.right - area.left, area.bottom - area.top};
-  FreePageBrushes();
   const HDC screen = GetDC(Hwnd());
-  for (std::size_t page = 0; page < kPageCount; ++page) {
-    const HDC memory = CreateCompatibleDC(screen);
-    pageBitmaps_[page] = CreateCompatibleBitmap(screen, local.right, local.bottom);
-    const HGDIOBJ old = SelectObject(memory, pageBitmaps_[page]);
-    platform::PaintPageBackground(memory, local, static_cast<int>(page));
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    pageBrushes_[page] = CreatePatternBrush(pageBitmaps_[page]);
-  }
+  const HDC memory = CreateCompatibleDC(screen);
+  pageBitmaps_[index] = CreateCompatibleBitmap(screen, local.right, local.bottom);
+  const HGDIOBJ old = SelectObject(memory, pageBitmaps_[index]);
+  platform::PaintPageBackground(memory, local, page);
+  SelectObject(memory, old);
+  DeleteDC(memory);
   ReleaseDC(Hwnd(), screen);
+  pageBrushes_[index] = CreatePatternBrush(pageBitmaps_[index]);
+  return pageBrushes_[index];
 }
 
 HBRUSH FrmMain::ControlBackground(platform::Control& control, HDC dc) {
   const int page = PageOf(control);
-  if (control.BackColor() != platform::kTransparent || page < 0 || !pageBrushes_[static_cast<std::size_t>(page)]) {
-    return Form::ControlBackground(control, dc);
-  }
+  if (control.BackColor() != platform::kTransparent || page < 0) return Form::ControlBackground(control, dc);
   RECT place;
   GetWindowRect(control.Hwnd(), &place);
   MapWindowPoints(HWND_DESKTOP, Hwnd(), reinterpret_cast<POINT*>(&place), 2);
   const RECT area = PageRect();
   SetBrushOrgEx(dc, area.left - place.left, area.top - place.top, nullptr);
-  return pageBrushes_[static_cast<std::size_t>(page)];
+  return PageBrush(page);
 }
 
 }  // namespace shell

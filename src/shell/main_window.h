@@ -54,6 +54,7 @@ class FrmMain : public platform::Form {
   std::vector<std::size_t> pageStarts_;
   std::size_t pagesEnd_ = 0;
   void FreePageBrushes();
+  HBRUSH PageBrush(int page);
   std::array<HBITMAP, kPageCount> pageBitmaps_{};
   std::array<HBRUSH, kPageCount> pageBrushes_{};
 };

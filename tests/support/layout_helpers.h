@@ -15,6 +15,13 @@ namespace testing_support {
 RECT InParent(const platform::Control& control);
 // Whether the control's text, wrapped as a label wraps it, fits its rectangle.
 bool TextFits(const platform::Control& control);
+// Whether the caption fits as the control shows it: a label wraps it, a push
+// button and a check box keep it on one line beside their edge or box.
+bool CaptionFits(const platform::Control& control);
+// Whether the control lies wholly inside its parent's client area.
+bool InsideParent(const platform::Control& control);
+// Saves what the screen shows of the window (frame included) as a 24-bit BMP.
+bool SaveWindowBitmap(HWND hwnd, const std::wstring& path);
 // How many pixels of exactly this colour the control shows once painted.
 int PixelsOf(const platform::Control& control, COLORREF color);
 // The text the form's tool tip window holds for the control.

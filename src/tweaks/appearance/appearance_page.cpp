@@ -84,6 +84,8 @@ TwipsRect PlaceBox(std::wstring_view control) {
 
 }  // namespace
 
+std::span<const platform::TweakBinding> AppearanceBindings() { return Table(); }
+
 FrmAppTweaks::FrmAppTweaks()
     : Form({.caption = L"Appearance Tweaks",
             .clientWidth = kClientWidth,

@@ -1,6 +1,7 @@
 // FrmAppTweaks: six appearance tweak boxes above the drive icon tool.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "platform/controls.h"
@@ -9,6 +10,9 @@
 #include "tweaks/appearance/drive_icon.h"
 
 namespace tweaks {
+
+// The six boxes in load order.
+std::span<const platform::TweakBinding> AppearanceBindings();
 
 class FrmAppTweaks : public platform::Form {
  public:

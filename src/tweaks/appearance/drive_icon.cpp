@@ -55,15 +55,15 @@ void PaintFace(platform::Button& button) {
 }  // namespace
 
 DriveIconTool::DriveIconTool(platform::Form& form, platform::TwipsRect frame)
-    : TxtIconpath(form, L"TxtIconpath", {frame.left + 2940, frame.top + 750, 4020, 330}, L""),
+    : Label1(form, L"Label1", {frame.left + 180, frame.top + 780, 2700, 300}, L"Enter the full path of the icon:"),
+      TxtIconpath(form, L"TxtIconpath", {frame.left + 2940, frame.top + 750, 4020, 330}, L""),
+      Lblicon2(form, L"Lblicon2", {frame.left + 180, frame.top + 360, 6720, 300},
+               L"Please type the drive letter of the drive you want to assign the icon to(e.g. c):"),
       txticondrive(form, L"txticondrive", {frame.left + 6960, frame.top + 330, 330, 330}, L""),
       CmdBrowseicon(form, L"CmdBrowseicon", {frame.left + 7080, frame.top + 735, 1200, 360}, L"Browse..."),
       cmdiconok(form, L"cmdiconok", {frame.left + 2940, frame.top + 1230, 1500, 390}, L"OK"),
       cmdiconrestore(form, L"cmdiconrestore", {frame.left + 4680, frame.top + 1230, 2100, 390},
                      L"Restore Defaults"),
-      Lblicon2(form, L"Lblicon2", {frame.left + 180, frame.top + 360, 6720, 300},
-               L"Please type the drive letter of the drive you want to assign the icon to(e.g. c):"),
-      Label1(form, L"Label1", {frame.left + 180, frame.top + 780, 2700, 300}, L"Enter the full path of the icon:"),
       FrameIcon(form, L"FrameIcon", frame, L"Change Drive Icon"),
       CommdlgOpen{.title = L"Choose Icon", .filter = L"Icons|*.ico"},
       form_(form) {

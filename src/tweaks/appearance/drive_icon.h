@@ -16,14 +16,16 @@ class DriveIconTool {
   // Lays the tool out inside the group box's place.
   DriveIconTool(platform::Form& form, platform::TwipsRect frame);
 
-  // Declared in keyboard order; the group box comes last so it lies beneath its controls.
+  // Declared in keyboard order, each label just before the box it names (screen
+  // readers take a box's name from there); the group box comes last so it lies
+  // beneath its controls.
+  platform::Label Label1;
   platform::TextBox TxtIconpath;
+  platform::Label Lblicon2;
   platform::TextBox txticondrive;
   platform::Button CmdBrowseicon;
   platform::Button cmdiconok;
   platform::Button cmdiconrestore;
-  platform::Label Lblicon2;
-  platform::Label Label1;
   platform::GroupBox FrameIcon;
   // The open-file dialog's settings and the last name chosen in it.
   platform::OpenFileRequest CommdlgOpen;

@@ -1,6 +1,7 @@
 #include "tweaks/controlpanel/control_panel_page.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <stdexcept>
 #include <string_view>
 
@@ -48,7 +49,7 @@ const wchar_t* CaptionOf(std::wstring_view control) {
 // mark, the text in the message font, and a little room.
 int BoxTwips(HDC dc, const wchar_t* caption) {
   SIZE size{};
-  GetTextExtentPoint32W(dc, caption, lstrlenW(caption), &size);
+  GetTextExtentPoint32W(dc, caption, static_cast<int>(std::wcslen(caption)), &size);
   return MulDiv(size.cx + GetSystemMetrics(SM_CXMENUCHECK), 1440, GetDeviceCaps(dc, LOGPIXELSX)) + 60;
 }
 
