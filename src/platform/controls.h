@@ -21,7 +21,7 @@ inline constexpr COLORREF kTeal = RGB(0, 128, 128);
 inline constexpr COLORREF kIntroColor = RGB(192, 64, 0);
 inline constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-struct FontSpec {
+struct FontStyle {
   std::wstring face;  // empty: the system's message font
   int pointsTenths = 0;  // 0: the message font's size
   bool bold = false;
@@ -50,7 +50,7 @@ class Control {
   void SetToolTip(std::wstring_view text);
   const std::wstring& ToolTip() const { return toolTip_; }
 
-  void SetFont(FontSpec font) { font_ = std::move(font); }
+  void SetFont(FontStyle font) { font_ = std::move(font); }
   void SetTextColor(COLORREF color) { textColor_ = color; }
   void SetBackColor(COLORREF color) { backColor_ = color; }
   COLORREF TextColor() const { return textColor_; }
@@ -77,7 +77,7 @@ class Control {
   TwipsRect rect_;
   std::wstring text_;  // the caption until the window exists
   std::wstring toolTip_;
-  FontSpec font_;
+  FontStyle font_;
   COLORREF textColor_ = CLR_INVALID;
   COLORREF backColor_ = CLR_INVALID;
   HCURSOR cursor_ = nullptr;

@@ -46,17 +46,17 @@ void RegisterFormClass() {
   registered = true;
 }
 
-DWORD StyleFor(const FormSpec& spec) {
-  if (!spec.titleBar) return WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
+DWORD StyleFor(const FormStyle& form) {
+  if (!form.titleBar) return WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  if (spec.minimizeBox) style |= WS_MINIMIZEBOX;
-  if (spec.maximizeBox) style |= WS_MAXIMIZEBOX;
+  if (form.minimizeBox) style |= WS_MINIMIZEBOX;
+  if (form.maximizeBox) style |= WS_MAXIMIZEBOX;
   return style;
 }
 
 }  // namespace
 
-Form::Form(FormSpec spec) : spec_(std::move(spec)) {}
+Form::Form(FormStyle style) : style_(std::move(style)) {}
 
 Form::~Form() {
   ClearFonts();
@@ -135,7 +135,7 @@ bool Form::InvokeMenu(std::wstring_view caption) {
 void Form::Load() {
   RegisterFormClass();
   BuildMenu();
-  hwnd_ = CreateWindowExW(0, kFormClass, spec_.caption.c_str(), StyleFor(spec_), CW_USEDEFAULT, CW_USEDEFAULT,
+  hwnd_ = CreateWindowExW(0, kFormClass, style_.caption.c_str(), StyleFor(style_), CW_USEDEFAULT, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu_, AppInstance(), nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   LiveForms().insert(this);
@@ -144,14 +144,14 @@ void Form::Load() {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     controls_[i]->Create(hwnd_, kFirstControlId + static_cast<int>(i));
   }
-  SizeWindow(spec_.centred);
+  SizeWindow(style_.centred);
   Relayout();
   Form_Load();
 }
 
 void Form::SizeWindow(bool centre) {
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
-  RECT rect{0, 0, Px(spec_.clientWidth), Px(spec_.clientHeight)};
+  RECT rect{0, 0, Px(style_.clientWidth), Px(style_.clientHeight)};
   AdjustWindowRectExForDpi(&rect, style, menu_ != nullptr, 0, dpi_);
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
@@ -168,10 +168,10 @@ void Form::SizeWindow(bool centre) {
   // A menu bar that wraps takes client height; grow until the client area is whole.
   RECT client;
   GetClientRect(hwnd_, &client);
-  if (client.bottom < Px(spec_.clientHeight)) {
+  if (client.bottom < Px(style_.clientHeight)) {
     RECT window;
     GetWindowRect(hwnd_, &window);
-    SetWindowPos(hwnd_, nullptr, 0, 0, width, height + Px(spec_.clientHeight) - client.bottom,
+    SetWindowPos(hwnd_, nullptr, 0, 0, width, height + Px(style_.clientHeight) - client.bottom,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
   }
 }
@@ -201,8 +201,8 @@ void Form::Unload() {
 }
 
 void Form::SetCaption(std::wstring_view caption) {
-  spec_.caption = caption;
-  SetWindowTextW(hwnd_, spec_.caption.c_str());
+  style_.caption = caption;
+  SetWindowTextW(hwnd_, style_.caption.c_str());
 }
 
 std::wstring Form::Caption() const {
@@ -245,22 +245,22 @@ HBRUSH Form::SolidBrush(COLORREF color) {
   return brush;
 }
 
-HFONT Form::Font(const FontSpec& spec) {
-  const std::wstring key = spec.face + L"|" + std::to_wstring(spec.pointsTenths) + (spec.bold ? L"|b" : L"|n") +
-                           (spec.underline ? L"u" : L"");
+HFONT Form::Font(const FontStyle& style) {
+  const std::wstring key = style.face + L"|" + std::to_wstring(style.pointsTenths) + (style.bold ? L"|b" : L"|n") +
+                           (style.underline ? L"u" : L"");
   auto& font = fonts_[key];
   if (!font) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
     LOGFONTW logFont = metrics.lfMessageFont;
-    if (!spec.face.empty()) {
-      logFont.lfFaceName[spec.face.copy(logFont.lfFaceName, LF_FACESIZE - 1)] = L'\0';
+    if (!style.face.empty()) {
+      logFont.lfFaceName[style.face.copy(logFont.lfFaceName, LF_FACESIZE - 1)] = L'\0';
       logFont.lfCharSet = DEFAULT_CHARSET;
     }
-    if (spec.pointsTenths > 0) logFont.lfHeight = -MulDiv(spec.pointsTenths, static_cast<int>(dpi_), 720);
-    logFont.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    logFont.lfUnderline = spec.underline ? TRUE : FALSE;
+    if (style.pointsTenths > 0) logFont.lfHeight = -MulDiv(style.pointsTenths, static_cast<int>(dpi_), 720);
+    logFont.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+    logFont.lfUnderline = style.underline ? TRUE : FALSE;
     font = CreateFontIndirectW(&logFont);
   }
   return font;
@@ -284,7 +284,7 @@ HWND Form::ToolTips() {
 
 HBRUSH Form::ControlBackground(Control& control, HDC dc) {
   COLORREF back = control.BackColor();
-  if (back == kTransparent || back == CLR_INVALID) back = spec_.backColor;
+  if (back == kTransparent || back == CLR_INVALID) back = style_.backColor;
   if (back == CLR_INVALID) back = GetSysColor(COLOR_BTNFACE);
   SetBkColor(dc, back);
   return SolidBrush(back);
@@ -347,7 +347,7 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
       RECT rect;
       GetClientRect(hwnd_, &rect);
-      const COLORREF back = spec_.backColor == CLR_INVALID ? GetSysColor(COLOR_BTNFACE) : spec_.backColor;
+      const COLORREF back = style_.backColor == CLR_INVALID ? GetSysColor(COLOR_BTNFACE) : style_.backColor;
       FillRect(reinterpret_cast<HDC>(wParam), &rect, SolidBrush(back));
       return TRUE;
     }

@@ -17,7 +17,7 @@
 namespace platform {
 
 class Control;
-struct FontSpec;
+struct FontStyle;
 
 struct MenuEntry {
   std::wstring menu;     // the top-level menu's caption ("Tools")
@@ -27,7 +27,7 @@ struct MenuEntry {
   std::function<void()> action;
 };
 
-struct FormSpec {
+struct FormStyle {
   std::wstring caption;
   int clientWidth = 0;  // twips
   int clientHeight = 0;
@@ -40,7 +40,7 @@ struct FormSpec {
 
 class Form {
  public:
-  explicit Form(FormSpec spec);
+  explicit Form(FormStyle style);
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
   virtual ~Form();
@@ -78,7 +78,7 @@ class Form {
   // Brush and text colour for a control; the form's own background by default.
   virtual HBRUSH ControlBackground(Control& control, HDC dc);
   HBRUSH SolidBrush(COLORREF color);
-  HFONT Font(const FontSpec& spec);
+  HFONT Font(const FontStyle& style);
   HWND ToolTips();
 
   static Form* FromHwnd(HWND hwnd);
@@ -106,7 +106,7 @@ class Form {
   void SizeWindow(bool centre);
   void ClearFonts();
 
-  FormSpec spec_;
+  FormStyle style_;
   HWND hwnd_ = nullptr;
   UINT dpi_ = 96;
   HMENU menu_ = nullptr;
