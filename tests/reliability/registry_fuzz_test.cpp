@@ -178,7 +178,7 @@ TEST_F(RegistryFuzzTest, EveryValueReadsAsTheRulesSay) {
   const auto start = std::chrono::steady_clock::now();
   Generator random(kSeed);
   const std::vector<Target> targets = Targets();
-  constexpr int kValues = 20000;
+  constexpr int kValues = 8000;
   int mismatches = 0;
   std::size_t bytes = 0;
   int numbers = 0, texts = 0, empties = 0, holding = 0;
@@ -224,7 +224,7 @@ TEST_F(RegistryFuzzTest, EveryPageLoadsAsTheRulesSayOnHostileData) {
   const auto start = std::chrono::steady_clock::now();
   Generator random(kSeed + 1);
   const std::vector<KeyId> keys = AllKeys();
-  constexpr int kRounds = 60;
+  constexpr int kRounds = 30;
   int loads = 0;
   int checkedBoxes = 0;
   for (const Page& page : Pages()) {
@@ -283,7 +283,7 @@ TEST_F(RegistryFuzzTest, ThePreferencesAndThePasswordOpenOnAnyDataAndKeepWhatIsT
   Generator random(kSeed + 2);
   const KeyId settings = SettingsKey();
   const KeyId password = PasswordKey();
-  constexpr int kRounds = 150;
+  constexpr int kRounds = 60;
   int typed = 0;
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
@@ -344,7 +344,7 @@ TEST_F(RegistryFuzzTest, RestrictionRepairsRemoveOnlyWhatReadsAsOne) {
   };
   const std::vector<KeyId> keys = RestrictionKeys();
   Generator random(kSeed + 3);
-  constexpr int kRounds = 300;
+  constexpr int kRounds = 120;
   int removed = 0;
   for (int round = 0; round < kRounds; ++round) {
     const Repair& r = repairs[random.Below(3)];
