@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  googletest
+  googletest nlohmann-json3-dev
   wine wine64
   xvfb xauth x11-utils imagemagick xdotool
   python3 util-linux procps
