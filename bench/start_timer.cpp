@@ -131,6 +131,9 @@ int wmain(int argc, wchar_t** argv) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
+  for (std::size_t i = 0; i < startMs.size(); ++i) {
+    wprintf(L"run %.1f ms, private %.0f KiB, working set %.0f KiB\n", startMs[i], privateKb[i], workingKb[i]);
+  }
   wprintf(L"%ls: runs %d, start-to-visible median %.1f ms (min %.1f, max %.1f), private %.0f KiB, working set %.0f KiB\n",
           argv[2], runs, Median(startMs), *std::min_element(startMs.begin(), startMs.end()),
           *std::max_element(startMs.begin(), startMs.end()), Median(privateKb), Median(workingKb));

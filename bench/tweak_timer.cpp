@@ -1,6 +1,7 @@
 // Times a click on each of the main window's four tweak buttons until the
-// tweak window is up and painted, against creating and showing one empty
-// window. Each run opens the page afresh (its window was unloaded before).
+// tweak window is up and painted, against the same page made directly (its
+// floor, floor_page.h) and against creating and showing one empty window.
+// Each run opens the page afresh (its window was unloaded before).
 // Usage: tweak_timer <runs>
 #include <windows.h>
 #include <commctrl.h>
@@ -10,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "floor_page.h"
+#include "platform/controls.h"
 #include "platform/form.h"
 #include "shell/main_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
+#include "tweaks/security/security_bindings.h"
 #include "tweaks/security/security_page.h"
 
 namespace {
@@ -108,6 +112,15 @@ void Profile(const wchar_t* name, int runs) {
   platform::PumpMessages();
 }
 
+// What the page shows, read once from the page itself; the page is unloaded again.
+template <class F>
+bench::FloorPage Floor(std::span<const platform::TweakBinding> table) {
+  bench::FloorPage floor = bench::Snapshot(platform::Instance<F>(), table, platform::kWhite);
+  platform::Instance<F>().Unload();
+  platform::PumpMessages();
+  return floor;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -141,10 +154,22 @@ int wmain(int argc, wchar_t** argv) {
   const double emptyMs = Median(empty);
   wprintf(L"Empty window: runs %d, create-and-show median %.2f ms\n", runs, emptyMs);
 
+  // Each page beside its floor, run for run, so that a busy moment of the
+  // machine falls on both alike.
+  struct Tweak {
+    platform::Button* button;
+    bench::FloorPage floor;
+  };
+  std::vector<Tweak> pages = {
+      {&main.tweak.CmdSecTweak, Floor<tweaks::FrmSecTweaks>(tweaks::SecurityBindings())},
+      {&main.tweak.CmdAppTweak, Floor<tweaks::FrmAppTweaks>(tweaks::AppearanceBindings())},
+      {&main.tweak.CmdIETweak, Floor<tweaks::FrmProgTweaks>(tweaks::IEBindings())},
+      {&main.tweak.CmdCplTweaks, Floor<tweaks::FrmCpl>(tweaks::CplBindings())},
+  };
   int status = 0;
-  for (platform::Button* button : {&main.tweak.CmdSecTweak, &main.tweak.CmdAppTweak, &main.tweak.CmdIETweak,
-                                   &main.tweak.CmdCplTweaks}) {
-    std::vector<double> times;
+  for (const Tweak& page : pages) {
+    platform::Button* button = page.button;
+    std::vector<double> times, floorTimes;
     std::wstring title;
     for (int run = -1; run < runs; ++run) {  // run -1 warms the page's code and fonts
       const double begin = Now();
@@ -163,12 +188,22 @@ int wmain(int argc, wchar_t** argv) {
       if (run >= 0) times.push_back(took);
       platform::Form::FromHwnd(opened)->Unload();
       platform::PumpMessages();
+
+      const double floorBegin = Now();
+      const HWND floor = bench::OpenFloor(page.floor);
+      platform::PumpMessages();
+      if (run >= 0) floorTimes.push_back(Now() - floorBegin);
+      bench::CloseFloor(floor);
+      platform::PumpMessages();
     }
     if (times.empty()) continue;
     const double median = Median(times);
     wprintf(L"%ls (%ls): runs %d, click-to-visible median %.2f ms (min %.2f, max %.2f), %.2f times the empty window\n",
             button->Text().c_str(), title.c_str(), runs, median, *std::min_element(times.begin(), times.end()),
             *std::max_element(times.begin(), times.end()), median / emptyMs);
+    wprintf(L"Floor %ls: runs %d, create-and-show median %.2f ms (min %.2f, max %.2f), %zu controls\n",
+            button->Text().c_str(), runs, Median(floorTimes), *std::min_element(floorTimes.begin(), floorTimes.end()),
+            *std::max_element(floorTimes.begin(), floorTimes.end()), page.floor.controls.size());
   }
   Profile<tweaks::FrmSecTweaks>(L"Security Tweaks", runs);
   Profile<tweaks::FrmAppTweaks>(L"Appearance Tweaks", runs);

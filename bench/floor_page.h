@@ -1,0 +1,55 @@
+// The floor for a tweak page: the same windows as the page, made directly with
+// CreateWindowExW and one window procedure. What to make is read once from the
+// page itself (classes, styles, places, texts, fonts, colours, tool tips, menu)
+// and from its table of bindings; opening the floor then does only Win32 work.
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/form.h"
+#include "platform/tweak_binding.h"
+
+namespace bench {
+
+struct FloorControl {
+  std::wstring className;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  RECT place{};
+  std::wstring text;
+  LOGFONTW font{};
+  COLORREF textColor = CLR_INVALID;
+  COLORREF backColor = CLR_INVALID;
+  std::wstring toolTip;
+  std::vector<std::wstring> items;  // a combo box's list
+  const platform::LoadRule* load = nullptr;  // a tweak box's registry read
+};
+
+struct FloorMenu {
+  std::wstring caption;
+  std::vector<std::wstring> entries;
+};
+
+struct FloorPage {
+  std::wstring caption;
+  DWORD style = 0;
+  SIZE client{};
+  COLORREF backColor = CLR_INVALID;
+  std::vector<FloorMenu> menu;
+  std::vector<FloorControl> controls;
+};
+
+// Reads what the loaded form shows; the form is left as it was.
+FloorPage Snapshot(const platform::Form& form, std::span<const platform::TweakBinding> table, COLORREF backColor);
+
+// Makes the page, loads its boxes from the registry and shows it; returns the
+// top-level window, up and painted.
+HWND OpenFloor(const FloorPage& page);
+// Destroys the floor's window and frees its fonts.
+void CloseFloor(HWND hwnd);
+
+}  // namespace bench
