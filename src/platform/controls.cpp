@@ -15,29 +15,37 @@ Control::Control(Form& form, std::wstring name, TwipsRect rect, std::wstring tex
 
 void Control::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, HWND parent, int id) {
   if (visible_) style |= WS_VISIBLE;
-  hwnd_ = CreateWindowExW(exStyle, className, text_.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 0, 0,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance(), nullptr);
-  if (!toolTip_.empty()) SetToolTip(std::wstring(toolTip_));
+  const SIZE size = SizePx();
+  hwnd_ = CreateWindowExW(exStyle, className, text_.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, form_.Px(rect_.left),
+                          form_.Px(rect_.top), size.cx, size.cy, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance(), nullptr);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CurrentFont()), FALSE);
+  if (!toolTip_.empty()) RegisterToolTip(false);
 }
 
 HFONT Control::CurrentFont() const { return form_.Font(font_); }
 
+// Measured before the window exists too, so that it is made in its place at once.
 int Control::NaturalWidthPx() const {
-  const HDC dc = GetDC(hwnd_);
+  const HDC dc = GetDC(nullptr);
   const HGDIOBJ old = SelectObject(dc, CurrentFont());
   const std::wstring text = Text();
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   SelectObject(dc, old);
-  ReleaseDC(hwnd_, dc);
+  ReleaseDC(nullptr, dc);
   return size.cx + form_.Px(60);
+}
+
+SIZE Control::SizePx() const {
+  return {rect_.width > 0 ? form_.Px(rect_.width) : NaturalWidthPx(), form_.Px(rect_.height)};
 }
 
 void Control::Layout() {
   if (!hwnd_) return;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CurrentFont()), FALSE);
-  const int width = rect_.width > 0 ? form_.Px(rect_.width) : NaturalWidthPx();
-  SetWindowPos(hwnd_, nullptr, form_.Px(rect_.left), form_.Px(rect_.top), width, form_.Px(rect_.height),
+  const SIZE size = SizePx();
+  SetWindowPos(hwnd_, nullptr, form_.Px(rect_.left), form_.Px(rect_.top), size.cx, size.cy,
                SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -71,7 +79,11 @@ bool Control::HasFocus() const { return hwnd_ && GetFocus() == hwnd_; }
 
 void Control::SetToolTip(std::wstring_view text) {
   toolTip_ = text;
-  if (!hwnd_) return;
+  if (hwnd_) RegisterToolTip(true);
+}
+
+// A window just made has no tool yet: asking would cost a message per control.
+void Control::RegisterToolTip(bool mayExist) {
   TTTOOLINFOW info{};
   info.cbSize = sizeof info;
   info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -79,7 +91,7 @@ void Control::SetToolTip(std::wstring_view text) {
   info.uId = reinterpret_cast<UINT_PTR>(hwnd_);
   const HWND tips = form_.ToolTips();
   // Asking whether the tool exists must not copy its old text over ours.
-  const bool exists = SendMessageW(tips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+  const bool exists = mayExist && SendMessageW(tips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
   info.lpszText = toolTip_.data();
   SendMessageW(tips, exists ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
@@ -276,13 +288,9 @@ void ComboBox::Create(HWND parent, int id) {
   for (const auto& item : items_) SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
 }
 
-void ComboBox::Layout() {
-  if (!hwnd_) return;
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CurrentFont()), FALSE);
-  // The height given is the closed box; the list drops below it.
-  const int drop = form_.Px(rect_.height) * (static_cast<int>(items_.size()) + 2);
-  SetWindowPos(hwnd_, nullptr, form_.Px(rect_.left), form_.Px(rect_.top), form_.Px(rect_.width), drop,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+// The height given is the closed box; the list drops below it.
+SIZE ComboBox::SizePx() const {
+  return {form_.Px(rect_.width), form_.Px(rect_.height) * (static_cast<int>(items_.size()) + 2)};
 }
 
 int ComboBox::ListIndex() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
@@ -317,12 +325,17 @@ void TabControl::Create(HWND parent, int id) {
     item.pszText = captions_[i].data();
     SendMessageW(hwnd_, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
   }
+  SizeHeaders();
 }
 
 void TabControl::Layout() {
   Control::Layout();
-  if (!hwnd_ || captions_.empty()) return;
-  // The headers share the row evenly, less the control's own edge, so no scroll arrows appear.
+  if (hwnd_) SizeHeaders();
+}
+
+// The headers share the row evenly, less the control's own edge, so no scroll arrows appear.
+void TabControl::SizeHeaders() {
+  if (captions_.empty()) return;
   const int width = (form_.Px(rect_.width) - 4) / static_cast<int>(captions_.size());
   SendMessageW(hwnd_, TCM_SETITEMSIZE, 0, MAKELPARAM(width, form_.Px(headerHeight_)));
 }

@@ -61,6 +61,8 @@ class Control {
   TwipsRect& Place() { return rect_; }
   // Positions the window at the form's DPI and gives it its font.
   virtual void Layout();
+  // Made with its form's window, or only when its form asks (Form::CreateNow).
+  bool Created() const { return hwnd_ != nullptr; }
 
  protected:
   friend class Form;
@@ -69,6 +71,9 @@ class Control {
   virtual bool OnNotify(NMHDR* /*header*/, LRESULT* /*result*/) { return false; }
   virtual bool OnDrawItem(const DRAWITEMSTRUCT& /*item*/) { return false; }
   virtual int NaturalWidthPx() const;
+  // The window's size at the form's DPI; its place is the rectangle's corner.
+  virtual SIZE SizePx() const;
+  // Makes the window in its place, with its font and its tool tip.
   void CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, HWND parent, int id);
   HFONT CurrentFont() const;
 
@@ -83,6 +88,10 @@ class Control {
   HCURSOR cursor_ = nullptr;
   HWND hwnd_ = nullptr;
   bool visible_ = true;
+  bool createLater_ = false;
+
+ private:
+  void RegisterToolTip(bool mayExist);
 };
 
 // A label with onClick is a link: it is also a tab stop, and Enter or Space click it.
@@ -181,7 +190,7 @@ class ComboBox : public Control {
 
  protected:
   void Create(HWND parent, int id) override;
-  void Layout() override;
+  SIZE SizePx() const override;
 
  private:
   std::vector<std::wstring> items_;
@@ -201,6 +210,7 @@ class TabControl : public Control {
   bool OnNotify(NMHDR* header, LRESULT* result) override;
 
  private:
+  void SizeHeaders();
   std::vector<std::wstring> captions_;
   int headerHeight_;
 };

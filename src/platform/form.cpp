@@ -141,12 +141,33 @@ void Form::Load() {
   LiveForms().insert(this);
   SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WndProc));
   dpi_ = GetDpiForWindow(hwnd_);
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    controls_[i]->Create(hwnd_, kFirstControlId + static_cast<int>(i));
-  }
+  // Sized first, so that each control is made once, in its place.
   SizeWindow(style_.centred);
-  Relayout();
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    if (!controls_[i]->createLater_) controls_[i]->Create(hwnd_, kFirstControlId + static_cast<int>(i));
+  }
+  Form_Resize();
   Form_Load();
+}
+
+void Form::CreateLater(Control& control) { control.createLater_ = true; }
+
+void Form::CreateNow(Control& control) {
+  if (!hwnd_ || control.hwnd_) return;
+  const auto at = std::find(controls_.begin(), controls_.end(), &control);
+  if (at == controls_.end()) return;
+  control.Create(hwnd_, kFirstControlId + static_cast<int>(at - controls_.begin()));
+  // A new child goes to the bottom of the z-order, which is the keyboard order:
+  // it belongs just after the nearest control made before it in creation order.
+  HWND after = HWND_TOP;
+  for (auto before = at; before != controls_.begin();) {
+    --before;
+    if ((*before)->hwnd_) {
+      after = (*before)->hwnd_;
+      break;
+    }
+  }
+  SetWindowPos(control.hwnd_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Form::SizeWindow(bool centre) {
@@ -179,6 +200,7 @@ void Form::SizeWindow(bool centre) {
 void Form::Relayout() {
   for (Control* control : controls_) control->Layout();
   InvalidateRect(hwnd_, nullptr, TRUE);
+  Form_Resize();
 }
 
 void Form::Show() {
@@ -223,6 +245,8 @@ Control* Form::Find(std::wstring_view name) const {
 // HWND is an opaque handle; cppcheck takes it for a data pointer that could point to const.
 // cppcheck-suppress constParameter
 Control* Form::ControlFor(HWND hwnd) const {
+  // No window is no control: a control not made yet has none either.
+  if (!hwnd) return nullptr;
   for (Control* control : controls_) {
     if (control->Hwnd() == hwnd) return control;
   }

@@ -90,11 +90,17 @@ class Form {
   virtual void Form_Load() {}
   virtual void Form_Activate() {}
   virtual void Form_Unload() {}
+  // Runs once the controls stand in their places: at loading and after every relayout.
+  virtual void Form_Resize() {}
   void AddMenu(MenuEntry entry);
   void StartTimer(UINT_PTR id, UINT milliseconds, std::function<void()> onTick);
   void StopTimer(UINT_PTR id);
-  // Places the window; the default centres it on its monitor or leaves the system's place.
+  // Lays every control out again at the window's DPI (after a change of DPI).
   virtual void Relayout();
+  // A control the window does not need at once (a page not shown) is left out
+  // at loading and made by CreateNow, in its place in the keyboard order.
+  static void CreateLater(Control& control);
+  void CreateNow(Control& control);
 
  private:
   friend class Control;

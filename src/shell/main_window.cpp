@@ -84,6 +84,10 @@ FrmMain::FrmMain()
   pageStarts_ = {welcome.FirstControl(), info.FirstControl(), fix.FirstControl(), tweak.FirstControl(),
                  about.FirstControl()};
   pagesEnd_ = Controls().size() - kPageCount - 1;  // the backgrounds and TabMain follow the pages
+  // Only the page shown needs its windows; each page is made when it first shows.
+  for (platform::Control* control : Controls()) {
+    if (PageOf(*control) >= 0) CreateLater(*control);
+  }
   TabMain.onClick = [this] { TabMain_Click(); };
   tweak.CmdSecTweak.onClick = [] { platform::Instance<tweaks::FrmSecTweaks>().Show(); };
   tweak.CmdAppTweak.onClick = [] { platform::Instance<tweaks::FrmAppTweaks>().Show(); };
@@ -133,19 +137,24 @@ void FrmMain::ShowPage(int page) {
     if (owner >= 0 && owner != page) control->SetVisible(false);
   }
   for (platform::Control* control : Controls()) {
-    if (PageOf(*control) == page) control->SetVisible(true);
+    if (PageOf(*control) != page) continue;
+    control->SetVisible(true);
+    CreateNow(*control);
   }
 }
 
 void FrmMain::Form_Load() {
-  ShowPage(0);
   // The start page: the tab's name exactly, else the Welcome page stays.
   const std::wstring openTab = platform::RegGetValue(platform::kCurrentUser, kSettingsKey, L"opentab").Text();
+  int start = 0;
   for (int page = 0; page < kPageCount; ++page) {
-    if (openTab == kTabNames[page]) {
-      TabMain.SetTab(page);
-      break;
-    }
+    if (openTab == kTabNames[page]) start = page;
+  }
+  // Selecting another page shows it; the Welcome page is then never made.
+  if (start == 0) {
+    ShowPage(0);
+  } else {
+    TabMain.SetTab(start);
   }
 }
 

@@ -65,8 +65,9 @@ class LinksTest : public testing::Test {
   }
 };
 
-// The text the tool tip window shows for a label: what the user reads is what opens.
-std::wstring ShownTip(FrmMain& form, const platform::Control& label) {
+// The text the tool tip window shows for a label on its page: what the user reads is what opens.
+std::wstring ShownTip(FrmMain& form, int page, const platform::Control& label) {
+  form.TabMain.SetTab(page);
   wchar_t text[512] = L"";
   TTTOOLINFOW info{};
   info.cbSize = sizeof info;
@@ -81,10 +82,10 @@ TEST_F(LinksTest, EachLinkHandsItsOwnAddressToTheShell) {
   ShellRecorder shell;
   auto& form = Open();
   // The addresses, as the user reads them in the tool tips.
-  EXPECT_EQ(ShownTip(form, form.about.LblWeb), shell::kHomePage);
-  EXPECT_EQ(ShownTip(form, form.about.Label9), shell::kMakerPage);
-  EXPECT_EQ(ShownTip(form, form.info.LblFAQUrl), shell::kFaqPage);
-  EXPECT_EQ(ShownTip(form, form.about.LblMail), shell::kContactMail);
+  EXPECT_EQ(ShownTip(form, 4, form.about.LblWeb), shell::kHomePage);
+  EXPECT_EQ(ShownTip(form, 4, form.about.Label9), shell::kMakerPage);
+  EXPECT_EQ(ShownTip(form, 1, form.info.LblFAQUrl), shell::kFaqPage);
+  EXPECT_EQ(ShownTip(form, 4, form.about.LblMail), shell::kContactMail);
   const std::vector<std::wstring> expected = {
       shell::kHomePage, shell::kMakerPage, shell::kFaqPage,
       std::wstring(L"mailto:") + shell::kContactMail + L"?Subject=Korvane", shell::kFaqPage};
@@ -101,11 +102,14 @@ TEST_F(LinksTest, EachLinkHandsItsOwnAddressToTheShell) {
 TEST_F(LinksTest, AChangedToolTipChangesTheTarget) {
   ShellRecorder shell;
   auto& form = Open();
+  // The About page's links change after their page was made, the FAQ link before.
+  form.TabMain.SetTab(4);
   form.about.LblWeb.SetToolTip(L"www.example.com/changed/home");
   form.about.Label9.SetToolTip(L"www.example.com/changed/maker");
   form.info.LblFAQUrl.SetToolTip(L"www.example.com/changed/faq?q=a b");
   form.about.LblMail.SetToolTip(L"first last&more@example.com");
-  EXPECT_EQ(ShownTip(form, form.about.LblWeb), L"www.example.com/changed/home");
+  EXPECT_EQ(ShownTip(form, 4, form.about.LblWeb), L"www.example.com/changed/home");
+  EXPECT_EQ(ShownTip(form, 1, form.info.LblFAQUrl), L"www.example.com/changed/faq?q=a b");
   const std::vector<std::wstring> expected = {
       L"www.example.com/changed/home", L"www.example.com/changed/maker", L"www.example.com/changed/faq?q=a b",
       L"mailto:first last&more@example.com?Subject=Korvane", L"www.example.com/changed/faq?q=a b"};

@@ -4,6 +4,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "shell/contact.h"
 #include "shell/settings.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
@@ -135,6 +140,45 @@ TEST_F(MainWindowTest, InfoPageHoldsTheFeaturesText) {
   EXPECT_NE(text.find(L"1)Fixes Disk Problems:\r\n\r\nFixes the \"Open With\""), std::wstring::npos);
   EXPECT_NE(text.find(L"to view the \r\navailable tweaks\r\n\r\n3)"), std::wstring::npos)
       << "the second item has no blank line after its first line";
+}
+
+// The windows a page is made of, in z-order from the top, as creation indices.
+std::vector<int> ChildrenInZOrder(const FrmMain& form) {
+  std::vector<int> order;
+  for (HWND child = GetWindow(form.Hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    const auto& controls = form.Controls();
+    const auto at = std::find_if(controls.begin(), controls.end(), [&](auto* c) { return c->Hwnd() == child; });
+    order.push_back(at == controls.end() ? -1 : static_cast<int>(at - controls.begin()));
+  }
+  return order;
+}
+
+TEST_F(MainWindowTest, APageIsMadeWhenItFirstShowsInItsPlaceInTheOrder) {
+  auto& form = Open();
+  // The Welcome page's buttons, picture and labels, its background and the tab control.
+  EXPECT_EQ(ChildrenInZOrder(form).size(), 14u);
+  EXPECT_EQ(form.about.LblWeb.Hwnd(), nullptr);
+  EXPECT_FALSE(form.about.LblWeb.Visible());
+  EXPECT_EQ(form.about.LblWeb.ToolTip(), shell::kHomePage) << "kept until the window is made";
+  std::set<int> shown = {0};
+  std::size_t made = 14;
+  for (int page : {3, 1, 4, 0, 2, 3}) {
+    form.TabMain.SetTab(page);
+    Pump();
+    const std::vector<int> order = ChildrenInZOrder(form);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()) && order.front() >= 0)
+        << "page " << page << ": the z-order, which is the keyboard order, is the creation order";
+    ExpectOnlyPageShown(form, page);
+    EXPECT_EQ(order.size() > made, shown.insert(page).second) << "page " << page << " is made on its first showing only";
+    made = order.size();
+  }
+  EXPECT_EQ(made, form.Controls().size()) << "every page made once all have shown";
+  RECT web;
+  GetWindowRect(form.about.LblWeb.Hwnd(), &web);
+  MapWindowPoints(HWND_DESKTOP, form.Hwnd(), reinterpret_cast<POINT*>(&web), 2);
+  EXPECT_EQ(web.left, form.Px(360));
+  EXPECT_EQ(web.top, form.Px(3570));
+  EXPECT_EQ(web.bottom - web.top, form.Px(270));
 }
 
 TEST_F(MainWindowTest, ClosingTheMainWindowEndsTheProgram) {

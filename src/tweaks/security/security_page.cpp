@@ -57,8 +57,7 @@ FrmSecTweaks::FrmSecTweaks()
 
 void FrmSecTweaks::Form_Load() { boxes.LoadAll(); }
 
-void FrmSecTweaks::Relayout() {
-  Form::Relayout();
+void FrmSecTweaks::Form_Resize() {
   // A font wider than the one the layout was drawn for must not push a
   // caption across the frame: the group box grows to the right instead.
   int needed = kGroupWidth;
@@ -68,7 +67,9 @@ void FrmSecTweaks::Relayout() {
     MapWindowPoints(HWND_DESKTOP, Hwnd(), reinterpret_cast<POINT*>(&place), 2);
     needed = std::max(needed, MulDiv(place.right, 1440, static_cast<int>(Dpi())) - kGroupLeft + kGroupMargin);
   }
-  FrmsecTweak.Place().width = std::min(needed, kClientWidth - kGroupLeft - kGroupMargin / 2);
+  const int width = std::min(needed, kClientWidth - kGroupLeft - kGroupMargin / 2);
+  if (width == FrmsecTweak.Place().width) return;
+  FrmsecTweak.Place().width = width;
   FrmsecTweak.Layout();
 }
 

@@ -34,7 +34,7 @@ class FrmSecTweaks : public platform::Form {
  protected:
   void Form_Load() override;
   void Form_Activate() override;
-  void Relayout() override;
+  void Form_Resize() override;
 };
 
 }  // namespace tweaks
