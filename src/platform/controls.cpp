@@ -15,9 +15,9 @@ Control::Control(Form& form, std::wstring name, TwipsRect rect, std::wstring tex
 
 void Control::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, HWND parent, int id) {
   if (visible_) style |= WS_VISIBLE;
-  const SIZE size = SizePx();
-  hwnd_ = CreateWindowExW(exStyle, className, text_.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, form_.Px(rect_.left),
-                          form_.Px(rect_.top), size.cx, size.cy, parent,
+  const RECT place = PlacePx();
+  hwnd_ = CreateWindowExW(exStyle, className, text_.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, place.left,
+                          place.top, place.right - place.left, place.bottom - place.top, parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance(), nullptr);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CurrentFont()), FALSE);
   if (!toolTip_.empty()) RegisterToolTip(false);
@@ -25,15 +25,15 @@ void Control::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyl
 
 HFONT Control::CurrentFont() const { return form_.Font(font_); }
 
-// Measured before the window exists too, so that it is made in its place at once.
+// Measured before the window exists too, so that it is made in its place at
+// once; one memory DC serves every measure (a screen DC costs a trip to the server).
 int Control::NaturalWidthPx() const {
-  const HDC dc = GetDC(nullptr);
+  static const HDC dc = CreateCompatibleDC(nullptr);
   const HGDIOBJ old = SelectObject(dc, CurrentFont());
   const std::wstring text = Text();
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
   return size.cx + form_.Px(60);
 }
 
@@ -41,11 +41,18 @@ SIZE Control::SizePx() const {
   return {rect_.width > 0 ? form_.Px(rect_.width) : NaturalWidthPx(), form_.Px(rect_.height)};
 }
 
+RECT Control::PlacePx() const {
+  const SIZE size = SizePx();
+  const int left = form_.Px(rect_.left);
+  const int top = form_.Px(rect_.top);
+  return {left, top, left + size.cx, top + size.cy};
+}
+
 void Control::Layout() {
   if (!hwnd_) return;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(CurrentFont()), FALSE);
-  const SIZE size = SizePx();
-  SetWindowPos(hwnd_, nullptr, form_.Px(rect_.left), form_.Px(rect_.top), size.cx, size.cy,
+  const RECT place = PlacePx();
+  SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }

@@ -61,6 +61,8 @@ class Control {
   TwipsRect& Place() { return rect_; }
   // Positions the window at the form's DPI and gives it its font.
   virtual void Layout();
+  // Where Layout puts the window, in the form's client pixels.
+  RECT PlacePx() const;
   // Made with its form's window, or only when its form asks (Form::CreateNow).
   bool Created() const { return hwnd_ != nullptr; }
 

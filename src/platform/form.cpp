@@ -204,11 +204,14 @@ void Form::Relayout() {
 }
 
 void Form::Show() {
+  const bool wasOpen = IsWindowVisible(hwnd_) != FALSE;
   if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   SetActiveWindow(hwnd_);
-  BringWindowToTop(hwnd_);
+  // A hidden window that is shown and activated is on top already; raising it
+  // again costs Wine a round of window moves.
+  if (wasOpen) BringWindowToTop(hwnd_);
 }
 
 void Form::Hide() { ShowWindow(hwnd_, SW_HIDE); }

@@ -84,9 +84,15 @@ FrmMain::FrmMain()
   pageStarts_ = {welcome.FirstControl(), info.FirstControl(), fix.FirstControl(), tweak.FirstControl(),
                  about.FirstControl()};
   pagesEnd_ = Controls().size() - kPageCount - 1;  // the backgrounds and TabMain follow the pages
-  // Only the page shown needs its windows; each page is made when it first shows.
+  // The start page: the tab's name exactly, else the Welcome page. Only the page
+  // shown needs its windows; each other page is made when it first shows.
+  const std::wstring openTab = platform::RegGetValue(platform::kCurrentUser, kSettingsKey, L"opentab").Text();
+  for (int page = 0; page < kPageCount; ++page) {
+    if (openTab == kTabNames[page]) startPage_ = page;
+  }
   for (platform::Control* control : Controls()) {
-    if (PageOf(*control) >= 0) CreateLater(*control);
+    const int page = PageOf(*control);
+    if (page >= 0 && page != startPage_) CreateLater(*control);
   }
   TabMain.onClick = [this] { TabMain_Click(); };
   tweak.CmdSecTweak.onClick = [] { platform::Instance<tweaks::FrmSecTweaks>().Show(); };
@@ -144,17 +150,11 @@ void FrmMain::ShowPage(int page) {
 }
 
 void FrmMain::Form_Load() {
-  // The start page: the tab's name exactly, else the Welcome page stays.
-  const std::wstring openTab = platform::RegGetValue(platform::kCurrentUser, kSettingsKey, L"opentab").Text();
-  int start = 0;
-  for (int page = 0; page < kPageCount; ++page) {
-    if (openTab == kTabNames[page]) start = page;
-  }
-  // Selecting another page shows it; the Welcome page is then never made.
-  if (start == 0) {
+  // Selecting another start page shows it; the Welcome page is then never made.
+  if (startPage_ == 0) {
     ShowPage(0);
   } else {
-    TabMain.SetTab(start);
+    TabMain.SetTab(startPage_);
   }
 }
 

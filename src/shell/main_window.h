@@ -51,6 +51,7 @@ class FrmMain : public platform::Form {
   int PageOf(const platform::Control& control) const;
   RECT PageRect() const;
 
+  int startPage_ = 0;
   std::vector<std::size_t> pageStarts_;
   std::size_t pagesEnd_ = 0;
   void FreePageBrushes();

@@ -62,9 +62,7 @@ void FrmSecTweaks::Form_Resize() {
   // caption across the frame: the group box grows to the right instead.
   int needed = kGroupWidth;
   for (const wchar_t* control : SecurityTabOrder()) {
-    RECT place;
-    GetWindowRect(boxes.Box(control).Hwnd(), &place);
-    MapWindowPoints(HWND_DESKTOP, Hwnd(), reinterpret_cast<POINT*>(&place), 2);
+    const RECT place = boxes.Box(control).PlacePx();
     needed = std::max(needed, MulDiv(place.right, 1440, static_cast<int>(Dpi())) - kGroupLeft + kGroupMargin);
   }
   const int width = std::min(needed, kClientWidth - kGroupLeft - kGroupMargin / 2);
