@@ -122,6 +122,9 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         TabCtrl_SetCurSel(tabs, LOWORD(wParam) - kFirstNavId);
       }
       return 0;
+    case WM_SETFOCUS:  // as a dialog does: the focus goes on to the first control
+      if (const HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE)) SetFocus(first);
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

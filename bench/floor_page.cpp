@@ -81,6 +81,9 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       FillRect(reinterpret_cast<HDC>(wParam), &rect, Brush(open.page->backColor));
       return TRUE;
     }
+    case WM_SETFOCUS:  // as a dialog does: the focus goes on to the first control
+      if (const HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE)) SetFocus(first);
+      return 0;
     case WM_DESTROY:
       for (auto& [color, brush] : open.brushes) DeleteObject(brush);
       open.brushes.clear();

@@ -36,16 +36,13 @@ timer() {
   tr -d '\r' <"$run/timer.txt"
 }
 timer 3 Minimal "$build/minimal_window.exe" >/dev/null  # warms the desktop and caches
-# Korvane and its floor (and the build compared with, if given) take turns in
-# blocks, so that a busy spell of the machine falls on each alike.
-block=$(( (runs + 2) / 3 ))
-for _ in 1 2 3; do
-  timer "$block" Korvane "$build/floor_main.exe" >>"$run/floor.txt"
-  timer "$block" Korvane "$build/korvane.exe" >>"$run/korvane.txt"
-  if [[ -n "$before" ]]; then timer "$block" Korvane "$before/korvane.exe" >>"$run/before.txt"; fi
+# Korvane and its floor (and the build compared with, if given) take turns run
+# by run, so that a busy spell of the machine falls on each alike.
+for _ in $(seq "$runs"); do
+  timer 1 Korvane "$build/floor_main.exe" >>"$run/floor.txt"
+  timer 1 Korvane "$build/korvane.exe" >>"$run/korvane.txt"
+  if [[ -n "$before" ]]; then timer 1 Korvane "$before/korvane.exe" >>"$run/before.txt"; fi
 done
-grep -h '^Korvane:' "$run/floor.txt" | sed 's/^Korvane:/Floor (the main window made directly):/'
-grep -h '^Korvane:' "$run/korvane.txt"
 timer "$runs" Minimal "$build/minimal_window.exe" | grep -v '^run ' | tee "$run/minimal.txt"
 timer "$runs" Minimal "$build/minimal_comctl.exe" | grep -v '^run ' |
   sed 's/^Minimal:/Minimal with common controls 6 and the manifest:/' | tee "$run/comctl.txt"
@@ -74,7 +71,7 @@ def summary(name):
 def pages(name):
     text = open(f"{run}/{name}.txt").read()
     clicks = {m[1]: float(m[2]) for m in re.finditer(r"^(.+?) \(.*?\): runs \d+, click-to-visible median ([\d.]+) ms", text, re.M)}
-    floors = {m[1]: float(m[2]) for m in re.finditer(r"^Floor (.+?): runs \d+, create-and-show median ([\d.]+) ms", text, re.M)}
+    floors = {m[1]: float(m[2]) for m in re.finditer(r"^Floor (.+?): runs \d+, click-to-visible median ([\d.]+) ms", text, re.M)}
     return clicks, floors
 count, k_ms, k_priv, k_ws = runs_of("korvane")
 _, f_ms, f_priv, f_ws = runs_of("floor")
