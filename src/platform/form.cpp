@@ -158,7 +158,9 @@ void Form::CreateNow(Control& control) {
   if (at == controls_.end()) return;
   control.Create(hwnd_, kFirstControlId + static_cast<int>(at - controls_.begin()));
   // A new child goes to the bottom of the z-order, which is the keyboard order:
-  // it belongs just after the nearest control made before it in creation order.
+  // right when no control made after it in creation order exists yet, else it
+  // belongs just after the nearest control made before it.
+  if (std::none_of(at + 1, controls_.end(), [](const Control* later) { return later->hwnd_ != nullptr; })) return;
   HWND after = HWND_TOP;
   for (auto before = at; before != controls_.begin();) {
     --before;

@@ -34,6 +34,8 @@ frmSplash::frmSplash()
   }
   lblProductName.SetFont({.pointsTenths = 280, .bold = true});
   lblVersion.SetFont({.bold = true});
+  // A splash turned off never shows: its pictures and texts are made only when it does.
+  for (platform::Control* control : Controls()) CreateLater(*control);
 }
 
 void frmSplash::Form_Load() {
@@ -43,7 +45,9 @@ void frmSplash::Form_Load() {
     wanted_ = false;
     Hide();
     platform::Instance<FrmMain>().Show();
+    return;
   }
+  for (platform::Control* control : Controls()) CreateNow(*control);
 }
 
 // The second tick unloads the window, about 200 ms after it was created.

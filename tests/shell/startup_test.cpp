@@ -99,6 +99,9 @@ TEST_F(StartUpTest, OnlyTheNumberZeroSkipsTheSplash) {
     shell::StartUp();
     ASSERT_TRUE(platform::IsLoaded<frmSplash>());
     EXPECT_EQ(platform::Instance<frmSplash>().Visible(), c.splash);
+    for (const platform::Control* control : platform::Instance<frmSplash>().Controls()) {
+      EXPECT_EQ(control->Created(), c.splash) << "a skipped splash makes no pictures or texts";
+    }
     EXPECT_EQ(platform::IsLoaded<FrmMain>(), !c.splash) << "a skipped splash shows the main window at once";
     const HWND main = platform::IsLoaded<FrmMain>() ? platform::Instance<FrmMain>().Hwnd() : nullptr;
     if (main) {
