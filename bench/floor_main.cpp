@@ -9,6 +9,7 @@
 #include <array>
 #include <string>
 
+#include "floor_window.h"
 #include "platform/artwork.h"
 
 namespace {
@@ -155,15 +156,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   ReadSetting(L"splash");
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = &Proc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  wc.lpszClassName = L"FloorMain";
-  RegisterClassExW(&wc);
+  bench::RegisterFloorClass(L"FloorMain", &Proc);
 
   const HMENU menu = CreateMenu();
   const HMENU tools = CreatePopupMenu();
@@ -181,15 +174,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                     CW_USEDEFAULT, nullptr, menu, instance, nullptr);
   dpi = GetDpiForWindow(hwnd);
   faceBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-  RECT rect{0, 0, Px(kClientWidth), Px(kClientHeight)};
-  AdjustWindowRectExForDpi(&rect, style, TRUE, 0, dpi);
-  MONITORINFO info{sizeof info};
-  GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &info);
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  SetWindowPos(hwnd, nullptr, info.rcWork.left + (info.rcWork.right - info.rcWork.left - width) / 2,
-               info.rcWork.top + (info.rcWork.bottom - info.rcWork.top - height) / 2, width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  bench::CentreWindow(hwnd, {Px(kClientWidth), Px(kClientHeight)}, style, true, dpi);
 
   const HFONT normal = MessageFont(false);
   const HFONT bold = MessageFont(true);

@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "floor_window.h"
 #include "platform/artwork.h"
 #include "platform/controls.h"
 
@@ -171,15 +172,7 @@ HWND OpenFloor(const FloorPage& page) {
   static bool registered = false;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!registered) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &Proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.lpszClassName = kFloorClass;
-    RegisterClassExW(&wc);
+    RegisterFloorClass(kFloorClass, &Proc);
     registered = true;
   }
   open.page = &page;
@@ -196,15 +189,7 @@ HWND OpenFloor(const FloorPage& page) {
   const HWND hwnd = CreateWindowExW(0, kFloorClass, page.caption.c_str(), page.style, CW_USEDEFAULT, CW_USEDEFAULT,
                                     CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, instance, nullptr);
   const UINT dpi = GetDpiForWindow(hwnd);
-  RECT rect{0, 0, page.client.cx, page.client.cy};
-  AdjustWindowRectExForDpi(&rect, page.style, menu != nullptr, 0, dpi);
-  MONITORINFO info{sizeof info};
-  GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &info);
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  SetWindowPos(hwnd, nullptr, info.rcWork.left + (info.rcWork.right - info.rcWork.left - width) / 2,
-               info.rcWork.top + (info.rcWork.bottom - info.rcWork.top - height) / 2, width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  CentreWindow(hwnd, page.client, page.style, menu != nullptr, dpi);
 
   std::vector<std::pair<LOGFONTW, HFONT>> fonts;
   HWND tips = nullptr;
