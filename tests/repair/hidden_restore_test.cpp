@@ -1,5 +1,8 @@
 #include "repair/hidden_restore.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "fix_page_fixture.h"
 #include "support/drive_helpers.h"
 #include "support/text.h"
@@ -17,6 +20,15 @@ constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
 
 const platform::MsgBoxCall kRestored = Message(L"The File/Folder was successfully restored", MsgIcon::Information);
 const platform::MsgBoxCall kInvalid = Message(L"The path entered was invalid", MsgIcon::Information, L"Error");
+
+// Wine serves "\\server\share" from the prefix's folder dosdevices\unc\server\share.
+std::wstring WineShareFolder() {
+  const char* devices = std::getenv("KORVANE_TEST_DOSDEVICES");
+  std::wstring folder = L"Z:";
+  for (const char* c = devices ? devices : ""; *c; ++c) folder += static_cast<wchar_t>(*c == '/' ? '\\' : *c);
+  for (const wchar_t* part : {L"\\unc", L"\\korvane", L"\\share"}) CreateDirectoryW((folder += part).c_str(), nullptr);
+  return folder;
+}
 
 class HiddenRestoreTest : public repair_tests::FixPageTest {
  protected:
@@ -83,7 +95,11 @@ TEST_F(HiddenRestoreTest, ClearsTheAttributesOfTheItemNamed) {
       {L"trailing.txt", false, kHidden, L"~   "},
       {L"\x96a0\x3057\x03a9.txt", false, kHidden, L"~"},  // outside the ANSI code page
       {L"verbatim.txt", false, kHidden, L"\\\\?\\~"},
+      {L"device.txt", false, kHidden, L"\\\\.\\~"},
+      {L"volume.txt", false, kHidden, L"@"},  // "@" stands for its path on the drive's volume
   };
+  wchar_t volume[64] = L"";
+  GetVolumeNameForVolumeMountPointW(L"E:\\", volume, 64);
   for (const auto& c : cases) {
     const std::wstring path = OnDrive(kDrive, c.name);
     const std::string what = Utf8(c.name);
@@ -96,9 +112,13 @@ TEST_F(HiddenRestoreTest, ClearsTheAttributesOfTheItemNamed) {
     if (c.before) {
       ASSERT_TRUE(SetFileAttributesW(path.c_str(), c.before)) << what;
     }
-    std::wstring typed = c.typed;
+    std::wstring typed = c.typed[0] == L'@' ? std::wstring(volume).append(c.name) : std::wstring(c.typed);
     if (const auto mark = typed.find(L'~'); mark != std::wstring::npos) {
       typed = typed.substr(0, mark).append(path).append(typed.substr(mark + 1));
+    }
+    if (c.typed[0] == L'@' && GetFileAttributesW(typed.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      std::printf("The system reaches no file through E:'s volume name \"%s\"; untried\n", Utf8(volume).c_str());
+      continue;
     }
     Restore(typed);
     EXPECT_TRUE(Showed(messages, {kRestored})) << what;
@@ -108,6 +128,15 @@ TEST_F(HiddenRestoreTest, ClearsTheAttributesOfTheItemNamed) {
       EXPECT_EQ(Attributes(path + L"\\inner.txt"), kHidden) << "the folder's contents keep theirs";
     }
   }
+}
+
+TEST_F(HiddenRestoreTest, ClearsTheAttributesOfAnItemOnAShare) {
+  const std::wstring shared = WineShareFolder() + L"\\shared.txt";
+  WriteBytes(shared, "data", kHidden);
+  Restore(L"\\\\?\\UNC\\korvane\\share\\shared.txt");
+  EXPECT_TRUE(Showed(messages, {kRestored}));
+  EXPECT_EQ(Attributes(shared), 0u);
+  DeleteFileW(shared.c_str());
 }
 
 TEST_F(HiddenRestoreTest, BadPathsFailAndTouchNothing) {
@@ -129,6 +158,11 @@ TEST_F(HiddenRestoreTest, BadPathsFailAndTouchNothing) {
       L"\\\\.\\CON",
       L"\\\\.\\PhysicalDrive0",
       L"\\\\?\\GLOBALROOT\\Device\\Null",
+      L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\hidden.txt",
+      L"\\\\.\\E:",
+      L"\\\\?\\E:",
+      L"\\\\?\\Volume{00000000-0000-0000-0000-000000000000}",
+      L"\\\\?\\UNC\\server",
       L"\\??\\E:\\hidden.txt\\x",
       L"M:\\hidden.txt",
       readOnlyDrive,
