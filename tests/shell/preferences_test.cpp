@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "shell/settings.h"
 #include "shell/splash_window.h"
 #include "shell_helpers.h"
+#include "support/driver.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"
@@ -39,6 +41,39 @@ std::string Shown(const MsgBoxCall& call) {
 
 void Dword(const wchar_t* name, DWORD value) { WriteDword(kHkcu, kKey, name, value); }
 void Sz(const wchar_t* name, const wchar_t* text) { WriteSz(kHkcu, kKey, name, text); }
+
+// What a waiting message box left usable; the main window is asked to close meanwhile.
+struct WhileWaiting {
+  HWND owner = nullptr;
+  BOOL mainEnabled = TRUE;
+  BOOL optionsEnabled = TRUE;
+  bool mainStayed = false;
+};
+WhileWaiting seen;
+
+void LookWhileWaiting(HWND owner) {
+  const HWND main = platform::Instance<FrmMain>().Hwnd();
+  const HWND options = platform::Instance<FrmOptions>().Hwnd();
+  seen = {owner, IsWindowEnabled(main), IsWindowEnabled(options), false};
+  SendMessageW(main, WM_CLOSE, 0, 0);
+  seen.mainStayed = platform::IsLoaded<FrmMain>();
+}
+
+// Runs inside the system's modal box: looks, then presses OK.
+void CALLBACK AnswerSystemBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM found) {
+        if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd)) *reinterpret_cast<HWND*>(found) = hwnd;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&box));
+  if (!box) return;
+  KillTimer(nullptr, timer);
+  LookWhileWaiting(GetWindow(box, GW_OWNER));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
 
 class PreferencesTest : public testing::Test {
  protected:
@@ -78,7 +113,7 @@ TEST_F(PreferencesTest, LoadingFillsTheControlsUntilAStepFails) {
       {"0, Info", [] { Dword(L"splash", 0), Sz(L"opentab", L"Info"); }, 0, 1},
       {"1, Tweak", [] { Dword(L"splash", 1), Sz(L"opentab", L"Tweak"); }, 1, 3},
       {"\"0\", About", [] { Sz(L"splash", L"0"), Sz(L"opentab", L"About"); }, 0, 4},
-      {"2 (greyed), Fix", [] { Dword(L"splash", 2), Sz(L"opentab", L"Fix"); }, 1, 2},
+      {"2 (greyed), Fix", [] { Dword(L"splash", 2), Sz(L"opentab", L"Fix"); }, 2, 2},
       {"absent, Info", [] { Sz(L"opentab", L"Info"); }, 1, -1},
       {"\"abc\", Info", [] { Sz(L"splash", L"abc"), Sz(L"opentab", L"Info"); }, 1, -1},
       {"3, Fix", [] { Dword(L"splash", 3), Sz(L"opentab", L"Fix"); }, 1, -1},
@@ -141,6 +176,54 @@ TEST_F(PreferencesTest, SavingWritesBothValuesHidesAndTakesEffectAtTheNextStart)
     EXPECT_EQ(platform::Instance<FrmMain>().TabMain.Tab(), c.nextPage);
     EndProgram();
     DeleteKey(kHkcu, kKey);
+  }
+}
+
+TEST_F(PreferencesTest, AGreyedBoxIsSavedGreyedAndClicksNeverGreyItAgain) {
+  MsgBoxRecorder boxes;
+  for (const int clicks : {0, 1, 2, 3}) {
+    SCOPED_TRACE(clicks);
+    Dword(L"splash", 2);
+    auto& options = OpenPreferences();
+    EXPECT_EQ(SendMessageW(options.ChkSplash.Hwnd(), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
+    for (int i = 0; i < clicks; ++i) Click(options.ChkSplash);
+    Click(options.CmdSave);
+    const DWORD expected[] = {2, 0, 1, 0};
+    EXPECT_DWORD(kHkcu, kKey, L"splash", expected[clicks]);
+    EndProgram();
+  }
+}
+
+TEST_F(PreferencesTest, AMessageBoxHoldsEveryWindowUntilAnsweredAndCannotLoseTheMainWindow) {
+  struct Case {
+    const char* what;
+    bool systemBox;
+    bool mainEnabledBefore;
+  };
+  const Case cases[] = {{"stand-in box", false, true}, {"system box", true, true}, {"system box, main held", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto& options = OpenPreferences();
+    const HWND main = platform::Instance<FrmMain>().Hwnd();
+    EnableWindow(main, c.mainEnabledBefore);
+    seen = {};
+    std::optional<MsgBoxRecorder> boxes;
+    if (c.systemBox) {
+      SetTimer(nullptr, 0, 100, AnswerSystemBox);
+    } else {
+      boxes.emplace().OnShow([](const MsgBoxCall&) { LookWhileWaiting(nullptr); });
+    }
+    Click(options.CmdRestore);
+    EXPECT_FALSE(seen.mainEnabled);
+    EXPECT_FALSE(seen.optionsEnabled);
+    EXPECT_TRUE(seen.mainStayed) << "the main window closed under the waiting box";
+    if (c.systemBox) {
+      EXPECT_EQ(seen.owner, options.Hwnd()) << "owned by, so in front of, the window that raised it";
+    }
+    EXPECT_TRUE(IsWindowEnabled(options.Hwnd()));
+    EXPECT_EQ(IsWindowEnabled(main), c.mainEnabledBefore);
+    EnableWindow(main, TRUE);
+    EndProgram();
   }
 }
 
