@@ -83,9 +83,7 @@ class RefusalTest : public testing::Test {
     clean = Take(keys);
   }
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    testing_support::EndAllForms();
   }
   static void Remove(std::uint32_t root, const wchar_t* key, const wchar_t* name) {
     testing_support::DeleteValue(Handle(root), key, name);
@@ -227,10 +225,10 @@ TEST_F(RefusalTest, ThePasswordAndThePreferencesSayTheyWereNotSaved) {
   // The preferences, as stored and as the defaults restore them.
   for (const bool restoreDefaults : {false, true}) {
     Snapshot expected = clean;
-    Put(expected, platform::kCurrentUser, shell::kSettingsKey, L"splash", {REG_DWORD, testing_support::DwordBytes(0)});
-    Put(expected, platform::kCurrentUser, shell::kSettingsKey, L"opentab", {REG_SZ, testing_support::SzBytes(L"Fix")});
+    Put(expected, platform::kCurrentUser, L"Software\\Korvane", L"splash", {REG_DWORD, testing_support::DwordBytes(0)});
+    Put(expected, platform::kCurrentUser, L"Software\\Korvane", L"opentab", {REG_SZ, testing_support::SzBytes(L"Fix")});
     {
-      const ScopedRefusal refusal(HKEY_CURRENT_USER, shell::kSettingsKey);
+      const ScopedRefusal refusal(HKEY_CURRENT_USER, L"Software\\Korvane");
       auto& form = platform::Instance<shell::FrmOptions>();
       if (restoreDefaults) testing_support::Click(form.CmdRestore);
       messages.Clear();

@@ -11,6 +11,8 @@
 
 namespace {
 
+const wchar_t kSettingsKey[] = L"Software\\Korvane";
+
 using namespace testing_support;
 using shell::FrmMain;
 
@@ -18,12 +20,10 @@ const HKEY kHkcu = HKEY_CURRENT_USER;
 
 class MainWindowTest : public testing::Test {
  protected:
-  void SetUp() override { DeleteKey(kHkcu, shell::kSettingsKey); }
+  void SetUp() override { DeleteKey(kHkcu, kSettingsKey); }
   void TearDown() override {
-    if (platform::IsLoaded<FrmMain>()) platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    DeleteKey(kHkcu, shell::kSettingsKey);
+    EndAllForms();
+    DeleteKey(kHkcu, kSettingsKey);
   }
   FrmMain& Open() {
     auto& form = platform::Instance<FrmMain>();
@@ -57,12 +57,12 @@ TEST_F(MainWindowTest, StartPageComesFromOpentabExactly) {
     const wchar_t* title;
   };
   const std::vector<Case> cases = {
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Fix"); }, 2, L"Korvane - Fix Disk Problems"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"About"); }, 4, L"About Korvane"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"fix"); }, 0, L"Korvane"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Tweak "); }, 0, L"Korvane"},
-      {[] { WriteDword(kHkcu, shell::kSettingsKey, L"opentab", 2); }, 0, L"Korvane"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Info"); }, 1, L"Korvane - Information"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"Fix"); }, 2, L"Korvane - Fix Disk Problems"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"About"); }, 4, L"About Korvane"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"fix"); }, 0, L"Korvane"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"Tweak "); }, 0, L"Korvane"},
+      {[] { WriteDword(kHkcu, kSettingsKey, L"opentab", 2); }, 0, L"Korvane"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"Info"); }, 1, L"Korvane - Information"},
   };
   for (const auto& c : cases) {
     c.seed();
@@ -70,9 +70,8 @@ TEST_F(MainWindowTest, StartPageComesFromOpentabExactly) {
     EXPECT_EQ(form.TabMain.Tab(), c.page) << Utf8(c.title);
     EXPECT_EQ(form.Caption(), c.title);
     ExpectOnlyPageShown(form, c.page);
-    platform::Form::EndProgram();
-    Pump();
-    DeleteKey(kHkcu, shell::kSettingsKey);
+    EndAllForms();
+    DeleteKey(kHkcu, kSettingsKey);
   }
 }
 

@@ -9,6 +9,9 @@
 namespace testing_support {
 
 void Pump();
+// Ends every form as ending the program does, and takes away the quit message
+// that leaves behind, so the next test's windows run.
+void EndAllForms();
 // A mouse-free press: BM_CLICK, which raises the same notification a click does.
 void Click(const platform::Control& control);
 // Types each character as keyboard input (WM_CHAR), so key handlers see them.

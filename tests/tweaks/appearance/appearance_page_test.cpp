@@ -310,9 +310,7 @@ TEST_F(AppearancePageTest, TweakButtonOpensThePageOnceAndLeavesTheMainWindowUsab
   EXPECT_TRUE(platform::IsLoaded<shell::FrmMain>());
   Click(main.tweak.CmdAppTweak);
   EXPECT_EQ(platform::Instance<tweaks::FrmAppTweaks>().Box(L"ChkSmoothScroll").Value(), 1);
-  platform::Form::EndProgram();
-  MSG msg;
-  PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  EndAllForms();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "tweaks/controlpanel/control_panel_page.h"
+#include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"
@@ -59,9 +60,7 @@ const std::vector<Row>& Rows() {
 class SecurityPageTest : public testing::Test {
  protected:
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
   }
   static FrmSecTweaks& Page() { return platform::Instance<FrmSecTweaks>(); }
   static platform::CheckBox& Box(const wchar_t* name) { return Page().boxes.Box(name); }
@@ -77,7 +76,7 @@ class SecurityPageTest : public testing::Test {
     return checked;
   }
 
-  SavedValues saved;
+  security_test::SecurityValues saved;
   MsgBoxRecorder messages;
 };
 
@@ -120,9 +119,9 @@ TEST_F(SecurityPageTest, SixteenBoxesInTwoColumnsWithTheirTextsAndKeyboardOrder)
   // The texts whose odd ends are easy to lose.
   EXPECT_EQ(Box(L"chkFO").Text(), L"Disable Folder options ");
   EXPECT_EQ(Box(L"ChkMyCompMng").Text(), L"Disable 'manage' in My Computer ");
-  EXPECT_EQ(Box(L"ChkRE").ToolTip(),
+  EXPECT_EQ(ShownTip(Page(), Box(L"ChkRE")),
             L"Checking this disables the registry editor whichc can be accessed by Run->\"Regedit\"");
-  EXPECT_EQ(Box(L"ChkBeep").ToolTip().back(), L' ');
+  EXPECT_EQ(ShownTip(Page(), Box(L"ChkBeep")).back(), L' ');
 
   std::vector<std::wstring> order;
   for (platform::Control* control : page.Controls()) {
@@ -186,7 +185,7 @@ TEST_F(SecurityPageTest, EachBoxWritesItsValueAndUndoesItByItsOwnRule) {
         break;
     }
   }
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
 }
 
 TEST_F(SecurityPageTest, LoadRulesAndTheRewriteOfCheckedValues) {
@@ -251,7 +250,7 @@ TEST_F(SecurityPageTest, LoadRulesAndTheRewriteOfCheckedValues) {
     ClosePage();
     for (const Place& place : TouchedValues()) DeleteValue(place.root, place.key, place.name);
   }
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
 }
 
 TEST_F(SecurityPageTest, ChangesMadeElsewhereShowOnlyWhenThePageIsOpenedAgain) {
