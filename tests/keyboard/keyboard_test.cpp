@@ -46,6 +46,31 @@ class KeyboardTest : public testing::Test {
 // The order Tab takes through each window's controls that take input.
 const std::map<std::string, std::vector<std::string>>& TabOrders() {
   static const std::map<std::string, std::vector<std::string>> orders = {
+      {"main-welcome", {"Command1", "Command2", "Command3", "Command4", "Command5"}},
+      {"main-info", {"CmdWel2", "CmdInf2", "CmdFix2", "CmdAdd2", "CmdAbout2", "TxtFeatures", "LblFAQUrl"}},
+      {"main-fix",
+       {"CmdWel3", "CmdInf3", "CmdFix3", "CmdAdd3", "CmdAbout3", "LblQFix", "TxtDriveletter", "CmdFixAuto",
+        "CmdFixFolderO", "CmdFixTaskM", "CmdFixReg", "LblQHide", "TxtResPath", "CmdRestore"}},
+      {"main-tweak",
+       {"CmdWel41", "CmdInfo41", "CmdFix41", "CmdAdd41", "Cmdabout41", "CmdSecTweak", "CmdAppTweak", "CmdIETweak",
+        "CmdCplTweaks"}},
+      {"main-about", {"CmdWel5", "CmdInf5", "CmdFix5", "CmdAdd5", "CmdAbout5", "Label9", "LblMail", "LblWeb"}},
+      {"security-tweaks",
+       {"chkFO", "ChkDispCpl", "ChkTM", "ChkFind", "ChkRE", "ChkRun", "ChkDoc", "ChkCpl", "ChkShut", "ChkBeep",
+        "ChkCDAuto", "ChkProg", "ChkRClick", "ChkNoMyComp", "ChkNoPinStart", "ChkMyCompMng"}},
+      {"appearance-tweaks",
+       {"TxtIconpath", "txticondrive", "CmdBrowseicon", "cmdiconok", "cmdiconrestore", "ChkClrType",
+        "ChkSmoothScroll", "ChkWinClassic", "ChkNoUserStart", "ChkVerDesktop", "ChkErrorMsg"}},
+      {"control-panel-tweaks",
+       {"ChkCplAccess", "ChkCplAddRem", "ChkCplConsole", "Chkcpldate", "ChkCplDisp", "ChkCplFax", "ChkCplHard",
+        "ChkCplIR", "ChkCplRegOpt", "ChkCplWWW", "ChkMail", "ChkMouse", "ChkLcs", "ChkJoy", "ChkSound",
+        "ChkModem", "ChkNetwork", "ChkDialup", "ChkNetware", "ChkODBC", "ChkPCCard", "ChkPorts", "ChkPower",
+        "ChkCam", "ChkServer", "ChkSpeech", "ChkSystem", "ChkTele", "ChkTweak", "ChkUserMan", "ChkWSP", "ChkQT",
+        "ChkNorton", "ChkCompaq"}},
+      {"ie-tweaks", {"ChkAC", "ChkDefBro", "ChkLockHP", "ChkIEDown"}},
+      {"enter-password", {"TxtPass", "CmdOk"}},
+      {"set-password", {"LblQ", "TxtPass", "CmdSavePass"}},
+      {"preferences", {"ChkSplash", "CmbOptStart", "CmdSave", "CmdRestore"}},
   };
   return orders;
 }

@@ -49,7 +49,8 @@ TEST_F(StartUpTest, FirstStartShowsTheSplashForTwoTicksThenWelcome) {
       continue;
     }
     if (msg.message == WM_TIMER && msg.hwnd == splash) {
-      EXPECT_FALSE(platform::IsLoaded<FrmMain>()) << "the main window shows before tick " << ++ticks;
+      ++ticks;
+      EXPECT_FALSE(platform::IsLoaded<FrmMain>()) << "the main window shows before tick " << ticks;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
