@@ -14,20 +14,14 @@ class TweakJourney : public Journey {
  protected:
   void SetUp() override {
     Journey::SetUp();
-    Saved().Keep(HKEY_CLASSES_ROOT, kPasswordKey, L"RandomID");
+    Saved().KeepAndClear(HKEY_CLASSES_ROOT, kPasswordKey, L"RandomID");
     Saved().Keep(HKEY_CURRENT_USER, kSystemPolicies, L"disabletaskmgr");
-    for (const wchar_t* applet : kApplets) Saved().Keep(HKEY_CURRENT_USER, kDontLoad, applet);
+    for (const wchar_t* applet : kApplets) Saved().KeepAndClear(HKEY_CURRENT_USER, kDontLoad, applet);
     for (const wchar_t* name : {L"FontSmoothing", L"FontSmoothingType"}) Saved().Keep(HKEY_CURRENT_USER, kDesktop, name);
     for (const wchar_t* name : {L"MaxConnectionsPer1_0Server", L"MaxConnectionsPerServer"}) {
-      Saved().Keep(HKEY_CURRENT_USER, kInternetSettings, name);
-      DeleteValue(HKEY_CURRENT_USER, kInternetSettings, name);
+      Saved().KeepAndClear(HKEY_CURRENT_USER, kInternetSettings, name);
     }
-    for (const wchar_t* name : {L"HomePage", L"NoSaveSettings"}) {
-      Saved().Keep(HKEY_CURRENT_USER, kIEPolicies, name);
-      DeleteValue(HKEY_CURRENT_USER, kIEPolicies, name);
-    }
-    DeleteValue(HKEY_CLASSES_ROOT, kPasswordKey, L"RandomID");
-    for (const wchar_t* applet : kApplets) DeleteValue(HKEY_CURRENT_USER, kDontLoad, applet);
+    for (const wchar_t* name : {L"HomePage", L"NoSaveSettings"}) Saved().KeepAndClear(HKEY_CURRENT_USER, kIEPolicies, name);
   }
   HWND StartOnTweaks(Korvane** program) { return StartOnPage(L"Tweak", kTweakTitle, program); }
 
