@@ -42,9 +42,9 @@ korvane_marlett() {
 }
 
 korvane_prefix() {
-  export WINEPREFIX="$1" WINEARCH=win64
+  export WINEPREFIX="$1"
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-    wineboot -i >/dev/null 2>&1
+    WINEARCH=win64 wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
   korvane_marlett
