@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "shell/settings.h"
+#include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
@@ -101,7 +102,7 @@ TEST_F(MainWindowTest, AboutMenuAndHeaderStripSelectPages) {
   RECT item;
   SendMessageW(form.TabMain.Hwnd(), TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
   const int y = item.bottom - 2;
-  ASSERT_GT(y, form.Px(375)) << "the strip below the buttons is visible";
+  ASSERT_GT(y, Px(form, 375)) << "the strip below the buttons is visible";
   SendMessageW(form.TabMain.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM((item.left + item.right) / 2, y));
   SendMessageW(form.TabMain.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM((item.left + item.right) / 2, y));
   Pump();
@@ -117,9 +118,9 @@ TEST_F(MainWindowTest, NavigationButtonsCoverTheHeaderCaptions) {
     RECT button;
     GetWindowRect(form.nav[0][static_cast<std::size_t>(i)]->Hwnd(), &button);
     EXPECT_EQ(button.top, tabs.top);
-    EXPECT_EQ(button.right - button.left, form.Px(1530));
-    EXPECT_EQ(button.bottom - button.top, form.Px(375));
-    EXPECT_EQ(button.left - tabs.left, form.Px(1530 * i));
+    EXPECT_EQ(button.right - button.left, Px(form, 1530));
+    EXPECT_EQ(button.bottom - button.top, Px(form, 375));
+    EXPECT_EQ(button.left - tabs.left, Px(form, 1530 * i));
   }
   // The buttons lie above the tab control, so the header captions stay hidden.
   const HWND top = GetWindow(form.TabMain.Hwnd(), GW_HWNDPREV);

@@ -252,7 +252,7 @@ void ExpectTextsFit(tweaks::FrmAppTweaks& form) {
     if (!isLabel && !isBox && !isButton) continue;
     RECT client;
     GetClientRect(control->Hwnd(), &client);
-    if (isBox) client.right -= GetSystemMetricsForDpi(SM_CXMENUCHECK, form.Dpi()) + 4;
+    if (isBox) client.right -= GetSystemMetricsForDpi(SM_CXMENUCHECK, GetDpiForWindow(form.Hwnd())) + 4;
     const HDC dc = GetDC(control->Hwnd());
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control->Hwnd(), WM_GETFONT, 0, 0)));
     const std::wstring text = control->Text();

@@ -202,8 +202,8 @@ TEST_F(ControlPanelPageTest, BoxesSitInTheirGridCellsAndTheirCaptionsFit) {
       // A column moves right only when the captions before it need the room.
       const RECT first = InParent(form.Box(grid[0][column]));
       EXPECT_EQ(box.left, first.left) << name;
-      EXPECT_GE(box.left - group.left + 1, form.Px(columns[column])) << name;
-      EXPECT_NEAR(box.top, group.top + form.Px(480 + 480 * row), 1) << name;
+      EXPECT_GE(box.left - group.left + 1, Px(form, columns[column])) << name;
+      EXPECT_NEAR(box.top, group.top + Px(form, 480 + 480 * row), 1) << name;
       // Sized to its caption, a box must end before the next column and inside the group.
       const int limit = column < 2 ? InParent(form.Box(grid[0][column + 1])).left : group.right;
       EXPECT_LT(box.right, limit) << name << " runs into its neighbour";

@@ -201,7 +201,7 @@ TEST_F(IEPageTest, BoxesStandInOneColumnInKeyboardOrderWithTheirTexts) {
   for (std::size_t i = 0; i < 4; ++i) {
     const RECT box = InParent(form.Box(column[i]));
     EXPECT_EQ(box.left, first.left);
-    EXPECT_NEAR(box.top - first.top, form.Px(360 * static_cast<int>(i)), 1) << Utf8(column[i]);
+    EXPECT_NEAR(box.top - first.top, Px(form, 360 * static_cast<int>(i)), 1) << Utf8(column[i]);
     EXPECT_LT(box.right, group.right) << Utf8(column[i]) << " is clipped";
     EXPECT_LT(box.bottom, group.bottom);
     EXPECT_EQ(ShownTip(form, form.Box(column[i])), form.boxes.Binding(column[i]).toolTip);

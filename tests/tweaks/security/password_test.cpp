@@ -250,11 +250,11 @@ TEST_F(PasswordTest, WindowsTextsAndHelp) {
   }
   RECT client;
   GetClientRect(options.Hwnd(), &client);
-  EXPECT_EQ(client.right, options.Px(5520));
-  EXPECT_EQ(client.bottom, options.Px(2670));
+  EXPECT_EQ(client.right, Px(options, 5520));
+  EXPECT_EQ(client.bottom, Px(options, 2670));
   GetClientRect(enter.Hwnd(), &client);
-  EXPECT_EQ(client.right, enter.Px(4680));
-  EXPECT_EQ(client.bottom, enter.Px(1650));
+  EXPECT_EQ(client.right, Px(enter, 4680));
+  EXPECT_EQ(client.bottom, Px(enter, 1650));
 }
 
 }  // namespace

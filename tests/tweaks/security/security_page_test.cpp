@@ -91,8 +91,8 @@ TEST_F(SecurityPageTest, SixteenBoxesInTwoColumnsWithTheirTextsAndKeyboardOrder)
   EXPECT_EQ(page.Caption(), L"Security Tweaks");
   RECT client;
   GetClientRect(page.Hwnd(), &client);
-  EXPECT_EQ(client.right, page.Px(8145));
-  EXPECT_EQ(client.bottom, page.Px(5985));
+  EXPECT_EQ(client.right, Px(page, 8145));
+  EXPECT_EQ(client.bottom, Px(page, 5985));
   EXPECT_EQ(GetWindowLongW(page.Hwnd(), GWL_STYLE) & WS_MAXIMIZEBOX, 0);
   EXPECT_EQ(page.LblTweakIntro.TextColor(), RGB(192, 64, 0));
   EXPECT_EQ(page.FrmsecTweak.TextColor(), RGB(0, 128, 128));
@@ -102,8 +102,8 @@ TEST_F(SecurityPageTest, SixteenBoxesInTwoColumnsWithTheirTextsAndKeyboardOrder)
   RECT group;
   GetWindowRect(page.FrmsecTweak.Hwnd(), &group);
   MapWindowPoints(HWND_DESKTOP, page.Hwnd(), reinterpret_cast<POINT*>(&group), 2);
-  EXPECT_EQ(group.left, page.Px(600));
-  EXPECT_EQ(group.top, page.Px(1560));
+  EXPECT_EQ(group.left, Px(page, 600));
+  EXPECT_EQ(group.top, Px(page, 1560));
   for (const Row& row : Rows()) {
     SCOPED_TRACE(Utf8(row.box));
     auto& box = Box(row.box);
@@ -111,9 +111,9 @@ TEST_F(SecurityPageTest, SixteenBoxesInTwoColumnsWithTheirTextsAndKeyboardOrder)
     RECT place;
     GetWindowRect(box.Hwnd(), &place);
     MapWindowPoints(HWND_DESKTOP, page.Hwnd(), reinterpret_cast<POINT*>(&place), 2);
-    EXPECT_EQ(place.left, page.Px(600 + (row.column == 0 ? 480 : 4080)));
-    EXPECT_EQ(place.top, page.Px(1560 + 360 + row.row * 480));
-    EXPECT_EQ(place.bottom - place.top, page.Px(255));
+    EXPECT_EQ(place.left, Px(page, 600 + (row.column == 0 ? 480 : 4080)));
+    EXPECT_EQ(place.top, Px(page, 1560 + 360 + row.row * 480));
+    EXPECT_EQ(place.bottom - place.top, Px(page, 255));
   }
 
   // The texts whose odd ends are easy to lose.
