@@ -115,9 +115,7 @@ TEST_F(FormTest, OneInstanceLoadedOnceUntilUnloaded) {
 }
 
 TEST_F(FormTest, ActivateRunsWhenComingBackFromAnotherWindowOfTheProgram) {
-  auto& form = platform::Instance<TestForm>();
-  form.Show();
-  Pump();
+  auto& form = ShowForm<TestForm>();
   EXPECT_EQ(form.activations, 1);
   form.Show();
   Pump();

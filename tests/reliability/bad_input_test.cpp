@@ -158,9 +158,7 @@ TEST_F(BadInputTest, RestorePathEndsInSuccessOnlyForAnItemThatIsThere) {
 }
 
 tweaks::DriveIconTool& IconTool() {
-  auto& page = Instance<tweaks::FrmAppTweaks>();
-  page.Show();
-  Pump();
+  auto& page = ShowForm<tweaks::FrmAppTweaks>();
   return page.icon;
 }
 
@@ -242,9 +240,7 @@ class PasswordInputTest : public BadInputTest {
 TEST_F(PasswordInputTest, AnyTextIsStoredAsItStandsAndOnlyItUnlocks) {
   for (const Input& input : HostileInputs()) {
     SCOPED_TRACE(input.name);
-    auto& set = Instance<tweaks::FrmSecOpt>();
-    set.Show();
-    Pump();
+    auto& set = ShowForm<tweaks::FrmSecOpt>();
     set.TxtPass.SetText(L"");
     messages.Clear();
     Paste(set.TxtPass, input.text);

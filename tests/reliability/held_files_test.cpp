@@ -284,9 +284,7 @@ TEST_P(HeldIconFilesTest, EndsInItsMessageAndLeavesNothingHalfWritten) {
     WriteBytes(icon, "old icon");
   }
 
-  auto& page = Instance<tweaks::FrmAppTweaks>();
-  page.Show();
-  Pump();
+  auto& page = ShowForm<tweaks::FrmAppTweaks>();
   const wchar_t drive = c.hostile == Hostile::WriteProtected ? kReadOnlyDrive : kDrive;
   page.icon.txticondrive.SetText(std::wstring(1, drive));
   page.icon.TxtIconpath.SetText(source);

@@ -130,9 +130,7 @@ void ExpectFlat(const Usage& before, const Usage& after, const char* what, SIZE_
 // A window opened as the user opens it and closed with its title-bar close button.
 template <class F>
 void OpenAndClose() {
-  auto& form = Instance<F>();
-  form.Show();
-  Pump();
+  auto& form = ShowForm<F>();
   UpdateWindow(form.Hwnd());
   for (platform::Control* control : form.Controls()) {
     if (dynamic_cast<platform::Label*>(control)) ++labelsCreated;
@@ -231,9 +229,7 @@ TEST_F(LeakTest, OpeningAndClosingEveryWindowKeepsObjectCountsFlat) {
 
 template <class F>
 void ToggleEveryBox(SavedValues& saved, int times) {
-  auto& form = Instance<F>();
-  form.Show();
-  Pump();
+  auto& form = ShowForm<F>();
   for (platform::Control* control : form.Controls()) {
     auto* box = dynamic_cast<platform::CheckBox*>(control);
     if (!box) continue;

@@ -29,12 +29,7 @@ class LinksTest : public testing::Test {
   void TearDown() override {
     EndAllForms();
   }
-  static FrmMain& Open() {
-    auto& form = platform::Instance<FrmMain>();
-    form.Show();
-    Pump();
-    return form;
-  }
+  static FrmMain& Open() { return ShowForm<FrmMain>(); }
 
   struct Link {
     const char* what;

@@ -26,12 +26,7 @@ class MainWindowTest : public testing::Test {
     EndAllForms();
     DeleteKey(kHkcu, kSettingsKey);
   }
-  FrmMain& Open() {
-    auto& form = platform::Instance<FrmMain>();
-    form.Show();
-    Pump();
-    return form;
-  }
+  FrmMain& Open() { return ShowForm<FrmMain>(); }
   // The controls of the page that is not shown are hidden; those of the page shown are visible.
   static void ExpectOnlyPageShown(FrmMain& form, int page) {
     for (int p = 0; p < shell::kPageCount; ++p) {

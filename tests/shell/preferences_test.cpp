@@ -42,9 +42,7 @@ class PreferencesTest : public testing::Test {
   }
   // The main window, and Ctrl+P pressed in it.
   static FrmOptions& OpenPreferences() {
-    auto& main = platform::Instance<FrmMain>();
-    main.Show();
-    Pump();
+    auto& main = ShowForm<FrmMain>();
     PressShortcut(main, 'P', true);
     EXPECT_TRUE(platform::IsLoaded<FrmOptions>()) << "Ctrl+P opened nothing";
     return platform::Instance<FrmOptions>();

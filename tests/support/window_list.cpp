@@ -16,8 +16,7 @@ namespace testing_support {
 namespace {
 
 platform::Form& MainOnPage(int page) {
-  auto& form = platform::Instance<shell::FrmMain>();
-  form.Show();
+  auto& form = ShowForm<shell::FrmMain>();
   form.TabMain.SetTab(page);
   Pump();
   return form;
@@ -25,10 +24,7 @@ platform::Form& MainOnPage(int page) {
 
 template <class F>
 platform::Form& Shown() {
-  auto& form = platform::Instance<F>();
-  form.Show();
-  Pump();
-  return form;
+  return ShowForm<F>();
 }
 
 }  // namespace

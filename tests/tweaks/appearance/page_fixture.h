@@ -53,12 +53,7 @@ class AppearancePageTest : public testing::Test {
   static void ClearValues() {
     for (const auto& place : TouchedValues()) testing_support::DeleteValue(place.root, place.key, place.name);
   }
-  static tweaks::FrmAppTweaks& Open() {
-    auto& form = platform::Instance<tweaks::FrmAppTweaks>();
-    form.Show();
-    testing_support::Pump();
-    return form;
-  }
+  static tweaks::FrmAppTweaks& Open() { return testing_support::ShowForm<tweaks::FrmAppTweaks>(); }
   static void Close() {
     if (platform::IsLoaded<tweaks::FrmAppTweaks>()) platform::Instance<tweaks::FrmAppTweaks>().Unload();
     testing_support::Pump();

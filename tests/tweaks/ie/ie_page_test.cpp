@@ -35,12 +35,7 @@ class IEPageTest : public testing::Test {
     if (IsLoaded<FrmProgTweaks>()) Close();
     DeleteKey(kHkcu, kIEPolicyKey);
   }
-  static FrmProgTweaks& Open() {
-    auto& form = Instance<FrmProgTweaks>();
-    form.Show();
-    Pump();
-    return form;
-  }
+  static FrmProgTweaks& Open() { return ShowForm<FrmProgTweaks>(); }
   static void Close() {
     SendMessageW(Instance<FrmProgTweaks>().Hwnd(), WM_CLOSE, 0, 0);
     Pump();

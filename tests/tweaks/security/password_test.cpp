@@ -194,9 +194,7 @@ TEST_F(PasswordTest, ANumberLeftByAnEarlierVersionReadsAsItsDigits) {
 
 TEST_F(PasswordTest, ARefusedPasswordWriteSaysSoAndKeepsTheWindow) {
   WriteSz(kHkcr, kWab, kRandomId, L"old");
-  auto& options = Instance<FrmSecOpt>();
-  options.Show();
-  Pump();
+  auto& options = ShowForm<FrmSecOpt>();
   {
     ScopedRefusal refusal(kHkcr, kWab);
     SetPassword(L"new");
@@ -210,17 +208,13 @@ TEST_F(PasswordTest, ARefusedPasswordWriteSaysSoAndKeepsTheWindow) {
 
 TEST_F(PasswordTest, EnterOnlyMovesTheFocusToTheButton) {
   WriteSz(kHkcr, kWab, kRandomId, L"pw");
-  auto& options = Instance<FrmSecOpt>();
-  options.Show();
-  Pump();
+  auto& options = ShowForm<FrmSecOpt>();
   options.TxtPass.SetText(L"typed");
   PressEnter(options.TxtPass);
   EXPECT_TRUE(options.CmdSavePass.HasFocus());
   EXPECT_SZ(kHkcr, kWab, kRandomId, L"pw") << "nothing saved";
 
-  auto& enter = Instance<FrmEntSecPAss>();
-  enter.Show();
-  Pump();
+  auto& enter = ShowForm<FrmEntSecPAss>();
   EXPECT_TRUE(enter.TxtPass.HasFocus());
   enter.TxtPass.SetText(L"pw");
   PressEnter(enter.TxtPass);
