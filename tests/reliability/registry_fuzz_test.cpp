@@ -166,9 +166,7 @@ std::vector<Target> Targets() {
 class RegistryFuzzTest : public testing::Test {
  protected:
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    testing_support::EndAllForms();
   }
   KeptKeys kept{AllKeys()};
   testing_support::MsgBoxRecorder messages;
