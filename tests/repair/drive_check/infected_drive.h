@@ -87,6 +87,8 @@ inline void Infect(wchar_t d) {
   MakeFolder(at(L"tools"));
   WriteBytes(at(L"tools\\setup.exe"), kProgram);
   MakeShortcut(at(L"Setup.lnk"), at(L"tools\\setup.exe"), L"");
+  WriteBytes(at(L"tools\\launch.vbs"), kWormVbs);
+  MakeShortcut(at(L"Games.lnk"), L"%windir%\\system32\\WScript.exe", L"\"\\tools\\launch.vbs\"");
   MakeFolder(at(kBlank), kHiddenSystem);
   WriteBytes(at(kBlank + L"\\file1.txt"), "one");
   MakeFolder(at(kBlank + L"\\sub"));
@@ -127,6 +129,8 @@ inline std::multiset<std::string> Expected(wchar_t d) {
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Photos.lnk")),
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Docs\\Report.lnk")),
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Setup.lnk")),
+      Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Games.lnk")),
+      Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"tools\\launch.vbs")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"worm.vbs")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"Docs\\helper\\run.js")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"tools\\setup.exe")),
