@@ -74,7 +74,7 @@ class Scanner {
     for (const Entry& entry : entries) {
       if (progress_.cancel.load(std::memory_order_relaxed)) return;
       if (atRoot && entry.IsFolder() && IsSystemFolderName(entry.name)) systemFolders_.push_back(Join(folder, entry.name));
-      Classify(ItemContext{facts_, folder, entry, entries, atRoot, inSystem});
+      Classify(ItemContext{facts_, shortcuts_, folder, entry, entries, atRoot, inSystem});
     }
   }
 
@@ -151,6 +151,7 @@ class Scanner {
   ULONGLONG lastReport_;
   std::uint64_t seen_ = 0;
   DriveFacts facts_;
+  ShortcutReader shortcuts_;
   std::vector<std::wstring> systemFolders_;
   std::vector<Finding> findings_;
   std::vector<std::size_t> blankFolders_;
