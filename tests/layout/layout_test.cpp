@@ -13,6 +13,8 @@
 
 #include "platform/controls.h"
 #include "platform/form.h"
+#include "repair/drive_check/shortcut.h"
+#include "repair/drive_check_window.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"
@@ -22,6 +24,7 @@
 #include "tweaks/security/enter_password.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/security/set_password.h"
+#include "../repair/drive_check/infected_drive.h"
 #include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
@@ -53,6 +56,21 @@ platform::Form& Shown() {
   return form;
 }
 
+// The drive check with the findings of an infected test drive.
+platform::Form& CheckingDrive() {
+  static const repair::drive_check::ComScope com;
+  ClearDrive(kDrive);
+  drive_check_tests::Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& form = Instance<repair::FrmCheckDrive>();
+  Click(form.CmdScan);
+  for (const ULONGLONG until = GetTickCount64() + 30000; form.Scanning() && GetTickCount64() < until;) {
+    Pump();
+    Sleep(10);
+  }
+  return form;
+}
+
 const std::vector<Window>& Windows() {
   static const std::vector<Window> windows = {
       {"main-welcome", []() -> platform::Form& { return MainOnPage(0); }},
@@ -68,6 +86,7 @@ const std::vector<Window>& Windows() {
       {"set-password", &Shown<tweaks::FrmSecOpt>},
       {"preferences", &Shown<shell::FrmOptions>},
       {"splash", &Shown<shell::frmSplash>},
+      {"check-a-drive", &CheckingDrive},
   };
   return windows;
 }
