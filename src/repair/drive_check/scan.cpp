@@ -163,12 +163,12 @@ class Scanner {
 
 std::wstring_view KindCaption(FindingKind kind) {
   switch (kind) {
-    case FindingKind::Shortcut: return L"Shortcuts standing in for items";
+    case FindingKind::Shortcut: return L"Stand-in shortcuts";
     case FindingKind::WormProgram: return L"What the worm runs";
-    case FindingKind::Autorun: return L"autorun.inf that runs something";
-    case FindingKind::BlankFolder: return L"Hidden folders with blank names";
+    case FindingKind::Autorun: return L"Running autorun.inf";
+    case FindingKind::BlankFolder: return L"Blank-named folders";
     case FindingKind::Hidden: return L"Hidden by attributes";
-    case FindingKind::Link: return L"Junctions and links (not followed)";
+    case FindingKind::Link: return L"Links not followed";
   }
   return {};
 }
