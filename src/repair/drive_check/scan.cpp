@@ -12,7 +12,7 @@ namespace repair::drive_check {
 
 namespace {
 
-constexpr std::size_t kAutorunLimit = 64 * 1024;  // a real autorun.inf is a few lines
+constexpr std::size_t kAutorunLimit = std::size_t{64} * 1024;  // a real autorun.inf is a few lines
 
 std::optional<std::string> ReadSmallFile(const std::wstring& path) {
   const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -132,8 +132,9 @@ class Scanner {
   // A program that a shortcut or the autorun.inf starts joins the worm's
   // findings, taking the place of a "hidden" row for the same file.
   void AddStartedPrograms() {
-    for (const auto& [key, start] : starts_) {
-      const auto& [program, startedBy] = start;
+    for (const auto& start : starts_) {
+      const std::wstring& key = start.first;
+      const auto& [program, startedBy] = start.second;
       const auto same = [&](const Finding& f) { return Upper(f.path) == key; };
       auto found = std::find_if(findings_.begin(), findings_.end(), same);
       if (found != findings_.end() && found->proposal == Proposal::MoveToQuarantine) continue;
