@@ -7,6 +7,7 @@
 
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/shortcut.h"
+#include "repair/drive_check/shortcut_prefetch.h"
 
 namespace repair::drive_check {
 
@@ -57,7 +58,11 @@ bool Below(const std::wstring& path, const std::wstring& folder) {
 class Scanner {
  public:
   Scanner(wchar_t letter, std::wstring root, Progress& progress)
-      : letter_(letter), root_(std::move(root)), progress_(progress), lastReport_(GetTickCount64()) {}
+      : letter_(letter),
+        root_(std::move(root)),
+        progress_(progress),
+        lastReport_(GetTickCount64()),
+        shortcuts_(progress.cancel) {}
 
   void Visit(const std::wstring& folder, std::span<const Entry> entries) {
     seen_ += entries.size();
@@ -74,11 +79,20 @@ class Scanner {
     for (const Entry& entry : entries) {
       if (progress_.cancel.load(std::memory_order_relaxed)) return;
       if (atRoot && entry.IsFolder() && IsSystemFolderName(entry.name)) systemFolders_.push_back(Join(folder, entry.name));
-      Classify(ItemContext{facts_, shortcuts_, folder, entry, entries, atRoot, inSystem});
+      if (MayBeShortcut(entry)) {
+        Defer(folder, entry, entries, atRoot, inSystem);
+      } else {
+        Classify(ItemContext{facts_, shortcuts_, folder, entry, entries, atRoot, inSystem});
+      }
     }
   }
 
   ScanResult Finish(WalkOutcome outcome) {
+    shortcuts_.Finish();
+    for (const Deferred& item : deferred_) {
+      Classify(ItemContext{facts_, shortcuts_, item.folder, item.entry, item.hiddenNeighbours, item.atRoot,
+                           item.inSystem});
+    }
     AddStartedPrograms();
     for (const std::size_t index : blankFolders_) {
       Finding& blank = findings_[index];
@@ -110,6 +124,26 @@ class Scanner {
     if (now - lastReport_ < progress_.intervalMs) return;
     lastReport_ = now;
     progress_.onProgress(seen_, folder);
+  }
+
+  // A shortcut is read on the prefetch thread and judged once the walk is over.
+  // The rules look only at the hidden neighbours of a shortcut, so only those are kept.
+  struct Deferred {
+    std::wstring folder;
+    Entry entry;
+    std::vector<Entry> hiddenNeighbours;
+    bool atRoot;
+    bool inSystem;
+  };
+
+  void Defer(const std::wstring& folder, const Entry& entry, std::span<const Entry> entries, bool atRoot,
+             bool inSystem) {
+    shortcuts_.Add(Join(folder, entry.name));
+    Deferred item{folder, entry, {}, atRoot, inSystem};
+    for (const Entry& other : entries) {
+      if (other.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) item.hiddenNeighbours.push_back(other);
+    }
+    deferred_.push_back(std::move(item));
   }
 
   void Classify(const ItemContext& item) {
@@ -152,7 +186,8 @@ class Scanner {
   ULONGLONG lastReport_;
   std::uint64_t seen_ = 0;
   DriveFacts facts_;
-  ShortcutReader shortcuts_;
+  ShortcutPrefetch shortcuts_;
+  std::vector<Deferred> deferred_;
   std::vector<std::wstring> systemFolders_;
   std::vector<Finding> findings_;
   std::vector<std::size_t> blankFolders_;
