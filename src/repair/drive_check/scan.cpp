@@ -55,6 +55,16 @@ bool Below(const std::wstring& path, const std::wstring& folder) {
   return path.size() > folder.size() && path[folder.size()] == L'\\' && path.compare(0, folder.size(), folder) == 0;
 }
 
+// A shortcut is read on the prefetch thread and judged once the walk is over.
+// The rules look only at the hidden neighbours of a shortcut, so only those are kept.
+struct Deferred {
+  std::wstring folder;
+  Entry entry;
+  std::vector<Entry> hiddenNeighbours;
+  bool atRoot;
+  bool inSystem;
+};
+
 class Scanner {
  public:
   Scanner(wchar_t letter, std::wstring root, Progress& progress)
@@ -125,16 +135,6 @@ class Scanner {
     lastReport_ = now;
     progress_.onProgress(seen_, folder);
   }
-
-  // A shortcut is read on the prefetch thread and judged once the walk is over.
-  // The rules look only at the hidden neighbours of a shortcut, so only those are kept.
-  struct Deferred {
-    std::wstring folder;
-    Entry entry;
-    std::vector<Entry> hiddenNeighbours;
-    bool atRoot;
-    bool inSystem;
-  };
 
   void Defer(const std::wstring& folder, const Entry& entry, std::span<const Entry> entries, bool atRoot,
              bool inSystem) {
