@@ -197,26 +197,16 @@ class Scanner {
 
 }  // namespace
 
-std::wstring_view KindCaption(FindingKind kind) {
-  switch (kind) {
-    case FindingKind::Shortcut: return L"Stand-in shortcuts";
-    case FindingKind::WormProgram: return L"What the worm runs";
-    case FindingKind::Autorun: return L"Running autorun.inf";
-    case FindingKind::BlankFolder: return L"Blank-named folders";
-    case FindingKind::Hidden: return L"Hidden by attributes";
-    case FindingKind::Link: return L"Links not followed";
-  }
-  return {};
-}
+// In the order of the enumerations.
+constexpr std::wstring_view kKindCaptions[] = {L"Stand-in shortcuts",  L"What the worm runs",   L"Running autorun.inf",
+                                               L"Blank-named folders", L"Hidden by attributes", L"Links not followed"};
+constexpr std::wstring_view kProposalCaptions[] = {L"Make visible", L"Move to quarantine",
+                                                   L"Rename to \"Recovered items\"", L"Leave alone"};
+
+std::wstring_view KindCaption(FindingKind kind) { return kKindCaptions[static_cast<std::size_t>(kind)]; }
 
 std::wstring_view ProposalCaption(Proposal proposal) {
-  switch (proposal) {
-    case Proposal::MakeVisible: return L"Make visible";
-    case Proposal::MoveToQuarantine: return L"Move to quarantine";
-    case Proposal::RenameToRecovered: return L"Rename to \"Recovered items\"";
-    case Proposal::LeaveAlone: return L"Leave alone";
-  }
-  return {};
+  return kProposalCaptions[static_cast<std::size_t>(proposal)];
 }
 
 ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress) {
