@@ -43,10 +43,24 @@ std::wstring RenameRecovered(const std::wstring& path, platform::journal::Action
   return {};
 }
 
+// The volume's flag where the system sets it; else a file of our own, made and
+// gone at once (Wine reports no flag for a read-only mount).
 bool WriteProtected(const std::wstring& root) {
   DWORD flags = 0;
-  return GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
-         (flags & FILE_READ_ONLY_VOLUME);
+  if (GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+      (flags & FILE_READ_ONLY_VOLUME)) {
+    return true;
+  }
+  const std::wstring probe = Join(root, L"korvane-write-check-" + std::to_wstring(GetTickCount64()) + L".tmp");
+  const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_WRITE_PROTECT || error == ERROR_ACCESS_DENIED;
+  }
+  CloseHandle(file);
+  DeleteFileW(probe.c_str());
+  return false;
 }
 
 }  // namespace

@@ -184,6 +184,10 @@ TEST_F(CleanTest, WhatCannotBeDoneIsReportedAndStays) {
         EXPECT_TRUE(after.at(failure.path) == before.at(failure.path)) << Utf8(c.what) << ": unchanged " << Utf8(failure.path);
       }
     }
+    if (c.drive == kReadOnlyDrive && !report.failures.empty()) {
+      EXPECT_EQ(report.failures.front().reason, L"the drive is write-protected");
+      EXPECT_TRUE(StateOf(repair::drive_check::QuarantineRoot()).empty()) << "nothing copied off a drive that stays";
+    }
     const std::wstring message = repair::drive_check::DescribeClean(report, c.drive);
     for (const auto& failure : report.failures) {
       EXPECT_NE(message.find(failure.path + L": " + failure.reason), std::wstring::npos) << Utf8(message);
