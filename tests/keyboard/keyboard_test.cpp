@@ -50,7 +50,7 @@ const std::map<std::string, std::vector<std::string>>& TabOrders() {
       {"main-info", {"CmdWel2", "CmdInf2", "CmdFix2", "CmdAdd2", "CmdAbout2", "TxtFeatures", "LblFAQUrl"}},
       {"main-fix",
        {"CmdWel3", "CmdInf3", "CmdFix3", "CmdAdd3", "CmdAbout3", "LblQFix", "TxtDriveletter", "CmdFixAuto",
-        "CmdFixFolderO", "CmdFixTaskM", "CmdFixReg", "LblQHide", "TxtResPath", "CmdRestore"}},
+        "CmdFixFolderO", "CmdFixTaskM", "CmdFixReg", "LblQHide", "TxtResPath", "CmdRestore", "CmdCheckDrive"}},
       {"main-tweak",
        {"CmdWel41", "CmdInfo41", "CmdFix41", "CmdAdd41", "Cmdabout41", "CmdSecTweak", "CmdAppTweak", "CmdIETweak",
         "CmdCplTweaks"}},
@@ -71,6 +71,7 @@ const std::map<std::string, std::vector<std::string>>& TabOrders() {
       {"enter-password", {"TxtPass", "CmdOk"}},
       {"set-password", {"LblQ", "TxtPass", "CmdSavePass"}},
       {"preferences", {"ChkSplash", "CmbOptStart", "CmdSave", "CmdRestore"}},
+      {"check-a-drive", {"CboDrive", "CmdScan", "LstFindings", "CmdClean"}},
   };
   return orders;
 }

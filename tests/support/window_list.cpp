@@ -1,5 +1,7 @@
 #include "support/window_list.h"
 
+#include "repair/drive_check/shortcut.h"
+#include "repair/drive_check_window.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"
@@ -10,6 +12,7 @@
 #include "tweaks/security/enter_password.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/security/set_password.h"
+#include "../repair/drive_check/infected_drive.h"
 
 namespace testing_support {
 
@@ -25,6 +28,21 @@ platform::Form& MainOnPage(int page) {
 template <class F>
 platform::Form& Shown() {
   return ShowForm<F>();
+}
+
+// The drive check with the findings of an infected test drive.
+platform::Form& CheckingDrive() {
+  static const repair::drive_check::ComScope com;
+  ClearDrive(kDrive);
+  drive_check_tests::Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& form = platform::Instance<repair::FrmCheckDrive>();
+  Click(form.CmdScan);
+  for (const ULONGLONG until = GetTickCount64() + 30000; form.Scanning() && GetTickCount64() < until;) {
+    Pump();
+    Sleep(10);
+  }
+  return form;
 }
 
 }  // namespace
@@ -43,6 +61,7 @@ const std::vector<WindowCase>& AllWindows() {
       {"enter-password", &Shown<tweaks::FrmEntSecPAss>},
       {"set-password", &Shown<tweaks::FrmSecOpt>},
       {"preferences", &Shown<shell::FrmOptions>},
+      {"check-a-drive", &CheckingDrive},
       {"splash", &Shown<shell::frmSplash>},
   };
   return windows;
