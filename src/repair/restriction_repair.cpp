@@ -42,7 +42,7 @@ constexpr RestrictionRow kRows[] = {
 
 }  // namespace
 
-void FixRestriction(Restriction restriction) {
+RestrictionRepair RemoveRestriction(Restriction restriction) {
   const RestrictionRow& row = kRows[static_cast<int>(restriction)];
   bool found = false;
   bool refused = false;
@@ -53,14 +53,27 @@ void FixRestriction(Restriction restriction) {
       refused = true;
     }
   }
-  if (!found) {
-    MsgBox(row.notFound, MsgIcon::Exclamation);
-  } else if (refused) {
-    MsgBox(kNotRemoved, MsgIcon::Exclamation);
-  } else {
-    MsgBox(row.repaired, MsgIcon::Information);
-    if (row.askRestart) MsgBox(kRestartNeeded, MsgIcon::Information);
+  if (!found) return RestrictionRepair::NotFound;
+  return refused ? RestrictionRepair::Refused : RestrictionRepair::Removed;
+}
+
+std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome) {
+  const RestrictionRow& row = kRows[static_cast<int>(restriction)];
+  switch (outcome) {
+    case RestrictionRepair::NotFound:
+      return {{row.notFound, MsgIcon::Exclamation}};
+    case RestrictionRepair::Refused:
+      return {{kNotRemoved, MsgIcon::Exclamation}};
+    case RestrictionRepair::Removed:
+      break;
   }
+  std::vector<Message> messages = {{row.repaired, MsgIcon::Information}};
+  if (row.askRestart) messages.push_back({kRestartNeeded, MsgIcon::Information});
+  return messages;
+}
+
+void FixRestriction(Restriction restriction) {
+  ShowMessages(RestrictionMessages(restriction, RemoveRestriction(restriction)));
 }
 
 void ShowRestrictionHelp() { MsgBox(kHelp, MsgIcon::Information, kHelpTitle); }
