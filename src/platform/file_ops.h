@@ -45,6 +45,7 @@ class OutputFile {
 
  private:
   void Write(const std::string& bytes);
+  std::wstring path_;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 

@@ -1,0 +1,175 @@
+#include "platform/journal.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/file_ops.h"
+#include "support/drive_helpers.h"
+#include "support/registry_helpers.h"
+#include "support/text.h"
+
+namespace {
+
+using namespace testing_support;
+namespace journal = platform::journal;
+
+const std::wstring kKey = L"Software\\Korvane\\JournalTest";
+const HKEY kHkcu = HKEY_CURRENT_USER;
+const std::wstring kNames[] = {L"number", L"text", L"binary", L"fresh"};
+
+class JournalTest : public testing::Test {
+ protected:
+  void SetUp() override { Clean(); }
+  void TearDown() override {
+    journal::SetJournalFailureHandler({});
+    Clean();
+  }
+  static void Clean() {
+    DeleteKey(kHkcu, kKey);
+    ClearDrive(kDrive);
+    ClearFolder(journal::Folder());
+  }
+  const std::wstring autorun = OnDrive(kDrive, L"autorun.inf");
+  const std::wstring icon = OnDrive(kDrive, L"icon.ico");
+  const std::wstring source = OnDrive(kSecondDrive, L"source.ico");
+};
+
+// Everything an action here may touch, as bytes, so that states compare exactly.
+std::string Snapshot(const std::vector<std::wstring>& files) {
+  std::ostringstream out;
+  for (const auto& name : kNames) {
+    const auto value = ReadRaw(kHkcu, kKey, name);
+    out << Utf8(name) << ": " << (value ? std::to_string(value->type) + " " + Describe(value) : "absent") << "; ";
+    if (value) {
+      for (const BYTE b : value->bytes) out << int{b} << ',';
+    }
+    out << '\n';
+  }
+  for (const auto& file : files) {
+    const auto bytes = ReadBytes(file);
+    out << Utf8(file) << ": " << (bytes ? "\"" + *bytes + "\"" : "absent") << " attributes " << Attributes(file) << '\n';
+  }
+  return out.str();
+}
+
+journal::UndoReport UndoOne(journal::GroupId id, journal::OnConflict answer = journal::OnConflict::UndoAnyway,
+                            int* asked = nullptr) {
+  const journal::GroupId ids[] = {id};
+  return journal::Undo(ids, [&](const journal::Group&) {
+    if (asked) ++*asked;
+    return answer;
+  });
+}
+
+TEST_F(JournalTest, EachKindOfChangeIsUndoneAndRedoneByteForByte) {
+  WriteSz(kHkcu, kKey, L"number", L"1");
+  WriteRaw(kHkcu, kKey, L"binary", REG_BINARY, {1, 2, 3});
+  WriteDword(kHkcu, kKey, L"text", 7);
+  WriteBytes(autorun, "[autorun]\r\nopen=virus.exe\r\n", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  WriteBytes(source, "new icon");
+  const std::vector<std::wstring> files = {autorun, icon};
+  const std::string before = Snapshot(files);
+
+  journal::GroupId id = 0;
+  {
+    journal::Action action(L"Test: every kind of change");
+    ASSERT_FALSE(action.Cancelled());
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 1);  // REG_SZ "1" becomes REG_DWORD 1
+    platform::RegSetText(platform::kCurrentUser, kKey, L"text", L" spaced ");
+    platform::RegDeleteValue(platform::kCurrentUser, kKey, L"binary");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", L"new");
+    platform::SetAttr(autorun, platform::kAttrNormal);
+    platform::OutputFile file(autorun);
+    file.WriteQuoted(L"");
+    file.Close();
+    platform::SetAttr(autorun, platform::kAttrHiddenSystem);
+    platform::CopyOver(source, icon);
+    id = action.Id();
+  }
+  const std::string after = Snapshot(files);
+  ASSERT_NE(before, after);
+
+  const journal::Listing listing = journal::Read();
+  ASSERT_EQ(listing.groups.size(), 1u);
+  EXPECT_EQ(listing.groups[0].id, id);
+  EXPECT_EQ(Utf8(listing.groups[0].what), "Test: every kind of change");
+  EXPECT_TRUE(listing.groups[0].finished);
+  EXPECT_EQ(listing.groups[0].items.size(), 8u) << "four values, two attribute sets, two file contents";
+
+  const journal::UndoReport undo = UndoOne(id);
+  EXPECT_TRUE(undo.failures.empty()) << Utf8(undo.failures.empty() ? L"" : undo.failures[0]);
+  EXPECT_EQ(Snapshot(files), before) << "undo puts back every value and file exactly";
+  ASSERT_TRUE(undo.undoGroup.has_value());
+  EXPECT_EQ(Utf8(journal::Read().groups[0].what), "Undo: Test: every kind of change");
+
+  int asked = 0;
+  const journal::UndoReport redo = UndoOne(*undo.undoGroup, journal::OnConflict::Skip, &asked);
+  EXPECT_TRUE(redo.failures.empty()) << Utf8(redo.failures.empty() ? L"" : redo.failures[0]);
+  EXPECT_EQ(asked, 0) << "nothing was changed by anyone else in between";
+  EXPECT_EQ(Snapshot(files), after) << "undoing the undo makes the change again";
+}
+
+TEST_F(JournalTest, AChangeMadeElsewhereSinceIsAskedAboutOncePerGroup) {
+  struct Case {
+    journal::OnConflict answer;
+    const wchar_t* expected;  // the value once undone
+    bool stopped;
+  };
+  const Case cases[] = {
+      {journal::OnConflict::Skip, L"outside", false},
+      {journal::OnConflict::Stop, L"outside", true},
+      {journal::OnConflict::UndoAnyway, L"original", false},
+  };
+  for (const Case& c : cases) {
+    Clean();
+    WriteSz(kHkcu, kKey, L"text", L"original");
+    journal::GroupId id = 0;
+    {
+      journal::Action action(L"Test: two values");
+      platform::RegSetText(platform::kCurrentUser, kKey, L"text", L"korvane");
+      platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 5);
+      id = action.Id();
+    }
+    WriteSz(kHkcu, kKey, L"text", L"outside");  // another program, between the action and its undo
+    int asked = 0;
+    const journal::UndoReport report = UndoOne(id, c.answer, &asked);
+    EXPECT_EQ(asked, 1) << "asked once for the group, not once per item";
+    EXPECT_SZ(kHkcu, kKey, L"text", c.expected);
+    EXPECT_EQ(report.stopped, c.stopped);
+    if (c.answer == journal::OnConflict::UndoAnyway) {
+      EXPECT_NO_VALUE(kHkcu, kKey, L"number");
+    } else {
+      EXPECT_DWORD(kHkcu, kKey, L"number", 5u) << "a skipped or stopped group is left whole";
+    }
+  }
+}
+
+TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {
+  for (int i = 0; i < 2; ++i) {
+    journal::Action action(L"Test: value " + std::to_wstring(i));
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", i + 1);
+  }
+  const std::wstring path = journal::Folder() + L"journal.jsonl";
+  const auto whole = ReadBytes(path);
+  ASSERT_TRUE(whole.has_value());
+  WriteBytes(path, *whole + "{\"group\":3,\"time\":\"2026-12-08 10:00:00\",\"wh");  // power lost mid-line
+
+  journal::Listing listing = journal::Read();
+  EXPECT_EQ(listing.tornSkipped, 1u);
+  ASSERT_EQ(listing.groups.size(), 2u);
+  EXPECT_EQ(Utf8(listing.groups[0].what), "Test: value 1");
+
+  {
+    journal::Action action(L"Test: after the crash");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 9);
+  }
+  listing = journal::Read();
+  ASSERT_EQ(listing.groups.size(), 3u) << "a line appended after the torn one is read";
+  EXPECT_EQ(Utf8(listing.groups[0].what), "Test: after the crash");
+  EXPECT_EQ(listing.groups[0].items.size(), 1u);
+  EXPECT_EQ(UndoOne(listing.groups[0].id).failures.size(), 0u);
+  EXPECT_DWORD(kHkcu, kKey, L"number", 2u);
+}
+
+}  // namespace
