@@ -8,6 +8,7 @@
 
 #include "cli/command_line.h"
 #include "cli/console_output.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -20,12 +21,21 @@ platform::MsgResult PrintMessageBox(const platform::MsgBoxCall& call) {
   return call.buttons == platform::MsgButtons::YesNo ? platform::MsgResult::No : platform::MsgResult::Ok;
 }
 
+// No one is there to answer whether to go on without the journal: the change
+// is made, as the person asked, and the warning says it cannot be undone.
+platform::journal::WithoutJournal WarnWithoutJournal(std::wstring_view what) {
+  cli::PrintError(L"korvane: warning: the change journal cannot be written, so this change cannot be undone: " +
+                  std::wstring(what));
+  return platform::journal::WithoutJournal::GoOn;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   // No "insert a disk" or "cannot open file" boxes for a missing or empty drive.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   platform::SetMsgBoxHandler(&PrintMessageBox);
+  platform::journal::SetJournalFailureHandler(&WarnWithoutJournal);
   try {
     return cli::Run(std::vector<std::wstring>(argv + 1, argv + argc));
   } catch (const std::exception& e) {

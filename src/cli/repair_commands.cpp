@@ -11,6 +11,11 @@ namespace cli {
 
 namespace {
 
+int NothingChanged() {
+  PrintError(L"korvane: nothing was changed");
+  return kExitFailed;
+}
+
 void PrintMessages(std::span<const repair::Message> messages) {
   for (const repair::Message& message : messages) PrintLine(message.text);
 }
@@ -18,6 +23,7 @@ void PrintMessages(std::span<const repair::Message> messages) {
 int RemoveAndTell(repair::Restriction restriction) {
   const repair::RestrictionRepair outcome = repair::RemoveRestriction(restriction);
   const std::vector<repair::Message> messages = repair::RestrictionMessages(restriction, outcome);
+  if (outcome == repair::RestrictionRepair::Cancelled) return NothingChanged();
   if (outcome == repair::RestrictionRepair::Refused) {
     for (const repair::Message& message : messages) PrintError(message.text);
     return kExitFailed;
@@ -51,6 +57,8 @@ int RepairAutorun(const Invocation& invocation) {
     case Outcome::NoDrive:
       PrintError(std::wstring(L"korvane repair autorun: drive ") + letter + L": is not there");
       return kExitFailed;
+    case Outcome::Cancelled:
+      return NothingChanged();
     case Outcome::NotALetter:
     case Outcome::Failed:
       break;
@@ -74,6 +82,8 @@ int RestoreItem(const Invocation& invocation) {
     case repair::HiddenRestore::Outcome::Invalid:
       PrintError(said + L": " + path + L" names a device");
       return kExitFailed;
+    case repair::HiddenRestore::Outcome::Cancelled:
+      return NothingChanged();
     case repair::HiddenRestore::Outcome::Failed:
       break;
   }

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_output.h"
+#include "platform/journal.h"
 #include "platform/tweak_binding.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/tweak_catalog.h"
@@ -59,6 +60,13 @@ int SetTweak(const Invocation& invocation) {
   }
   const bool on = state == L"on";
   const auto& steps = on ? tweak->binding->checked : tweak->binding->unchecked;
+  // Named as the window names a click of the box, so that both read alike in the journal.
+  const platform::journal::Action action(std::wstring(tweak->page) + L": " + tweaks::TrimmedCaption(*tweak->binding) +
+                                         (on ? L" checked" : L" unchecked"));
+  if (action.Cancelled()) {
+    PrintError(L"korvane tweak set: nothing was changed");
+    return kExitFailed;
+  }
   if (platform::RunSteps(steps) == platform::RegOutcome::Refused) {
     PrintError(platform::kRefusedChangeMessage);
     PrintError(tweak->id + L" is " + OnOff(tweak->binding->load.Holds()));

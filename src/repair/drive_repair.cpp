@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_ops.h"
+#include "platform/journal.h"
 
 namespace repair {
 
@@ -51,12 +52,19 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
   AutorunRepair result;
   if (!IsDriveLetter(driveLetter)) return result;
   result.path = std::wstring(driveLetter) + L":/autorun.inf";
+  const platform::journal::Action action(L"Fix: autorun repair of drive " + std::wstring(driveLetter) + L":");
+  if (action.Cancelled()) {
+    result.outcome = Outcome::Cancelled;
+    return result;
+  }
   try {
     // Fails when there is no autorun.inf: that is how we know there is nothing to repair.
     platform::SetAttr(result.path, platform::kAttrNormal);
   } catch (const platform::FileError& e) {
     result.error = e.Code();
-    if (!IsMissing(e.Code())) {
+    if (e.Code() == ERROR_CANCELLED) {
+      result.outcome = Outcome::Cancelled;
+    } else if (!IsMissing(e.Code())) {
       result.outcome = Outcome::Failed;
     } else {
       result.outcome = DriveIsThere(driveLetter) ? Outcome::NoAutorun : Outcome::NoDrive;
@@ -70,7 +78,7 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
     platform::SetAttr(result.path, platform::kAttrHiddenSystem);
     result.outcome = Outcome::Healed;
   } catch (const platform::FileError& e) {
-    result.outcome = Outcome::Failed;
+    result.outcome = e.Code() == ERROR_CANCELLED ? Outcome::Cancelled : Outcome::Failed;
     result.error = e.Code();
   }
   return result;
@@ -91,7 +99,10 @@ std::span<const Message> DriveRepairMessages(DriveRepair outcome) {
 DriveRepair RepairDrive(std::wstring_view driveLetter) {
   DriveRepair outcome = DriveRepair::NoLetter;
   if (!driveLetter.empty()) {
-    outcome = EmptyAutorun(driveLetter).outcome == Outcome::Healed ? DriveRepair::Healed : DriveRepair::NothingFound;
+    const Outcome repaired = EmptyAutorun(driveLetter).outcome;
+    // The user has just said not to go on: there is nothing more to tell.
+    if (repaired == Outcome::Cancelled) return DriveRepair::NothingFound;
+    outcome = repaired == Outcome::Healed ? DriveRepair::Healed : DriveRepair::NothingFound;
   }
   ShowMessages(DriveRepairMessages(outcome));
   return outcome;

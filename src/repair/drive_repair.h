@@ -26,13 +26,15 @@ struct AutorunRepair {
     NoDrive,     // the drive is not there
     Failed,      // autorun.inf is there but could not be emptied
     Healed,
+    Cancelled,   // the journal could not be written and the user chose to change nothing
   };
   Outcome outcome = Outcome::NotALetter;
   std::wstring path;  // "E:/autorun.inf"
   DWORD error = 0;    // the system's error code when Failed
 };
 
-// Empties the autorun.inf of the drive named by the letter; shows nothing.
+// Empties the autorun.inf of the drive named by the letter, as one action of
+// the change journal; shows nothing.
 AutorunRepair EmptyAutorun(std::wstring_view driveLetter);
 
 // The lines the window shows for an outcome, in order.

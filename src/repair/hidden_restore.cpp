@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_ops.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
 
 namespace repair {
@@ -66,10 +67,13 @@ bool NamesDevice(std::wstring_view path) {
 
 HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
   if (LeadsIntoDevices(path) || NamesDevice(path)) return {};
+  const platform::journal::Action action(L"Fix: restore of " + std::wstring(path));
+  if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
   try {
     platform::SetAttr(path, platform::kAttrNormal);
     return {HiddenRestore::Outcome::Restored};
   } catch (const platform::FileError& e) {
+    if (e.Code() == ERROR_CANCELLED) return {HiddenRestore::Outcome::Cancelled};
     return {HiddenRestore::Outcome::Failed, e.Code()};
   }
 }
@@ -80,7 +84,10 @@ std::span<const Message> RestoreMessages(bool restored) {
 }
 
 bool RestoreHiddenItem(std::wstring_view path) {
-  const bool restored = ClearHiddenAttributes(path).outcome == HiddenRestore::Outcome::Restored;
+  const HiddenRestore::Outcome outcome = ClearHiddenAttributes(path).outcome;
+  // The user has just said not to go on: there is nothing more to tell.
+  if (outcome == HiddenRestore::Outcome::Cancelled) return true;
+  const bool restored = outcome == HiddenRestore::Outcome::Restored;
   ShowMessages(RestoreMessages(restored));
   return restored;
 }

@@ -21,13 +21,14 @@ struct HiddenRestore {
     Restored,
     Invalid,  // a device or the system's device namespaces: never touched
     Failed,   // the file system refused or found nothing there
+    Cancelled,  // the journal could not be written and the user chose to change nothing
   };
   Outcome outcome = Outcome::Invalid;
   DWORD error = 0;  // the system's error code when Failed
 };
 
 // Clears read-only, hidden, system and archive of the item named by the path,
-// taken exactly as typed; shows nothing.
+// taken exactly as typed, as one action of the change journal; shows nothing.
 HiddenRestore ClearHiddenAttributes(std::wstring_view path);
 
 // The lines the window shows: the restore done, or the path invalid.

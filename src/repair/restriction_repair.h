@@ -14,10 +14,11 @@ enum class RestrictionRepair {
   NotFound,  // set to 1 under neither root: nothing to do
   Removed,
   Refused,   // set, but a delete was refused
+  Cancelled, // the journal could not be written and the user chose to change nothing
 };
 
 // Deletes the policy value wherever it is set to 1, current user first, then
-// the machine; shows nothing.
+// the machine, as one action of the change journal; shows nothing.
 RestrictionRepair RemoveRestriction(Restriction restriction);
 
 // The lines the window shows for an outcome, in order.
