@@ -285,6 +285,14 @@ void ComboBox::Layout() {
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void ComboBox::SetItems(std::vector<std::wstring> items) {
+  items_ = std::move(items);
+  if (!hwnd_) return;
+  SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+  for (const auto& item : items_) SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+  Layout();
+}
+
 int ComboBox::ListIndex() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }
 
 void ComboBox::SetListIndex(int index) { SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }

@@ -178,6 +178,8 @@ class ComboBox : public Control {
   // Selects the item with exactly this text; false when there is none.
   bool SelectText(std::wstring_view text);
   const std::vector<std::wstring>& Items() const { return items_; }
+  // Replaces the list; nothing is selected after.
+  void SetItems(std::vector<std::wstring> items);
 
  protected:
   void Create(HWND parent, int id) override;

@@ -421,8 +421,11 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (onDestroyed) onDestroyed();
       return result;
     }
-    default:
+    default: {
+      LRESULT result = 0;
+      if (Form_Message(msg, wParam, lParam, &result)) return result;
       break;
+    }
   }
   return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }

@@ -1,0 +1,64 @@
+#include "repair/drive_check/shortcut.h"
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include "repair/drive_check/walker.h"
+
+namespace repair::drive_check {
+
+namespace {
+
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  T** Out() { return &p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+std::wstring Field(wchar_t* buffer) { return std::wstring(buffer); }
+
+}  // namespace
+
+ComScope::ComScope() {
+  const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  owned_ = SUCCEEDED(hr);  // RPC_E_CHANGED_MODE: the thread has COM already, in another model
+}
+
+ComScope::~ComScope() {
+  if (owned_) CoUninitialize();
+}
+
+std::optional<ShortcutTarget> ReadShortcut(const std::wstring& file) {
+  ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(link.Out())))) {
+    return std::nullopt;
+  }
+  ComPtr<IPersistFile> persist;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out())))) return std::nullopt;
+  const std::wstring name = file.size() < MAX_PATH ? file : LongPath(file);
+  if (FAILED(persist->Load(name.c_str(), STGM_READ))) return std::nullopt;
+  // The shell's fields hold at most INFOTIPSIZE characters.
+  wchar_t buffer[INFOTIPSIZE + 1] = {};
+  ShortcutTarget target;
+  if (link->GetPath(buffer, INFOTIPSIZE, nullptr, SLGP_RAWPATH) == S_OK) target.path = Field(buffer);
+  buffer[0] = L'\0';
+  if (SUCCEEDED(link->GetArguments(buffer, INFOTIPSIZE))) target.arguments = Field(buffer);
+  buffer[0] = L'\0';
+  if (SUCCEEDED(link->GetWorkingDirectory(buffer, INFOTIPSIZE))) target.workingFolder = Field(buffer);
+  return target;
+}
+
+}  // namespace repair::drive_check
