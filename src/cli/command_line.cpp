@@ -14,6 +14,9 @@ const OptionSpec kJson{L"--json", false};
 
 const std::vector<Command>& Table() {
   static const std::vector<Command> table = {
+      {L"check", L"korvane check E: [--clean] [--json]",
+       L"Checks a whole drive for what a USB worm did; --clean carries out what is proposed (never the rename).", 1,
+       {{L"--clean", false}, kJson}, &CheckDrive},
       {L"repair autorun", L"korvane repair autorun E:",
        L"Empties the drive's autorun.inf and leaves it hidden and system.", 1, {}, &RepairAutorun},
       {L"repair folder-options", L"korvane repair folder-options",
@@ -30,6 +33,14 @@ const std::vector<Command>& Table() {
        L"Turns a tweak on or off, as a click of its box does. The security tweaks need the page's password when "
        L"one is set.",
        2, {{L"--password", true}}, &SetTweak},
+      {L"undo list", L"korvane undo list [--json]", L"Lists the recorded changes, newest first.", 0, {kJson},
+       &ListUndo},
+      {L"undo last", L"korvane undo last [--force]",
+       L"Undoes the newest recorded change. A change altered since by something else is skipped (exit 3) unless "
+       L"--force.",
+       0, {{L"--force", false}}, &UndoLast},
+      {L"undo", L"korvane undo ID [--force]", L"Undoes the recorded change with that number, as undo last does.", 1,
+       {{L"--force", false}}, &UndoGroup},
   };
   return table;
 }
@@ -154,12 +165,13 @@ std::wstring HelpText() {
       L"  korvane --help | --version\r\n\r\n"
       L"Exit codes:\r\n"
       L"  0  done, or nothing to do\r\n"
-      L"  1  findings remain after a check without --clean\r\n"
+      L"  1  a check without --clean found something that --clean would change\r\n"
       L"  2  bad usage (the command and its usage line are named on standard error)\r\n"
       L"  3  something was refused or failed\r\n\r\n"
       L"Output: plain lines for people, or with --json one JSON document. Text reaches a console as\r\n"
       L"Unicode, and a redirected file or a pipe as UTF-8. Korvane never asks a question or opens a\r\n"
-      L"window from the command line; Ctrl+C stops a check cleanly.";
+      L"window from the command line; Ctrl+C stops a check cleanly. When the change journal cannot\r\n"
+      L"be written, a warning says so on standard error and the change is made all the same.";
   return text;
 }
 

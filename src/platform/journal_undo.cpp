@@ -56,10 +56,17 @@ std::wstring Target(const Item& item) {
   return {};
 }
 
-// Only the last change to each thing tells what Korvane left there.
+// A path with or without the long-path prefix names the same file.
+std::wstring PlainPath(const std::wstring& path) { return Upper(path.starts_with(L"\\\\?\\") ? path.substr(4) : path); }
+
+// Only the last change to each thing tells what Korvane left there; the
+// attributes of a file the group later moved away went with the file.
 bool GroupChangedSince(const Group& group) {
   std::set<std::wstring> seen;
+  std::set<std::wstring> movedAway;
   for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {
+    if (item->kind == ItemKind::Move) movedAway.insert(PlainPath(item->path));
+    if (item->kind == ItemKind::Attributes && movedAway.contains(PlainPath(item->path))) continue;
     if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
     if (ChangedSince(*item)) return true;
   }
@@ -109,6 +116,8 @@ bool PutBackContent(const Item& item) {
 // returned one is checked and the return is recorded, so redo can move it again.
 bool PutBackMove(const Item& item) {
   if (!Exists(item.kept) || !PlaceCopy(item.kept, item.path)) return false;
+  const DWORD attributes = item.attrBefore & kSettableAttributes;
+  if (attributes) SetFileAttributesW(item.path.c_str(), attributes);
   if (RecordMove(item.kept, item.path)) {
     SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(item.kept.c_str());

@@ -41,7 +41,8 @@ TEST(CliTest, VersionAndHelpDescribeEveryCommand) {
   const CliRun help = RunCli(L"--help");
   EXPECT_EQ(help.exitCode, 0u) << help;
   for (const char* usage :
-       {"korvane repair autorun E:", "korvane repair folder-options", "korvane repair task-manager",
+       {"korvane check E: [--clean] [--json]", "korvane undo list [--json]", "korvane undo last [--force]",
+        "korvane undo ID [--force]", "korvane repair autorun E:", "korvane repair folder-options", "korvane repair task-manager",
         "korvane repair registry-editor", "korvane restore PATH", "korvane tweak list [--json]",
         "korvane tweak set ID on|off", "korvane --help | --version", "3  something was refused or failed", "UTF-8"}) {
     EXPECT_TRUE(Contains(help.out, usage)) << "help lacks \"" << usage << "\"\n" << help;

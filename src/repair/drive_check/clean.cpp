@@ -68,7 +68,6 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
     report.cancelled = true;
     return report;
   }
-  report.group = action.Id();
   std::optional<Quarantine> quarantine;
   bool quarantineFailed = false;
   // Renames come last: they change the paths of what lies inside.
@@ -99,6 +98,8 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
       if (!failure.empty()) report.failures.push_back({finding->path, failure});
     }
   }
+  // The journal numbers a group when its first item is written, so only now is the number known.
+  if (action.Id()) report.group = action.Id();
   return report;
 }
 

@@ -193,7 +193,8 @@ std::wstring Quarantine::Take(const std::wstring& path, const std::wstring& driv
       return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
     }
   }
-  platform::journal::RecordMove(path, kept);
+  // Read-only is cleared before the move is recorded, so that undo, newest
+  // first, brings the file back and then puts its attributes back on it.
   try {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       platform::SetAttr(SystemPath(path), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -201,6 +202,7 @@ std::wstring Quarantine::Take(const std::wstring& path, const std::wstring& driv
   } catch (const platform::FileError& error) {
     return L"could not be removed from the drive: " + ErrorText(error.Code());
   }
+  platform::journal::RecordMove(path, kept);
   FILE_DISPOSITION_INFO dispose{TRUE};
   if (!SetFileInformationByHandle(original.Get(), FileDispositionInfo, &dispose, sizeof dispose)) {
     return L"could not be removed from the drive: " + ErrorText(GetLastError());
