@@ -225,9 +225,6 @@ bool RecordMove(std::wstring_view from, std::wstring_view to) {
   item.path = from;
   item.kept = to;
   item.afterDigest = format::Digest(to);
-  // The copy does not carry them: undo puts them back on the returned file.
-  const DWORD attributes = GetFileAttributesW(std::wstring(from).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) item.attrBefore = attributes;
   return Add(*group, item);
 }
 

@@ -165,7 +165,6 @@ Item ItemFrom(const Json& j, ItemKind kind, std::wstring_view folder) {
       item.path = WideText(j, "path");
       item.kept = WideText(j, "to");
       item.afterDigest = WideText(j, "after");
-      item.attrBefore = j.value("attributes", DWORD{0});
       break;
     case ItemKind::Note:
       item.path = WideText(j, "text");
@@ -226,7 +225,6 @@ std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstri
       j["path"] = ToUtf8(item.path);
       j["to"] = ToUtf8(item.kept);
       j["after"] = ToUtf8(item.afterDigest);
-      j["attributes"] = item.attrBefore;
       break;
     case ItemKind::Note:
       j["text"] = ToUtf8(item.path);

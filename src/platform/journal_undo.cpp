@@ -116,8 +116,6 @@ bool PutBackContent(const Item& item) {
 // returned one is checked and the return is recorded, so redo can move it again.
 bool PutBackMove(const Item& item) {
   if (!Exists(item.kept) || !PlaceCopy(item.kept, item.path)) return false;
-  const DWORD attributes = item.attrBefore & kSettableAttributes;
-  if (attributes) SetFileAttributesW(item.path.c_str(), attributes);
   if (RecordMove(item.kept, item.path)) {
     SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(item.kept.c_str());

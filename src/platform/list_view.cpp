@@ -20,7 +20,6 @@ void ListView::Create(HWND parent, int id) {
     column.cx = form_.Px(columns_[i].widthTwips);
     ListView_InsertColumn(hwnd_, static_cast<int>(i), &column);
   }
-  ListView_EnableGroupView(hwnd_, TRUE);
 }
 
 void ListView::Layout() {
@@ -31,32 +30,15 @@ void ListView::Layout() {
   }
 }
 
-void ListView::Clear() {
-  ListView_DeleteAllItems(hwnd_);
-  ListView_RemoveAllGroups(hwnd_);
-  groups_.clear();
-}
+void ListView::Clear() { ListView_DeleteAllItems(hwnd_); }
 
-int ListView::AddGroup(const std::wstring& caption) {
-  groups_.push_back(caption);
-  std::wstring text = caption;
-  LVGROUP group{};
-  group.cbSize = sizeof group;
-  group.mask = LVGF_HEADER | LVGF_GROUPID;
-  group.pszHeader = text.data();
-  group.iGroupId = static_cast<int>(groups_.size());
-  ListView_InsertGroup(hwnd_, -1, &group);
-  return group.iGroupId;
-}
-
-int ListView::AddRow(const std::vector<std::wstring>& cells, int group, bool checked, LPARAM data) {
+int ListView::AddRow(const std::vector<std::wstring>& cells, bool checked, LPARAM data) {
   std::wstring first = cells.empty() ? std::wstring() : cells[0];
   LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_GROUPID;
+  item.mask = LVIF_TEXT | LVIF_PARAM;
   item.iItem = RowCount();
   item.pszText = first.data();
   item.lParam = data;
-  item.iGroupId = group;
   const int row = ListView_InsertItem(hwnd_, &item);
   for (std::size_t i = 1; i < cells.size(); ++i) {
     std::wstring text = cells[i];
@@ -89,15 +71,6 @@ LPARAM ListView::Data(int row) const {
   item.iItem = row;
   ListView_GetItem(hwnd_, &item);
   return item.lParam;
-}
-
-std::wstring ListView::GroupCaption(int row) const {
-  LVITEMW item{};
-  item.mask = LVIF_GROUPID;
-  item.iItem = row;
-  ListView_GetItem(hwnd_, &item);
-  const auto index = static_cast<std::size_t>(item.iGroupId - 1);
-  return index < groups_.size() ? groups_[index] : std::wstring();
 }
 
 void ProgressBar::Create(HWND parent, int id) { CreateWindowOf(PROGRESS_CLASSW, PBS_SMOOTH, 0, parent, id); }

@@ -1,5 +1,4 @@
-// A report-view list with a check box on every row, rows gathered under
-// group headings; and a progress bar. Thin wrappers like those in controls.h.
+// A report-view list with a check box on every row; and a progress bar. Thin wrappers like those in controls.h.
 #pragma once
 
 #include <string>
@@ -18,16 +17,13 @@ class ListView : public Control {
  public:
   ListView(Form& form, std::wstring name, TwipsRect rect, std::vector<ListColumn> columns);
   void Clear();
-  // A heading rows can be put under; returns its id.
-  int AddGroup(const std::wstring& caption);
   // Returns the row's index; `data` is kept with the row for the caller.
-  int AddRow(const std::vector<std::wstring>& cells, int group, bool checked, LPARAM data);
+  int AddRow(const std::vector<std::wstring>& cells, bool checked, LPARAM data);
   int RowCount() const;
   bool Checked(int row) const;
   void SetChecked(int row, bool checked);
   std::wstring Cell(int row, int column) const;
   LPARAM Data(int row) const;
-  std::wstring GroupCaption(int row) const;
 
  protected:
   void Create(HWND parent, int id) override;
@@ -35,7 +31,6 @@ class ListView : public Control {
 
  private:
   std::vector<ListColumn> columns_;
-  std::vector<std::wstring> groups_;
 };
 
 class ProgressBar : public Control {

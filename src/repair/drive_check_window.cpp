@@ -52,7 +52,7 @@ FrmCheckDrive::FrmCheckDrive()
       PrgScan(*this, L"PrgScan", {240, 750, kListWidth, 240}),
       LblProgress(*this, L"LblProgress", {240, 1080, kListWidth, 300}, L""),
       LstFindings(*this, L"LstFindings", {240, 1440, kListWidth, 4440},
-                  {{L"Item", 3900}, {L"Proposed", 1860}, {L"Details", 3240}}),
+                  {{L"Kind", 2280}, {L"Item", 2880}, {L"Proposed", 1560}, {L"Details", 2880}}),
       CmdClean(*this, L"CmdClean", {7560, 6030, 1800, 375}, L"Clean Selected") {
   LblProgress.SetFont({});
   CmdScan.onClick = [this] { CmdScan_Click(); };
@@ -218,13 +218,13 @@ void FrmCheckDrive::ShowFindings() {
                scan_.unreadable.front();
   }
   LblProgress.SetText(summary);
-  std::vector<int> groups(static_cast<std::size_t>(drive_check::FindingKind::Link) + 1, 0);
+  // The findings come grouped by kind; the kind is named on the first row of each group.
   for (std::size_t i = 0; i < scan_.findings.size(); ++i) {
     const Finding& finding = scan_.findings[i];
-    int& group = groups[static_cast<std::size_t>(finding.kind)];
-    if (!group) group = LstFindings.AddGroup(std::wstring(drive_check::KindCaption(finding.kind)));
-    LstFindings.AddRow({finding.path, std::wstring(drive_check::ProposalCaption(finding.proposal)), finding.details},
-                       group, finding.checked, static_cast<LPARAM>(i));
+    const bool first = i == 0 || scan_.findings[i - 1].kind != finding.kind;
+    LstFindings.AddRow({first ? std::wstring(drive_check::KindCaption(finding.kind)) : std::wstring(), finding.path,
+                        std::wstring(drive_check::ProposalCaption(finding.proposal)), finding.details},
+                       finding.checked, static_cast<LPARAM>(i));
   }
   EnableWindow(CmdClean.Hwnd(), !scan_.findings.empty());
 }

@@ -33,10 +33,12 @@ std::wstring FreeName(const std::wstring& folder) {
   return name;
 }
 
-std::wstring RenameRecovered(const std::wstring& path) {
+// The journal keeps files, not folders, so a rename is noted in the clean's
+// group but not undone with it; the person is told so.
+std::wstring RenameRecovered(const std::wstring& path, platform::journal::Action& action) {
   const auto slash = path.find_last_of(L'\\');
   const std::wstring to = FreeName(path.substr(0, slash + 1));
-  platform::journal::RecordMove(path, to);
+  action.Note(L"Renamed " + path + L" to " + to + L" (rename it back by hand to undo)");
   if (!MoveFileExW(SystemPath(path).c_str(), SystemPath(to).c_str(), 0)) return ErrorText(GetLastError());
   return {};
 }
@@ -92,13 +94,13 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
                              : L"the quarantine folder cannot be written, so nothing was moved";
         if (failure.empty()) ++report.quarantined;
       } else {
-        failure = RenameRecovered(finding->path);
+        failure = RenameRecovered(finding->path, action);
         if (failure.empty()) ++report.renamed;
       }
       if (!failure.empty()) report.failures.push_back({finding->path, failure});
     }
   }
-  // The journal numbers a group when its first item is written, so only now is the number known.
+  // The journal names the group with its first item.
   if (action.Id()) report.group = action.Id();
   return report;
 }
@@ -106,14 +108,18 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
 std::wstring DescribeClean(const CleanReport& report, wchar_t drive) {
   const std::wstring letter = std::wstring(1, drive) + L":";
   if (report.cancelled) return L"Nothing on drive " + letter + L" was changed.";
-  std::wstring text = L"Drive " + letter + L" was cleaned.\r\n\r\nMade visible: " +
-                      std::to_wstring(report.madeVisible) + L"\r\nMoved to quarantine: " +
-                      std::to_wstring(report.quarantined);
-  if (report.renamed) text += L"\r\nRenamed to \"" + std::wstring(kRecoveredName) + L"\": " + std::to_wstring(report.renamed);
+  const bool changed = report.madeVisible + report.quarantined + report.renamed > 0;
+  std::wstring text = changed ? L"Drive " + letter + L" was cleaned." : L"Nothing on drive " + letter + L" could be changed.";
+  text += L"\r\n\r\nMade visible: " + std::to_wstring(report.madeVisible) + L"\r\nMoved to quarantine: " +
+          std::to_wstring(report.quarantined);
+  if (report.renamed) {
+    text += L"\r\nRenamed to \"" + std::wstring(kRecoveredName) + L"\": " + std::to_wstring(report.renamed);
+  }
   text += L"\r\nFailed: " + std::to_wstring(report.failures.size());
   for (const auto& failure : report.failures) text += L"\r\n    " + failure.path + L": " + failure.reason;
   if (report.quarantined) text += L"\r\n\r\nThe quarantine is in " + report.quarantineFolder;
-  if (report.group) text += L"\r\n\r\nTo undo this clean, use Tools > Undo Changes.";
+  if (changed) text += L"\r\n\r\nTo undo this clean, use Tools > Undo Changes.";
+  if (report.renamed) text += L" A renamed folder is not renamed back; rename it by hand.";
   return text;
 }
 

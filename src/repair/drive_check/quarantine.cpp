@@ -16,6 +16,7 @@ namespace repair::drive_check {
 namespace {
 
 constexpr DWORD kChunk = 256 * 1024;
+constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 class Handle {
  public:
@@ -193,24 +194,39 @@ std::wstring Quarantine::Take(const std::wstring& path, const std::wstring& driv
       return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
     }
   }
-  // Read-only is cleared before the move is recorded, so that undo, newest
-  // first, brings the file back and then puts its attributes back on it.
+  auto dropCopy = [&] {
+    DeleteFileW(SystemPath(kept).c_str());
+    DeleteFileW(SystemPath(folder_ + L"\\" + onDrive + kRecordSuffix).c_str());
+  };
+  // Cleared through the journal before the move is recorded, so that undoing
+  // the move and then this puts the file back with its attributes.
+  const bool marked = attributes != INVALID_FILE_ATTRIBUTES && (attributes & kMarks);
   try {
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-      platform::SetAttr(SystemPath(path), attributes & ~FILE_ATTRIBUTE_READONLY);
-    }
+    if (marked) platform::SetAttr(SystemPath(path), attributes & ~kMarks);
   } catch (const platform::FileError& error) {
+    dropCopy();
     return L"could not be removed from the drive: " + ErrorText(error.Code());
   }
-  platform::journal::RecordMove(path, kept);
+  auto stay = [&](const std::wstring& why) {
+    try {
+      if (marked) platform::SetAttr(SystemPath(path), attributes);
+    } catch (const platform::FileError&) {
+      // The file stays, visible; the journal holds its old attributes.
+    }
+    return why;
+  };
+  if (!platform::journal::RecordMove(SystemPath(path), SystemPath(kept))) {
+    dropCopy();
+    return stay(L"the change journal could not be written, so it was left where it is");
+  }
   FILE_DISPOSITION_INFO dispose{TRUE};
   if (!SetFileInformationByHandle(original.Get(), FileDispositionInfo, &dispose, sizeof dispose)) {
-    return L"could not be removed from the drive: " + ErrorText(GetLastError());
+    return stay(L"could not be removed from the drive: " + ErrorText(GetLastError()));
   }
   original.Close();
   // A removal the file system refused only shows once the handle is closed.
   if (GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
-    return L"could not be removed from the drive";
+    return stay(L"could not be removed from the drive");
   }
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cwctype>
 #include <string_view>
 
@@ -103,9 +104,20 @@ std::optional<Match> MatchLink(const ItemContext& item) {
   return Match{L"a junction or link; not followed", {}};
 }
 
+bool EndsWith(const std::wstring& name, std::wstring_view lowerSuffix) {
+  if (name.size() < lowerSuffix.size()) return false;
+  const std::size_t start = name.size() - lowerSuffix.size();
+  for (std::size_t i = 0; i < lowerSuffix.size(); ++i) {
+    if (std::towlower(name[start + i]) != lowerSuffix[i]) return false;
+  }
+  return true;
+}
+
 std::optional<Match> MatchShortcut(const ItemContext& item) {
-  if (item.entry.IsFolder() || Extension(item.entry.name) != L".lnk") return std::nullopt;
-  const auto target = ReadShortcut(item.Path());
+  if (item.entry.IsFolder() || !EndsWith(item.entry.name, L".lnk")) return std::nullopt;
+  // Shorter than a shortcut's fixed header: nothing the shell would start.
+  constexpr std::uint64_t kHeaderSize = 76;
+  const auto target = item.entry.size >= kHeaderSize ? item.shortcuts.Read(item.Path()) : std::nullopt;
   const std::wstring stem = item.entry.name.substr(0, item.entry.name.size() - 4);
   if (target && !target->path.empty()) {
     const std::wstring base = target->workingFolder.empty() ? item.folder : ExpandVariables(target->workingFolder);

@@ -20,8 +20,11 @@ struct DriveFacts {
   bool ownAutorun = false;  // the autorun.inf (and its icon.ico) are Korvane's own work
 };
 
+class ShortcutReader;
+
 struct ItemContext {
   const DriveFacts& drive;
+  const ShortcutReader& shortcuts;
   const std::wstring& folder;
   const Entry& entry;
   std::span<const Entry> neighbours;  // the folder's entries, the item among them

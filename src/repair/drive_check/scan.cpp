@@ -74,7 +74,7 @@ class Scanner {
     for (const Entry& entry : entries) {
       if (progress_.cancel.load(std::memory_order_relaxed)) return;
       if (atRoot && entry.IsFolder() && IsSystemFolderName(entry.name)) systemFolders_.push_back(Join(folder, entry.name));
-      Classify(ItemContext{facts_, folder, entry, entries, atRoot, inSystem});
+      Classify(ItemContext{facts_, shortcuts_, folder, entry, entries, atRoot, inSystem});
     }
   }
 
@@ -85,7 +85,7 @@ class Scanner {
       const std::uint64_t count = blankCounts_[blank.path];
       blank.details = std::to_wstring(count) + (count == 1 ? L" item inside; " : L" items inside; ") + blank.details;
       if (index + 1 < findings_.size() && findings_[index + 1].proposal == Proposal::RenameToRecovered) {
-        findings_[index + 1].details = blank.details;
+        findings_[index + 1].details = blank.details + L"; not renamed back by Undo Changes";
       }
     }
     // Grouped by kind; within a kind, in the order the walk met them.
@@ -151,6 +151,7 @@ class Scanner {
   ULONGLONG lastReport_;
   std::uint64_t seen_ = 0;
   DriveFacts facts_;
+  ShortcutReader shortcuts_;
   std::vector<std::wstring> systemFolders_;
   std::vector<Finding> findings_;
   std::vector<std::size_t> blankFolders_;

@@ -40,10 +40,21 @@ ComScope::~ComScope() {
   if (owned_) CoUninitialize();
 }
 
-std::optional<ShortcutTarget> ReadShortcut(const std::wstring& file) {
+ShortcutReader::ShortcutReader() {
+  if (FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(&factory_)))) {
+    factory_ = nullptr;
+  }
+}
+
+ShortcutReader::~ShortcutReader() {
+  if (factory_) factory_->Release();
+}
+
+std::optional<ShortcutTarget> ShortcutReader::Read(const std::wstring& file) const {
+  // A fresh link object per file, so nothing of the last one can linger.
   ComPtr<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              reinterpret_cast<void**>(link.Out())))) {
+  if (!factory_ || FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkW, reinterpret_cast<void**>(link.Out())))) {
     return std::nullopt;
   }
   ComPtr<IPersistFile> persist;

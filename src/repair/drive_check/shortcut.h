@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+struct IClassFactory;
+
 namespace repair::drive_check {
 
 struct ShortcutTarget {
@@ -13,8 +15,20 @@ struct ShortcutTarget {
   std::wstring workingFolder;
 };
 
-// Needs COM on the calling thread; nothing when the file is not a readable shortcut.
-std::optional<ShortcutTarget> ReadShortcut(const std::wstring& file);
+// Reads shortcuts on the thread that made it, which needs COM. The link
+// class is looked up once: a lookup per file would cost more than the walk.
+class ShortcutReader {
+ public:
+  ShortcutReader();
+  ShortcutReader(const ShortcutReader&) = delete;
+  ShortcutReader& operator=(const ShortcutReader&) = delete;
+  ~ShortcutReader();
+  // Nothing when the file is not a readable shortcut.
+  std::optional<ShortcutTarget> Read(const std::wstring& file) const;
+
+ private:
+  IClassFactory* factory_ = nullptr;
+};
 
 // COM for the lifetime of the object, on this thread.
 class ComScope {
