@@ -128,14 +128,8 @@ Action::Action(std::wstring what, ActionOptions options) : state_(nullptr) {
 Action::~Action() {
   if (!state_) return;
   current = nullptr;
-  if (state_->id) {
-    store::Append(format::EndLine(state_->id), false);
-  } else if (!state_->options.onlyChanges && !state_->unjournaled && !state_->cancelled) {
-    // An action that changed nothing is still shown, with no items.
-    store::AppendGroup(
-        [&](GroupId fresh) { return format::HeaderLine(fresh, state_->time, state_->what) + format::EndLine(fresh); },
-        false);
-  }
+  // An action that changed nothing left no group behind.
+  if (state_->id) store::Append(format::EndLine(state_->id), false);
   delete state_;
 }
 

@@ -154,7 +154,7 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
   if (chosen.empty()) return report;
   const std::wstring what = chosen.size() == 1 ? L"Undo: " + chosen.front()->what
                                                : L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
-  Action action(what, ActionOptions{true, false});
+  Action action(what);
   if (action.Cancelled()) {
     report.stopped = true;
     return report;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_ops.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
 
 namespace repair {
@@ -48,6 +49,8 @@ bool EmptyAutorun(std::wstring_view driveLetter) {
 }  // namespace
 
 DriveRepair RepairDrive(std::wstring_view driveLetter) {
+  const platform::journal::Action action(L"Fix: autorun repair of drive " + std::wstring(driveLetter) + L":");
+  if (action.Cancelled()) return DriveRepair::NothingFound;
   if (driveLetter.empty()) {
     MsgBox(kEnterLetter, MsgIcon::Exclamation);
     return DriveRepair::NoLetter;

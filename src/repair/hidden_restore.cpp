@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_ops.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
 
 namespace repair {
@@ -76,6 +77,8 @@ bool ClearAttributes(std::wstring_view path) {
 }  // namespace
 
 bool RestoreHiddenItem(std::wstring_view path) {
+  const platform::journal::Action action(L"Restore: " + std::wstring(path));
+  if (action.Cancelled()) return false;
   if (!ClearAttributes(path)) {
     MsgBox(kInvalidPath, MsgIcon::Information, kInvalidPathTitle);
     return false;

@@ -1,5 +1,6 @@
 #include "repair/restriction_repair.h"
 
+#include "platform/journal.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
 
@@ -28,22 +29,28 @@ struct RestrictionRow {
   const wchar_t* notFound;
   const wchar_t* repaired;
   bool askRestart;
+  const wchar_t* journalName;
 };
 
 // In the order of the Restriction enumeration.
 constexpr RestrictionRow kRows[] = {
     {kExplorerPolicies, L"nofolderoptions", L"NoFolderOptions", L"No Folder Options restriction detected",
-     L"Korvane successfully attempted to fix the folder options inaccessibility", true},
+     L"Korvane successfully attempted to fix the folder options inaccessibility", true,
+     L"Fix: Folder Options restriction"},
     {kSystemPolicies, L"disableregistrytools", L"disableregistrytools", L"No Registry Editor restriction detected",
-     L"Korvane successfully attempted to fix the Registry Editor inaccessibility", false},
+     L"Korvane successfully attempted to fix the Registry Editor inaccessibility", false,
+     L"Fix: Registry Editor restriction"},
     {kSystemPolicies, L"disabletaskmgr", L"disabletaskmgr", L"No Task Manager restriction detected",
-     L"Korvane successfully attempted to fix the Task Manager inaccessibility", true},
+     L"Korvane successfully attempted to fix the Task Manager inaccessibility", true,
+     L"Fix: Task Manager restriction"},
 };
 
 }  // namespace
 
 void FixRestriction(Restriction restriction) {
   const RestrictionRow& row = kRows[static_cast<int>(restriction)];
+  const platform::journal::Action action(row.journalName);
+  if (action.Cancelled()) return;
   bool found = false;
   bool refused = false;
   for (const platform::RegRoot root : {platform::kCurrentUser, platform::kLocalMachine}) {

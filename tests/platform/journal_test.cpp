@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/file_ops.h"
+#include "platform/tweak_binding.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
@@ -170,6 +171,68 @@ TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {
   EXPECT_EQ(listing.groups[0].items.size(), 1u);
   EXPECT_EQ(UndoOne(listing.groups[0].id).failures.size(), 0u);
   EXPECT_DWORD(kHkcu, kKey, L"number", 2u);
+}
+
+// The journal's folder cannot be made while it lives: a file stands in its place.
+// (A deny DACL on the folder is kept by Wine but not enforced for root, so it refuses nothing here.)
+class RefusedJournalFolder {
+ public:
+  RefusedJournalFolder() {
+    RemoveDirectoryW(Folder().c_str());
+    WriteBytes(Folder(), "not a folder");
+  }
+  ~RefusedJournalFolder() { DeleteFileW(Folder().c_str()); }
+  RefusedJournalFolder(const RefusedJournalFolder&) = delete;
+  RefusedJournalFolder& operator=(const RefusedJournalFolder&) = delete;
+
+ private:
+  static std::wstring Folder() {
+    std::wstring folder = journal::Folder();
+    folder.pop_back();
+    return folder;
+  }
+};
+
+TEST_F(JournalTest, AJournalThatCannotBeWrittenIsToldOnceAndCancelMakesNoChange) {
+  const platform::TweakBinding binding{L"ChkTest", L"Test box ", L"", L"GetTest",
+                                       platform::EqualsNumber(platform::kCurrentUser, kKey.c_str(), L"number", 1),
+                                       {platform::Write(platform::kCurrentUser, kKey.c_str(), L"number", L"1"),
+                                        platform::Write(platform::kCurrentUser, kKey.c_str(), L"text", L"x")},
+                                       {}};
+  struct Case {
+    journal::WithoutJournal answer;
+    platform::TweakOutcome outcome;
+    bool changed;
+  };
+  const Case cases[] = {{journal::WithoutJournal::Cancel, platform::TweakOutcome::Cancelled, false},
+                        {journal::WithoutJournal::GoOn, platform::TweakOutcome::Done, true}};
+  for (const Case& c : cases) {
+    Clean();
+    const RefusedJournalFolder refused;
+    std::vector<std::wstring> asked;
+    journal::SetJournalFailureHandler([&](std::wstring_view what) {
+      asked.emplace_back(what);
+      return c.answer;
+    });
+    EXPECT_EQ(platform::ApplyTweak(binding, true, L"Test Page"), c.outcome);
+    ASSERT_EQ(asked.size(), 1u) << "told once for the click, not once per value";
+    EXPECT_EQ(Utf8(asked[0]), "Test Page: Test box checked");
+    EXPECT_EQ(ReadRaw(kHkcu, kKey, L"number").has_value(), c.changed);
+    EXPECT_EQ(ReadRaw(kHkcu, kKey, L"text").has_value(), c.changed);
+    {
+      const journal::Action silent(L"Test: silent", journal::ActionOptions{true, true});
+      EXPECT_FALSE(silent.Cancelled());
+      platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", 3);
+    }
+    EXPECT_EQ(asked.size(), 1u) << "a silent action never asks";
+    EXPECT_DWORD(kHkcu, kKey, L"fresh", 3u);
+    EXPECT_TRUE(journal::Read().groups.empty());
+  }
+  {
+    const journal::Action action(L"Test: the folder can be made again");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", 4);
+  }
+  EXPECT_EQ(journal::Read().groups.size(), 1u) << "once the folder can be made again, so can the journal";
 }
 
 }  // namespace
