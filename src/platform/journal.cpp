@@ -190,6 +190,12 @@ bool RecordContent(std::wstring_view path) {
   const DWORD attributes = GetFileAttributesW(item.path.c_str());
   item.existedBefore = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
   if (item.existedBefore) {
+    // A file that cannot be read cannot be kept, and is not overwritten: the change fails as it
+    // would have (a file held open by another program), without asking about the journal.
+    const HANDLE readable = CreateFileW(item.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (readable == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(readable);
     // The copy needs the group's id for its folder, and must be on disk before the item that names it.
     if (!EnsureHeader(*group)) return Failed(*group);
     item.kept = store::Keep(group->id, group->nextIndex, path);
