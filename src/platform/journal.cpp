@@ -1,5 +1,6 @@
 #include "platform/journal.h"
 
+#include <algorithm>
 #include <map>
 
 #include "platform/journal_format.h"
@@ -229,5 +230,14 @@ bool RecordMove(std::wstring_view from, std::wstring_view to) {
 }
 
 Listing Read() { return format::Parse(store::ReadAll(), Folder()); }
+
+Listing ReadGroups() {
+  return format::Parse(store::ReadAll(), Folder(), [](GroupId) { return false; });
+}
+
+Listing ReadItemsOf(std::span<const GroupId> ids) {
+  return format::Parse(store::ReadAll(), Folder(),
+                       [ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+}
 
 }  // namespace platform::journal

@@ -146,7 +146,7 @@ std::wstring PutBack(const Item& item) {
 
 UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict) {
   UndoReport report;
-  Listing listing = Read();
+  const Listing listing = ReadItemsOf(ids);
   std::vector<const Group*> chosen;  // newest first, as listed
   for (const Group& group : listing.groups) {
     if (std::find(ids.begin(), ids.end(), group.id) != ids.end()) chosen.push_back(&group);

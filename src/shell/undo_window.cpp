@@ -59,12 +59,12 @@ std::wstring FrmUndo::CellText(int row, int column) const {
     case 1:
       return group.finished ? group.what : group.what + L" (cut short)";
     default:
-      return std::to_wstring(group.items.size());
+      return std::to_wstring(group.itemCount);
   }
 }
 
 void FrmUndo::Refresh() {
-  listing_ = journal::Read();
+  listing_ = journal::ReadGroups();
   LvwGroups.SetRowCount(static_cast<int>(listing_.groups.size()));
   LvwGroups.SelectOnly(0);
   InvalidateRect(LvwGroups.Hwnd(), nullptr, TRUE);
