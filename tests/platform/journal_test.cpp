@@ -173,6 +173,53 @@ TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {
   EXPECT_DWORD(kHkcu, kKey, L"number", 2u);
 }
 
+TEST_F(JournalTest, AMovedFileComesBackOnUndoAndGoesAgainOnRedo) {
+  const std::wstring original = OnDrive(kDrive, L"Folder\\virus.exe");
+  const std::wstring quarantined = OnDrive(kSecondDrive, L"virus.exe.kept");
+  WriteBytes(quarantined, "MZ not really a program");
+  journal::GroupId id = 0;
+  {
+    // The file was copied away and checked; the move is recorded before the original goes.
+    journal::Action action(L"Test: move to the quarantine");
+    ASSERT_TRUE(journal::RecordMove(original, quarantined));
+    id = action.Id();
+  }
+  const journal::UndoReport undo = UndoOne(id);
+  EXPECT_TRUE(undo.failures.empty()) << Utf8(undo.failures.empty() ? L"" : undo.failures[0]);
+  EXPECT_EQ(ReadBytes(original), std::string("MZ not really a program")) << "folders made as needed";
+  EXPECT_FALSE(Exists(quarantined)) << "the quarantine copy goes once the file is back and checked";
+  ASSERT_TRUE(undo.undoGroup.has_value());
+  EXPECT_TRUE(UndoOne(*undo.undoGroup).failures.empty());
+  EXPECT_EQ(ReadBytes(quarantined), std::string("MZ not really a program"));
+  EXPECT_FALSE(Exists(original));
+}
+
+TEST_F(JournalTest, TheOldestGroupsAreLetGoAndCountedBeyondTheBounds) {
+  journal::SetBounds({10, 50ull * 1024 * 1024});
+  std::vector<journal::GroupId> ids;
+  for (int i = 0; i < 12; ++i) {
+    WriteBytes(autorun, "version " + std::to_string(i));
+    journal::Action action(L"Test: change " + std::to_wstring(i));
+    platform::OutputFile file(autorun);
+    file.PrintLine(L"changed");
+    file.Close();
+    ids.push_back(action.Id());
+  }
+  journal::SetBounds({});
+  const journal::Listing listing = journal::Read();
+  // The eleventh group made it let go down to nine; the twelfth fitted.
+  EXPECT_EQ(listing.groups.size(), 10u);
+  EXPECT_EQ(listing.droppedGroups, 2u);
+  EXPECT_EQ(Utf8(listing.groups.back().what), "Test: change 2");
+  EXPECT_FALSE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[0]))) << "its kept copy went with it";
+  EXPECT_TRUE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[2])));
+  {
+    journal::Action action(L"Test: after letting go");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 1);
+    EXPECT_GT(action.Id(), ids.back()) << "ids are never given twice";
+  }
+}
+
 // The journal's folder cannot be made while it lives: a file stands in its place.
 // (A deny DACL on the folder is kept by Wine but not enforced for root, so it refuses nothing here.)
 class RefusedJournalFolder {
