@@ -6,7 +6,6 @@
 
 #include "cli/commands.h"
 #include "cli/console_output.h"
-#include "platform/journal.h"
 #include "platform/tweak_binding.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/tweak_catalog.h"
@@ -58,16 +57,12 @@ int SetTweak(const Invocation& invocation) {
       return kExitFailed;
     }
   }
-  const bool on = state == L"on";
-  const auto& steps = on ? tweak->binding->checked : tweak->binding->unchecked;
-  // Named as the window names a click of the box, so that both read alike in the journal.
-  const platform::journal::Action action(std::wstring(tweak->page) + L": " + tweaks::TrimmedCaption(*tweak->binding) +
-                                         (on ? L" checked" : L" unchecked"));
-  if (action.Cancelled()) {
+  const platform::TweakOutcome outcome = platform::ApplyTweak(*tweak->binding, state == L"on", tweak->page);
+  if (outcome == platform::TweakOutcome::Cancelled) {
     PrintError(L"korvane tweak set: nothing was changed");
     return kExitFailed;
   }
-  if (platform::RunSteps(steps) == platform::RegOutcome::Refused) {
+  if (outcome == platform::TweakOutcome::Refused) {
     PrintError(platform::kRefusedChangeMessage);
     PrintError(tweak->id + L" is " + OnOff(tweak->binding->load.Holds()));
     return kExitFailed;

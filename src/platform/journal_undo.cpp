@@ -154,7 +154,7 @@ std::wstring PutBack(const Item& item) {
 
 UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict) {
   UndoReport report;
-  Listing listing = Read();
+  const Listing listing = ReadItemsOf(ids);
   std::vector<const Group*> chosen;  // newest first, as listed
   for (const Group& group : listing.groups) {
     if (std::find(ids.begin(), ids.end(), group.id) != ids.end()) chosen.push_back(&group);
@@ -162,7 +162,7 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
   if (chosen.empty()) return report;
   const std::wstring what = chosen.size() == 1 ? L"Undo: " + chosen.front()->what
                                                : L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
-  Action action(what, ActionOptions{true, false});
+  Action action(what);
   if (action.Cancelled()) {
     report.stopped = true;
     return report;

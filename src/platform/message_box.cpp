@@ -31,9 +31,11 @@ MsgResult MsgBox(std::wstring_view text, MsgIcon icon, std::wstring_view title, 
   MsgBoxCall call{std::wstring(text), std::wstring(title), icon, buttons};
   if (Handler()) return Handler()(call);
   // Owned by the active window so that it is modal to the window it answers.
-  const UINT flags = IconFlag(icon) | (buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK) | MB_SETFOREGROUND;
+  const UINT buttonFlag = buttons == MsgButtons::YesNo ? MB_YESNO : buttons == MsgButtons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
+  const UINT flags = IconFlag(icon) | buttonFlag | MB_SETFOREGROUND;
   const int pressed = MessageBoxW(GetActiveWindow(), call.text.c_str(), call.title.c_str(), flags);
   if (buttons == MsgButtons::Ok) return MsgResult::Ok;
+  if (pressed == IDCANCEL && buttons == MsgButtons::YesNoCancel) return MsgResult::Cancel;
   return pressed == IDYES ? MsgResult::Yes : MsgResult::No;
 }
 

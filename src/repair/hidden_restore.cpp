@@ -67,7 +67,7 @@ bool NamesDevice(std::wstring_view path) {
 
 HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
   if (LeadsIntoDevices(path) || NamesDevice(path)) return {};
-  const platform::journal::Action action(L"Fix: restore of " + std::wstring(path));
+  const platform::journal::Action action(L"Restore: " + std::wstring(path));
   if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
   try {
     platform::SetAttr(path, platform::kAttrNormal);

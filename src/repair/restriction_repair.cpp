@@ -36,13 +36,13 @@ struct RestrictionRow {
 constexpr RestrictionRow kRows[] = {
     {kExplorerPolicies, L"nofolderoptions", L"NoFolderOptions", L"No Folder Options restriction detected",
      L"Korvane successfully attempted to fix the folder options inaccessibility", true,
-     L"Fix: Folder Options inaccessibility"},
+     L"Fix: Folder Options restriction"},
     {kSystemPolicies, L"disableregistrytools", L"disableregistrytools", L"No Registry Editor restriction detected",
      L"Korvane successfully attempted to fix the Registry Editor inaccessibility", false,
-     L"Fix: Registry Editor inaccessibility"},
+     L"Fix: Registry Editor restriction"},
     {kSystemPolicies, L"disabletaskmgr", L"disabletaskmgr", L"No Task Manager restriction detected",
      L"Korvane successfully attempted to fix the Task Manager inaccessibility", true,
-     L"Fix: Task Manager inaccessibility"},
+     L"Fix: Task Manager restriction"},
 };
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST(CliUndoTest, UndoesTheNewestChangeSkippingOneChangedSinceUnlessForced) {
   WriteDword(kHkcu, kSystemPolicies, L"DisableTaskMgr", 1);
   RunCli(L"repair task-manager");
   newest = Newest();
-  EXPECT_EQ(newest.at("what"), "Fix: Task Manager inaccessibility") << newest;
+  EXPECT_EQ(newest.at("what"), "Fix: Task Manager restriction") << newest;
   run = RunCli(L"undo " + std::to_wstring(newest.at("id").get<std::uint64_t>()));
   EXPECT_EQ(run.exitCode, 0u) << run;
   EXPECT_DWORD(kHkcu, kSystemPolicies, L"DisableTaskMgr", 1);

@@ -13,13 +13,16 @@
 
 #include "platform/controls.h"
 #include "platform/form.h"
+#include "platform/tweak_binding.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"
+#include "shell/undo_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
 #include "tweaks/security/enter_password.h"
+#include "tweaks/security/security_bindings.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/security/set_password.h"
 #include "support/layout_helpers.h"
@@ -53,6 +56,12 @@ platform::Form& Shown() {
   return form;
 }
 
+platform::Form& UndoWithChanges() {
+  // Real clicks, so that the window lists what it is for.
+  for (const auto& binding : tweaks::SecurityBindings().first(3)) platform::ApplyTweak(binding, true, L"Security Tweaks");
+  return Shown<shell::FrmUndo>();
+}
+
 const std::vector<Window>& Windows() {
   static const std::vector<Window> windows = {
       {"main-welcome", []() -> platform::Form& { return MainOnPage(0); }},
@@ -68,6 +77,7 @@ const std::vector<Window>& Windows() {
       {"set-password", &Shown<tweaks::FrmSecOpt>},
       {"preferences", &Shown<shell::FrmOptions>},
       {"splash", &Shown<shell::frmSplash>},
+      {"undo-changes", &UndoWithChanges},
   };
   return windows;
 }
