@@ -52,7 +52,7 @@ FrmCheckDrive::FrmCheckDrive()
       PrgScan(*this, L"PrgScan", {240, 750, kListWidth, 240}),
       LblProgress(*this, L"LblProgress", {240, 1080, kListWidth, 300}, L""),
       LstFindings(*this, L"LstFindings", {240, 1440, kListWidth, 4440},
-                  {{L"Kind", 2280}, {L"Item", 2880}, {L"Proposed", 1560}, {L"Details", 2880}}),
+                  {{L"Kind", 2040}, {L"Item", 2400}, {L"Proposed", 2400}, {L"Details", 2160}}),
       CmdClean(*this, L"CmdClean", {7560, 6030, 1800, 375}, L"Clean Selected") {
   LblProgress.SetFont({});
   CmdScan.onClick = [this] { CmdScan_Click(); };

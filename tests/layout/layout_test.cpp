@@ -14,6 +14,8 @@
 #include "platform/controls.h"
 #include "platform/form.h"
 #include "platform/tweak_binding.h"
+#include "repair/drive_check/shortcut.h"
+#include "repair/drive_check_window.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"
@@ -25,6 +27,7 @@
 #include "tweaks/security/security_bindings.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/security/set_password.h"
+#include "../repair/drive_check/infected_drive.h"
 #include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
@@ -60,6 +63,19 @@ platform::Form& UndoWithChanges() {
   // Real clicks, so that the window lists what it is for.
   for (const auto& binding : tweaks::SecurityBindings().first(3)) platform::ApplyTweak(binding, true, L"Security Tweaks");
   return Shown<shell::FrmUndo>();
+// The drive check with the findings of an infected test drive.
+platform::Form& CheckingDrive() {
+  static const repair::drive_check::ComScope com;
+  ClearDrive(kDrive);
+  drive_check_tests::Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& form = Instance<repair::FrmCheckDrive>();
+  Click(form.CmdScan);
+  for (const ULONGLONG until = GetTickCount64() + 30000; form.Scanning() && GetTickCount64() < until;) {
+    Pump();
+    Sleep(10);
+  }
+  return form;
 }
 
 const std::vector<Window>& Windows() {
@@ -78,6 +94,7 @@ const std::vector<Window>& Windows() {
       {"preferences", &Shown<shell::FrmOptions>},
       {"splash", &Shown<shell::frmSplash>},
       {"undo-changes", &UndoWithChanges},
+      {"check-a-drive", &CheckingDrive},
   };
   return windows;
 }

@@ -115,9 +115,7 @@ bool EndsWith(const std::wstring& name, std::wstring_view lowerSuffix) {
 
 std::optional<Match> MatchShortcut(const ItemContext& item) {
   if (item.entry.IsFolder() || !EndsWith(item.entry.name, L".lnk")) return std::nullopt;
-  // Shorter than a shortcut's fixed header: nothing the shell would start.
-  constexpr std::uint64_t kHeaderSize = 76;
-  const auto target = item.entry.size >= kHeaderSize ? item.shortcuts.Read(item.Path()) : std::nullopt;
+  const auto target = MayBeShortcut(item.entry) ? item.shortcuts.Read(item.Path()) : std::nullopt;
   const std::wstring stem = item.entry.name.substr(0, item.entry.name.size() - 4);
   if (target && !target->path.empty()) {
     const std::wstring base = target->workingFolder.empty() ? item.folder : ExpandVariables(target->workingFolder);
@@ -252,6 +250,12 @@ std::span<const Rule> Rules() { return kRules; }
 bool IsSystemFolderName(const std::wstring& name) {
   const std::wstring lower = Lower(name);
   return lower == L"system volume information" || lower == L"$recycle.bin" || lower == L"recycler";
+}
+
+bool MayBeShortcut(const Entry& entry) {
+  // Shorter than a shortcut's fixed header: nothing the shell would start.
+  constexpr std::uint64_t kHeaderSize = 76;
+  return !entry.IsFolder() && !entry.IsReparsePoint() && entry.size >= kHeaderSize && EndsWith(entry.name, L".lnk");
 }
 
 bool IsOwnAutorun(const std::string& bytes, bool iconPresent) {

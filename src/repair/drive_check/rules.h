@@ -20,11 +20,11 @@ struct DriveFacts {
   bool ownAutorun = false;  // the autorun.inf (and its icon.ico) are Korvane's own work
 };
 
-class ShortcutReader;
+class ShortcutSource;
 
 struct ItemContext {
   const DriveFacts& drive;
-  const ShortcutReader& shortcuts;
+  const ShortcutSource& shortcuts;
   const std::wstring& folder;
   const Entry& entry;
   std::span<const Entry> neighbours;  // the folder's entries, the item among them
@@ -48,6 +48,8 @@ struct Rule {
 std::span<const Rule> Rules();
 
 bool IsSystemFolderName(const std::wstring& name);  // at the root
+// A file the shortcut rule would read: named .lnk and long enough for a shortcut's header.
+bool MayBeShortcut(const Entry& entry);
 bool IsOwnAutorun(const std::string& bytes, bool iconPresent);
 bool LooksBlank(const std::wstring& name);
 // A path as a person typed it (absolute on the drive, from its root, or from

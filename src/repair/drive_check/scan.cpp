@@ -7,12 +7,13 @@
 
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/shortcut.h"
+#include "repair/drive_check/shortcut_prefetch.h"
 
 namespace repair::drive_check {
 
 namespace {
 
-constexpr std::size_t kAutorunLimit = 64 * 1024;  // a real autorun.inf is a few lines
+constexpr std::size_t kAutorunLimit = std::size_t{64} * 1024;  // a real autorun.inf is a few lines
 
 std::optional<std::string> ReadSmallFile(const std::wstring& path) {
   const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -54,10 +55,24 @@ bool Below(const std::wstring& path, const std::wstring& folder) {
   return path.size() > folder.size() && path[folder.size()] == L'\\' && path.compare(0, folder.size(), folder) == 0;
 }
 
+// A shortcut is read on the prefetch thread and judged once the walk is over.
+// The rules look only at the hidden neighbours of a shortcut, so only those are kept.
+struct Deferred {
+  std::wstring folder;
+  Entry entry;
+  std::vector<Entry> hiddenNeighbours;
+  bool atRoot;
+  bool inSystem;
+};
+
 class Scanner {
  public:
   Scanner(wchar_t letter, std::wstring root, Progress& progress)
-      : letter_(letter), root_(std::move(root)), progress_(progress), lastReport_(GetTickCount64()) {}
+      : letter_(letter),
+        root_(std::move(root)),
+        progress_(progress),
+        lastReport_(GetTickCount64()),
+        shortcuts_(progress.cancel) {}
 
   void Visit(const std::wstring& folder, std::span<const Entry> entries) {
     seen_ += entries.size();
@@ -74,11 +89,20 @@ class Scanner {
     for (const Entry& entry : entries) {
       if (progress_.cancel.load(std::memory_order_relaxed)) return;
       if (atRoot && entry.IsFolder() && IsSystemFolderName(entry.name)) systemFolders_.push_back(Join(folder, entry.name));
-      Classify(ItemContext{facts_, shortcuts_, folder, entry, entries, atRoot, inSystem});
+      if (MayBeShortcut(entry)) {
+        Defer(folder, entry, entries, atRoot, inSystem);
+      } else {
+        Classify(ItemContext{facts_, shortcuts_, folder, entry, entries, atRoot, inSystem});
+      }
     }
   }
 
   ScanResult Finish(WalkOutcome outcome) {
+    shortcuts_.Finish();
+    for (const Deferred& item : deferred_) {
+      Classify(ItemContext{facts_, shortcuts_, item.folder, item.entry, item.hiddenNeighbours, item.atRoot,
+                           item.inSystem});
+    }
     AddStartedPrograms();
     for (const std::size_t index : blankFolders_) {
       Finding& blank = findings_[index];
@@ -112,6 +136,16 @@ class Scanner {
     progress_.onProgress(seen_, folder);
   }
 
+  void Defer(const std::wstring& folder, const Entry& entry, std::span<const Entry> entries, bool atRoot,
+             bool inSystem) {
+    shortcuts_.Add(Join(folder, entry.name));
+    Deferred item{folder, entry, {}, atRoot, inSystem};
+    for (const Entry& other : entries) {
+      if (other.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) item.hiddenNeighbours.push_back(other);
+    }
+    deferred_.push_back(std::move(item));
+  }
+
   void Classify(const ItemContext& item) {
     std::optional<FindingKind> claimed;
     for (const Rule& rule : Rules()) {
@@ -132,8 +166,9 @@ class Scanner {
   // A program that a shortcut or the autorun.inf starts joins the worm's
   // findings, taking the place of a "hidden" row for the same file.
   void AddStartedPrograms() {
-    for (const auto& [key, start] : starts_) {
-      const auto& [program, startedBy] = start;
+    for (const auto& start : starts_) {
+      const std::wstring& key = start.first;
+      const auto& [program, startedBy] = start.second;
       const auto same = [&](const Finding& f) { return Upper(f.path) == key; };
       auto found = std::find_if(findings_.begin(), findings_.end(), same);
       if (found != findings_.end() && found->proposal == Proposal::MoveToQuarantine) continue;
@@ -151,7 +186,8 @@ class Scanner {
   ULONGLONG lastReport_;
   std::uint64_t seen_ = 0;
   DriveFacts facts_;
-  ShortcutReader shortcuts_;
+  ShortcutPrefetch shortcuts_;
+  std::vector<Deferred> deferred_;
   std::vector<std::wstring> systemFolders_;
   std::vector<Finding> findings_;
   std::vector<std::size_t> blankFolders_;
@@ -161,26 +197,16 @@ class Scanner {
 
 }  // namespace
 
-std::wstring_view KindCaption(FindingKind kind) {
-  switch (kind) {
-    case FindingKind::Shortcut: return L"Shortcuts standing in for items";
-    case FindingKind::WormProgram: return L"What the worm runs";
-    case FindingKind::Autorun: return L"autorun.inf that runs something";
-    case FindingKind::BlankFolder: return L"Hidden folders with blank names";
-    case FindingKind::Hidden: return L"Hidden by attributes";
-    case FindingKind::Link: return L"Junctions and links (not followed)";
-  }
-  return {};
-}
+// In the order of the enumerations.
+constexpr std::wstring_view kKindCaptions[] = {L"Stand-in shortcuts",  L"What the worm runs",   L"Running autorun.inf",
+                                               L"Blank-named folders", L"Hidden by attributes", L"Links not followed"};
+constexpr std::wstring_view kProposalCaptions[] = {L"Make visible", L"Move to quarantine",
+                                                   L"Rename to \"Recovered items\"", L"Leave alone"};
+
+std::wstring_view KindCaption(FindingKind kind) { return kKindCaptions[static_cast<std::size_t>(kind)]; }
 
 std::wstring_view ProposalCaption(Proposal proposal) {
-  switch (proposal) {
-    case Proposal::MakeVisible: return L"Make visible";
-    case Proposal::MoveToQuarantine: return L"Move to quarantine";
-    case Proposal::RenameToRecovered: return L"Rename to \"Recovered items\"";
-    case Proposal::LeaveAlone: return L"Leave alone";
-  }
-  return {};
+  return kProposalCaptions[static_cast<std::size_t>(proposal)];
 }
 
 ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress) {

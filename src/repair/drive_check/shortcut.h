@@ -15,16 +15,22 @@ struct ShortcutTarget {
   std::wstring workingFolder;
 };
 
+class ShortcutSource {
+ public:
+  virtual ~ShortcutSource() = default;
+  // Nothing when the file is not a readable shortcut.
+  virtual std::optional<ShortcutTarget> Read(const std::wstring& file) const = 0;
+};
+
 // Reads shortcuts on the thread that made it, which needs COM. The link
 // class is looked up once: a lookup per file would cost more than the walk.
-class ShortcutReader {
+class ShortcutReader : public ShortcutSource {
  public:
   ShortcutReader();
   ShortcutReader(const ShortcutReader&) = delete;
   ShortcutReader& operator=(const ShortcutReader&) = delete;
-  ~ShortcutReader();
-  // Nothing when the file is not a readable shortcut.
-  std::optional<ShortcutTarget> Read(const std::wstring& file) const;
+  ~ShortcutReader() override;
+  std::optional<ShortcutTarget> Read(const std::wstring& file) const override;
 
  private:
   IClassFactory* factory_ = nullptr;

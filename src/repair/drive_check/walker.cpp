@@ -83,8 +83,8 @@ WalkOutcome Walk(const std::wstring& root, const std::atomic<bool>& cancel, cons
     outcome.items += entries.size();
     visit(folder, entries);
     // Pushed in reverse so that folders are read in the order they were listed.
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-      if (it->IsFolder() && !it->IsReparsePoint()) pending.push_back(Join(folder, it->name));
+    for (std::size_t i = entries.size(); i-- > 0;) {
+      if (entries[i].IsFolder() && !entries[i].IsReparsePoint()) pending.push_back(Join(folder, entries[i].name));
     }
   }
   if (cancel.load(std::memory_order_relaxed)) outcome.end = WalkEnd::Cancelled;
