@@ -63,6 +63,8 @@ platform::Form& UndoWithChanges() {
   // Real clicks, so that the window lists what it is for.
   for (const auto& binding : tweaks::SecurityBindings().first(3)) platform::ApplyTweak(binding, true, L"Security Tweaks");
   return Shown<shell::FrmUndo>();
+}
+
 // The drive check with the findings of an infected test drive.
 platform::Form& CheckingDrive() {
   static const repair::drive_check::ComScope com;
