@@ -11,6 +11,13 @@ namespace cli {
 
 namespace {
 
+// The journal refuses to overwrite a file it cannot keep a copy of; the file
+// operations then report a cancel that nobody chose.
+std::wstring Reason(DWORD error) {
+  if (error == ERROR_CANCELLED) return L"it is in use by another program or cannot be read";
+  return SystemMessage(error);
+}
+
 int NothingChanged() {
   PrintError(L"korvane: nothing was changed");
   return kExitFailed;
@@ -63,7 +70,7 @@ int RepairAutorun(const Invocation& invocation) {
     case Outcome::Failed:
       break;
   }
-  PrintError(L"korvane repair autorun: could not repair " + result.path + L": " + SystemMessage(result.error));
+  PrintError(L"korvane repair autorun: could not repair " + result.path + L": " + Reason(result.error));
   return kExitFailed;
 }
 
@@ -87,7 +94,7 @@ int RestoreItem(const Invocation& invocation) {
     case repair::HiddenRestore::Outcome::Failed:
       break;
   }
-  PrintError(said + L": " + path + L": " + SystemMessage(result.error));
+  PrintError(said + L": " + path + L": " + Reason(result.error));
   return kExitFailed;
 }
 

@@ -62,7 +62,7 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
     platform::SetAttr(result.path, platform::kAttrNormal);
   } catch (const platform::FileError& e) {
     result.error = e.Code();
-    if (e.Code() == ERROR_CANCELLED) {
+    if (action.Cancelled()) {
       result.outcome = Outcome::Cancelled;
     } else if (!IsMissing(e.Code())) {
       result.outcome = Outcome::Failed;
@@ -78,7 +78,7 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
     platform::SetAttr(result.path, platform::kAttrHiddenSystem);
     result.outcome = Outcome::Healed;
   } catch (const platform::FileError& e) {
-    result.outcome = e.Code() == ERROR_CANCELLED ? Outcome::Cancelled : Outcome::Failed;
+    result.outcome = action.Cancelled() ? Outcome::Cancelled : Outcome::Failed;
     result.error = e.Code();
   }
   return result;

@@ -73,7 +73,7 @@ HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
     platform::SetAttr(path, platform::kAttrNormal);
     return {HiddenRestore::Outcome::Restored};
   } catch (const platform::FileError& e) {
-    if (e.Code() == ERROR_CANCELLED) return {HiddenRestore::Outcome::Cancelled};
+    if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
     return {HiddenRestore::Outcome::Failed, e.Code()};
   }
 }
