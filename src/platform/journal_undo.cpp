@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <ranges>
 #include <set>
 
 #include "platform/file_ops.h"
@@ -65,11 +64,12 @@ std::wstring PlainPath(const std::wstring& path) { return Upper(path.starts_with
 bool GroupChangedSince(const Group& group) {
   std::set<std::wstring> seen;
   std::set<std::wstring> movedAway;
-  for (const Item& item : std::ranges::reverse_view(group.items)) {
-    if (item.kind == ItemKind::Move) movedAway.insert(PlainPath(item.path));
-    if (item.kind == ItemKind::Attributes && movedAway.contains(PlainPath(item.path))) continue;
-    if (item.kind == ItemKind::Note || !seen.insert(Target(item)).second) continue;
-    if (ChangedSince(item)) return true;
+  // Newest first; clang-tidy's reverse_view does not build with this C++ library.
+  for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {  // NOLINT(modernize-loop-convert)
+    if (item->kind == ItemKind::Move) movedAway.insert(PlainPath(item->path));
+    if (item->kind == ItemKind::Attributes && movedAway.contains(PlainPath(item->path))) continue;
+    if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
+    if (ChangedSince(*item)) return true;
   }
   return false;
 }

@@ -73,6 +73,8 @@ HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
     platform::SetAttr(path, platform::kAttrNormal);
     return {HiddenRestore::Outcome::Restored};
   } catch (const platform::FileError& e) {
+    // The journal asks again when it fails at the change, and a Cancel there makes the change fail.
+    // cppcheck-suppress knownConditionTrueFalse
     if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
     return {HiddenRestore::Outcome::Failed, e.Code()};
   }
