@@ -1,5 +1,6 @@
 #include "platform/journal.h"
 
+#include <algorithm>
 #include <map>
 
 #include "platform/journal_format.h"
@@ -128,14 +129,8 @@ Action::Action(std::wstring what, ActionOptions options) : state_(nullptr) {
 Action::~Action() {
   if (!state_) return;
   current = nullptr;
-  if (state_->id) {
-    store::Append(format::EndLine(state_->id), false);
-  } else if (!state_->options.onlyChanges && !state_->unjournaled && !state_->cancelled) {
-    // An action that changed nothing is still shown, with no items.
-    store::AppendGroup(
-        [&](GroupId fresh) { return format::HeaderLine(fresh, state_->time, state_->what) + format::EndLine(fresh); },
-        false);
-  }
+  // An action that changed nothing left no group behind.
+  if (state_->id) store::Append(format::EndLine(state_->id), false);
   delete state_;
 }
 
@@ -196,6 +191,12 @@ bool RecordContent(std::wstring_view path) {
   const DWORD attributes = GetFileAttributesW(item.path.c_str());
   item.existedBefore = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
   if (item.existedBefore) {
+    // A file that cannot be read cannot be kept, and is not overwritten: the change fails as it
+    // would have (a file held open by another program), without asking about the journal.
+    const HANDLE readable = CreateFileW(item.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (readable == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(readable);
     // The copy needs the group's id for its folder, and must be on disk before the item that names it.
     if (!EnsureHeader(*group)) return Failed(*group);
     item.kept = store::Keep(group->id, group->nextIndex, path);
@@ -229,5 +230,14 @@ bool RecordMove(std::wstring_view from, std::wstring_view to) {
 }
 
 Listing Read() { return format::Parse(store::ReadAll(), Folder()); }
+
+Listing ReadGroups() {
+  return format::Parse(store::ReadAll(), Folder(), [](GroupId) { return false; });
+}
+
+Listing ReadItemsOf(std::span<const GroupId> ids) {
+  return format::Parse(store::ReadAll(), Folder(),
+                       [ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+}
 
 }  // namespace platform::journal

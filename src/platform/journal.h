@@ -57,7 +57,8 @@ struct Group {
   std::wstring time;  // local time, "2026-12-08 14:03:12"
   std::wstring what;  // "Security Tweaks: Disable Task Manager checked"
   bool finished = false;  // the action ran to its end (a crash leaves false)
-  std::vector<Item> items;
+  std::vector<Item> items;  // empty when read with ReadGroups()
+  std::size_t itemCount = 0;
 };
 
 struct Listing {
@@ -123,6 +124,10 @@ void RecordContentAfter(std::wstring_view path);
 // The journal's folder: %LOCALAPPDATA%\Korvane\.
 std::wstring Folder();
 Listing Read();
+// The groups without their items (itemCount is still given): what a list of them needs, quickly.
+Listing ReadGroups();
+// Every group, with the items of only the groups named.
+Listing ReadItemsOf(std::span<const GroupId> ids);
 
 // How much the journal keeps; past either bound the oldest groups are let go.
 struct Bounds {

@@ -273,7 +273,7 @@ LineFacts Facts(std::string_view line) {
   return facts;
 }
 
-Listing Parse(std::string_view bytes, std::wstring_view folder) {
+Listing Parse(std::string_view bytes, std::wstring_view folder, const std::function<bool(GroupId)>& wantItems) {
   Listing listing;
   std::map<GroupId, Group> groups;
   std::size_t start = 0;
@@ -286,6 +286,19 @@ Listing Parse(std::string_view bytes, std::wstring_view folder) {
     const std::string_view line = bytes.substr(start, newline - start);
     start = newline + 1;
     if (line.empty()) continue;
+    // Items of groups not wanted are only counted: parsing them is most of the time spent.
+    const LineFacts facts = Facts(line);
+    if (facts.group && !facts.header && wantItems && !wantItems(facts.group)) {
+      const auto found = groups.find(facts.group);
+      if (found == groups.end()) continue;
+      if (line.find("\"kind\":") != std::string_view::npos) {
+        const auto index = static_cast<std::size_t>(NumberAfter(line, "\"n\":"));
+        found->second.itemCount = std::max(found->second.itemCount, index + 1);
+      } else if (line.find("\"end\":true") != std::string_view::npos) {
+        found->second.finished = true;
+      }
+      continue;
+    }
     const Json j = Json::parse(line, nullptr, false);
     if (j.is_discarded() || !j.is_object()) {
       ++listing.tornSkipped;
@@ -313,6 +326,7 @@ Listing Parse(std::string_view bytes, std::wstring_view folder) {
       const std::size_t index = j.value("n", std::size_t{0});
       if (group.items.size() <= index) group.items.resize(index + 1);
       group.items[index] = ItemFrom(j, *kind, folder);
+      group.itemCount = group.items.size();
     } else if (j.contains("after")) {
       const std::size_t index = j.value("n", std::size_t{0});
       if (index < group.items.size()) group.items[index].afterDigest = WideText(j, "after");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,7 +31,9 @@ struct LineFacts {
 LineFacts Facts(std::string_view line);
 
 // Every complete, well-formed line; cut-short or broken ones are counted and skipped.
-Listing Parse(std::string_view bytes, std::wstring_view folder);
+// Items are read only for the groups the filter wants (all when there is none).
+Listing Parse(std::string_view bytes, std::wstring_view folder,
+              const std::function<bool(GroupId)>& wantItems = nullptr);
 
 // What a file holds, briefly: "absent", or its size and a hash of its bytes.
 std::wstring Digest(std::wstring_view path);

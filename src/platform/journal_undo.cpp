@@ -56,10 +56,18 @@ std::wstring Target(const Item& item) {
   return {};
 }
 
-// Only the last change to each thing tells what Korvane left there.
+// A path with or without the long-path prefix names the same file.
+std::wstring PlainPath(const std::wstring& path) { return Upper(path.starts_with(L"\\\\?\\") ? path.substr(4) : path); }
+
+// Only the last change to each thing tells what Korvane left there; the
+// attributes of a file the group later moved away went with the file.
 bool GroupChangedSince(const Group& group) {
   std::set<std::wstring> seen;
-  for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {
+  std::set<std::wstring> movedAway;
+  // Newest first; clang-tidy's reverse_view does not build with this C++ library.
+  for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {  // NOLINT(modernize-loop-convert)
+    if (item->kind == ItemKind::Move) movedAway.insert(PlainPath(item->path));
+    if (item->kind == ItemKind::Attributes && movedAway.contains(PlainPath(item->path))) continue;
     if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
     if (ChangedSince(*item)) return true;
   }
@@ -146,7 +154,7 @@ std::wstring PutBack(const Item& item) {
 
 UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict) {
   UndoReport report;
-  Listing listing = Read();
+  const Listing listing = ReadItemsOf(ids);
   std::vector<const Group*> chosen;  // newest first, as listed
   for (const Group& group : listing.groups) {
     if (std::find(ids.begin(), ids.end(), group.id) != ids.end()) chosen.push_back(&group);
@@ -154,7 +162,7 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
   if (chosen.empty()) return report;
   const std::wstring what = chosen.size() == 1 ? L"Undo: " + chosen.front()->what
                                                : L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
-  Action action(what, ActionOptions{true, false});
+  Action action(what);
   if (action.Cancelled()) {
     report.stopped = true;
     return report;

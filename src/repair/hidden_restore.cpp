@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_ops.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
 
 namespace repair {
@@ -12,9 +13,8 @@ namespace {
 using platform::MsgBox;
 using platform::MsgIcon;
 
-constexpr wchar_t kRestored[] = L"The File/Folder was successfully restored";
-constexpr wchar_t kInvalidPath[] = L"The path entered was invalid";
-constexpr wchar_t kInvalidPathTitle[] = L"Error";
+constexpr Message kRestored[] = {{L"The File/Folder was successfully restored", MsgIcon::Information}};
+constexpr Message kInvalidPath[] = {{L"The path entered was invalid", MsgIcon::Information, L"Error"}};
 constexpr wchar_t kWantToHide[] = L"Want to hide your files or folders for some reason?";
 constexpr wchar_t kHideProduct[] =
     L"Download Korvane Hide to hide your files and folders, visit www.example.com/korvane-hide for more "
@@ -97,25 +97,35 @@ bool NamesDevice(std::wstring_view path) {
          upper[3] <= L'9';
 }
 
-bool ClearAttributes(std::wstring_view path) {
-  if (LeadsIntoDevices(path) || NamesDevice(path)) return false;
+}  // namespace
+
+HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
+  if (LeadsIntoDevices(path) || NamesDevice(path)) return {};
+  const platform::journal::Action action(L"Restore: " + std::wstring(path));
+  if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
   try {
     platform::SetAttr(path, platform::kAttrNormal);
-    return true;
-  } catch (const platform::FileError&) {
-    return false;
+    return {HiddenRestore::Outcome::Restored};
+  } catch (const platform::FileError& e) {
+    // The journal asks again when it fails at the change, and a Cancel there makes the change fail.
+    // cppcheck-suppress knownConditionTrueFalse
+    if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
+    return {HiddenRestore::Outcome::Failed, e.Code()};
   }
 }
 
-}  // namespace
+std::span<const Message> RestoreMessages(bool restored) {
+  if (restored) return kRestored;
+  return kInvalidPath;
+}
 
 bool RestoreHiddenItem(std::wstring_view path) {
-  if (!ClearAttributes(path)) {
-    MsgBox(kInvalidPath, MsgIcon::Information, kInvalidPathTitle);
-    return false;
-  }
-  MsgBox(kRestored, MsgIcon::Information);
-  return true;
+  const HiddenRestore::Outcome outcome = ClearHiddenAttributes(path).outcome;
+  // The user has just said not to go on: there is nothing more to tell.
+  if (outcome == HiddenRestore::Outcome::Cancelled) return true;
+  const bool restored = outcome == HiddenRestore::Outcome::Restored;
+  ShowMessages(RestoreMessages(restored));
+  return restored;
 }
 
 void ShowHideProductNote() {

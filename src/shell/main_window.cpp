@@ -8,6 +8,7 @@
 #include "repair/drive_check_window.h"
 #include "shell/preferences_window.h"
 #include "shell/settings.h"
+#include "shell/undo_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
@@ -97,6 +98,7 @@ FrmMain::FrmMain()
            .action = [this] { MnuPref_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"FAQ", .key = VK_F1, .action = [this] { Mnufaq_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
+  AddMenu({.menu = L"Tools", .caption = L"Undo Changes...", .action = [] { ShowUndoWindow(); }});
   AddMenu({.menu = L"Tools", .caption = L"Check a Drive...", .action = [this] { MnuCheckDrive_Click(); }});
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "platform/journal.h"
 #include "platform/message_box.h"
 #include "platform/numeric_text.h"
 #include "platform/registry.h"
@@ -50,6 +51,8 @@ bool FrmOptions::GetSettings() {
 }
 
 void FrmOptions::CmdSave_Click() {
+  const platform::journal::Action action(L"Preferences: saved");
+  if (action.Cancelled()) return;
   const bool splashSaved =
       platform::RegSetValue(kCurrentUser, kSettingsKey, L"splash", ChkSplash.Value()) == platform::RegOutcome::Done;
   const bool tabSaved = platform::RegSetValue(kCurrentUser, kSettingsKey, L"opentab", CmbOptStart.SelectedText()) ==

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/file_ops.h"
+#include "platform/tweak_binding.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
@@ -170,6 +171,115 @@ TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {
   EXPECT_EQ(listing.groups[0].items.size(), 1u);
   EXPECT_EQ(UndoOne(listing.groups[0].id).failures.size(), 0u);
   EXPECT_DWORD(kHkcu, kKey, L"number", 2u);
+}
+
+TEST_F(JournalTest, AMovedFileComesBackOnUndoAndGoesAgainOnRedo) {
+  const std::wstring original = OnDrive(kDrive, L"Folder\\virus.exe");
+  const std::wstring quarantined = OnDrive(kSecondDrive, L"virus.exe.kept");
+  WriteBytes(quarantined, "MZ not really a program");
+  journal::GroupId id = 0;
+  {
+    // The file was copied away and checked; the move is recorded before the original goes.
+    journal::Action action(L"Test: move to the quarantine");
+    ASSERT_TRUE(journal::RecordMove(original, quarantined));
+    id = action.Id();
+  }
+  const journal::UndoReport undo = UndoOne(id);
+  EXPECT_TRUE(undo.failures.empty()) << Utf8(undo.failures.empty() ? L"" : undo.failures[0]);
+  EXPECT_EQ(ReadBytes(original), std::string("MZ not really a program")) << "folders made as needed";
+  EXPECT_FALSE(Exists(quarantined)) << "the quarantine copy goes once the file is back and checked";
+  ASSERT_TRUE(undo.undoGroup.has_value());
+  EXPECT_TRUE(UndoOne(*undo.undoGroup).failures.empty());
+  EXPECT_EQ(ReadBytes(quarantined), std::string("MZ not really a program"));
+  EXPECT_FALSE(Exists(original));
+}
+
+TEST_F(JournalTest, TheOldestGroupsAreLetGoAndCountedBeyondTheBounds) {
+  journal::SetBounds({10, 50ull * 1024 * 1024});
+  std::vector<journal::GroupId> ids;
+  for (int i = 0; i < 12; ++i) {
+    WriteBytes(autorun, "version " + std::to_string(i));
+    journal::Action action(L"Test: change " + std::to_wstring(i));
+    platform::OutputFile file(autorun);
+    file.PrintLine(L"changed");
+    file.Close();
+    ids.push_back(action.Id());
+  }
+  journal::SetBounds({});
+  const journal::Listing listing = journal::Read();
+  // The eleventh group made it let go down to nine; the twelfth fitted.
+  EXPECT_EQ(listing.groups.size(), 10u);
+  EXPECT_EQ(listing.droppedGroups, 2u);
+  EXPECT_EQ(Utf8(listing.groups.back().what), "Test: change 2");
+  EXPECT_FALSE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[0]))) << "its kept copy went with it";
+  EXPECT_TRUE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[2])));
+  {
+    journal::Action action(L"Test: after letting go");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 1);
+    EXPECT_GT(action.Id(), ids.back()) << "ids are never given twice";
+  }
+}
+
+// The journal's folder cannot be made while it lives: a file stands in its place.
+// (A deny DACL on the folder is kept by Wine but not enforced for root, so it refuses nothing here.)
+class RefusedJournalFolder {
+ public:
+  RefusedJournalFolder() {
+    RemoveDirectoryW(Folder().c_str());
+    WriteBytes(Folder(), "not a folder");
+  }
+  ~RefusedJournalFolder() { DeleteFileW(Folder().c_str()); }
+  RefusedJournalFolder(const RefusedJournalFolder&) = delete;
+  RefusedJournalFolder& operator=(const RefusedJournalFolder&) = delete;
+
+ private:
+  static std::wstring Folder() {
+    std::wstring folder = journal::Folder();
+    folder.pop_back();
+    return folder;
+  }
+};
+
+TEST_F(JournalTest, AJournalThatCannotBeWrittenIsToldOnceAndCancelMakesNoChange) {
+  const platform::TweakBinding binding{L"ChkTest", L"Test box ", L"", L"GetTest",
+                                       platform::EqualsNumber(platform::kCurrentUser, kKey.c_str(), L"number", 1),
+                                       {platform::Write(platform::kCurrentUser, kKey.c_str(), L"number", L"1"),
+                                        platform::Write(platform::kCurrentUser, kKey.c_str(), L"text", L"x")},
+                                       {}};
+  struct Case {
+    journal::WithoutJournal answer;
+    platform::TweakOutcome outcome;
+    bool changed;
+  };
+  const Case cases[] = {{journal::WithoutJournal::Cancel, platform::TweakOutcome::Cancelled, false},
+                        {journal::WithoutJournal::GoOn, platform::TweakOutcome::Done, true}};
+  for (const Case& c : cases) {
+    Clean();
+    const RefusedJournalFolder refused;
+    std::vector<std::wstring> asked;
+    journal::SetJournalFailureHandler([&](std::wstring_view what) {
+      asked.emplace_back(what);
+      return c.answer;
+    });
+    EXPECT_EQ(platform::ApplyTweak(binding, true, L"Test Page"), c.outcome);
+    ASSERT_EQ(asked.size(), 1u) << "told once for the click, not once per value";
+    EXPECT_EQ(Utf8(asked[0]), "Test Page: Test box checked");
+    EXPECT_EQ(ReadRaw(kHkcu, kKey, L"number").has_value(), c.changed);
+    EXPECT_EQ(ReadRaw(kHkcu, kKey, L"text").has_value(), c.changed);
+    {
+      const journal::Action silent(L"Test: silent", journal::ActionOptions{true, true});
+      EXPECT_FALSE(silent.Cancelled());
+      platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", 3);
+    }
+    EXPECT_EQ(asked.size(), 1u) << "a silent action never asks";
+    EXPECT_DWORD(kHkcu, kKey, L"fresh", 3u);
+    EXPECT_TRUE(journal::Read().groups.empty());
+  }
+  {
+    const journal::Action action(L"Test: the folder can be made again");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", 4);
+  }
+  EXPECT_EQ(journal::Read().groups.size(), 1u) << "once the folder can be made again, so can the journal";
 }
 
 }  // namespace

@@ -83,7 +83,9 @@ namespace platform {
 std::ostream& operator<<(std::ostream& out, const MsgBoxCall& call) {
   return out << "[" << testing_support::Utf8(call.title) << "] \""
              << testing_support::Utf8(call.text) << "\" " << IconName(call.icon)
-             << (call.buttons == platform::MsgButtons::YesNo ? " Yes/No" : " OK");
+             << (call.buttons == platform::MsgButtons::YesNo         ? " Yes/No"
+                 : call.buttons == platform::MsgButtons::YesNoCancel ? " Yes/No/Cancel"
+                                                                     : " OK");
 }
 
 bool operator==(const MsgBoxCall& a, const MsgBoxCall& b) {
