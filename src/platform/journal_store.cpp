@@ -229,7 +229,7 @@ void Compact(Handle& file) {
 }  // namespace
 
 std::wstring EnsureFolder() {
-  const std::wstring folder = Folder();
+  std::wstring folder = Folder();
   if (folder.empty()) return {};
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
@@ -285,7 +285,7 @@ std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
   const std::wstring groupFolder = keptRoot + std::to_wstring(group);
   CreateDirectoryW(groupFolder.c_str(), nullptr);
   std::wstring name(path.substr(path.find_last_of(L"\\/:") + 1));
-  const std::wstring kept = groupFolder + L"\\" + std::to_wstring(index) + L"-" + name;
+  std::wstring kept = groupFolder + L"\\" + std::to_wstring(index) + L"-" + name;
   const std::wstring source(path);
   if (!CopyFileW(source.c_str(), kept.c_str(), FALSE)) return {};
   // A hidden or read-only original would make its copy awkward to replace or let go.

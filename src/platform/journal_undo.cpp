@@ -59,9 +59,10 @@ std::wstring Target(const Item& item) {
 // Only the last change to each thing tells what Korvane left there.
 bool GroupChangedSince(const Group& group) {
   std::set<std::wstring> seen;
-  for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {
-    if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
-    if (ChangedSince(*item)) return true;
+  for (std::size_t i = group.items.size(); i-- > 0;) {
+    const Item& item = group.items[i];
+    if (item.kind == ItemKind::Note || !seen.insert(Target(item)).second) continue;
+    if (ChangedSince(item)) return true;
   }
   return false;
 }
@@ -171,8 +172,8 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
         continue;
       }
     }
-    for (auto item = group->items.rbegin(); item != group->items.rend(); ++item) {
-      std::wstring failure = PutBack(*item);
+    for (std::size_t i = group->items.size(); i-- > 0;) {
+      std::wstring failure = PutBack(group->items[i]);
       if (!failure.empty()) report.failures.push_back(std::move(failure));
     }
     if (action.Cancelled()) {
