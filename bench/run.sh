@@ -11,18 +11,12 @@ runs="${1:-21}"
 build="$root/build"
 
 run="$(mktemp -d /tmp/korvane-bench.XXXXXX)"
-export WINEPREFIX="$run/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-cleanup() { wineserver -k 2>/dev/null || true; kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$run"; }
+# shellcheck source=../tests/support/wine-prefix.sh
+source "$root/tests/support/wine-prefix.sh"
+cleanup() { korvane_stop; rm -rf "$run"; }
 trap cleanup EXIT
-exec {displayfd}<> <(:)
-Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-read -r -t 20 -u "$displayfd" number
-export DISPLAY=":$number"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+korvane_display 1280x1024
+korvane_prefix "$run/prefix" 1280x1024
 wine reg add 'HKCU\Software\Korvane' /v splash /t REG_DWORD /d 0 /f >/dev/null 2>&1
 wineserver -w
 wineserver -p

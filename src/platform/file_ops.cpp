@@ -121,8 +121,15 @@ std::wstring ProgramFolder() {
     }
     path.resize(path.size() * 2);
   }
+  return FolderOf(path);
+}
+
+std::wstring FolderOf(std::wstring_view path) {
   const auto slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+  if (slash == std::wstring_view::npos) return {};
+  // "C:" alone is the current folder of drive C, not its root.
+  const bool driveRoot = slash > 0 && path[slash - 1] == L':';
+  return std::wstring(path.substr(0, driveRoot ? slash + 1 : slash));
 }
 
 }  // namespace platform

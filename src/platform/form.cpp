@@ -408,6 +408,8 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CLOSE:
+      // Disabled, it waits for a message box: the code waiting for the answer still needs the window.
+      if (!IsWindowEnabled(hwnd_)) return 0;
       Unload();
       return 0;
     case WM_NCDESTROY: {

@@ -46,8 +46,7 @@ void FrmOptions::Form_Load() {
 bool FrmOptions::GetSettings() {
   const auto splash = SplashState(platform::RegGetValue(kCurrentUser, kSettingsKey, L"splash"));
   if (!splash) return false;
-  // A greyed state shows the splash like a checked one, so it shows as checked.
-  ChkSplash.SetValue(*splash == 0 ? 0 : 1);
+  ChkSplash.SetValue(*splash);
   return CmbOptStart.SelectText(platform::RegGetValue(kCurrentUser, kSettingsKey, L"opentab").Text());
 }
 
