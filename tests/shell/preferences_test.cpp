@@ -151,7 +151,7 @@ TEST_F(PreferencesTest, AGreyedBoxIsSavedGreyedAndClicksNeverGreyItAgain) {
     for (int i = 0; i < clicks; ++i) Click(options.ChkSplash);
     Click(options.CmdSave);
     EXPECT_DWORD(kHkcu, kKey, L"splash", clicks == 0 ? 2 : clicks % 2 ? 0 : 1) << clicks << " clicks";
-    EndProgram();
+    EndAllForms();
   }
 }
 
@@ -167,7 +167,7 @@ TEST_F(PreferencesTest, AMessageBoxHoldsEveryWindowUntilAnswered) {
     EXPECT_TRUE(IsWindowEnabled(options.Hwnd()));
     EXPECT_EQ(IsWindowEnabled(main), mainEnabledBefore) << "only what was enabled is enabled again";
     EnableWindow(main, TRUE);
-    EndProgram();
+    EndAllForms();
   }
 }
 
