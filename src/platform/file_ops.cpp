@@ -29,7 +29,11 @@ void SetAttr(std::wstring_view path, DWORD attributes) {
   const std::wstring p(path);
   const DWORD before = GetFileAttributesW(p.c_str());
   if (before != INVALID_FILE_ATTRIBUTES) RecordedOrThrow(journal::RecordAttributes(p, before, attributes));
-  if (!SetFileAttributesW(p.c_str(), attributes == kAttrNormal ? FILE_ATTRIBUTE_NORMAL : attributes)) Fail();
+  if (!SetFileAttributesW(p.c_str(), attributes == kAttrNormal ? FILE_ATTRIBUTE_NORMAL : attributes)) {
+    const DWORD code = GetLastError();
+    journal::RecordNotMade();
+    throw FileError(code);
+  }
 }
 
 DWORD GetAttr(std::wstring_view path) {

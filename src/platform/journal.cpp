@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "platform/journal_format.h"
 #include "platform/journal_store.h"
@@ -18,6 +19,7 @@ struct OpenGroup {
   std::wstring time;
   GroupId id = 0;  // 0 until its header reaches the file
   std::size_t nextIndex = 0;
+  std::optional<std::size_t> lastAdded;
   bool asked = false;
   bool cancelled = false;
   bool unjournaled = false;  // going on without the journal, as the user chose
@@ -97,6 +99,7 @@ bool Add(OpenGroup& group, const Item& item) {
     written = true;
   }
   if (!written) return Failed(group);
+  group.lastAdded = index;
   ++group.nextIndex;
   return true;
 }
@@ -159,6 +162,7 @@ Unrecorded::~Unrecorded() { --unrecorded; }
 bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after) {
   OpenGroup* group = Recording();
   if (!group) return Unrecording();
+  group->lastAdded.reset();
   Item item;
   item.kind = ItemKind::Registry;
   item.regBefore = RegGetRaw(root, key, name);
@@ -173,6 +177,7 @@ bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name,
 bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after) {
   OpenGroup* group = Recording();
   if (!group) return Unrecording();
+  group->lastAdded.reset();
   if (((before ^ after) & kVisibleAttributes) == 0) return true;
   Item item;
   item.kind = ItemKind::Attributes;
@@ -185,6 +190,7 @@ bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after) {
 bool RecordContent(std::wstring_view path) {
   OpenGroup* group = Recording();
   if (!group) return Unrecording();
+  group->lastAdded.reset();
   Item item;
   item.kind = ItemKind::Content;
   item.path = path;
@@ -208,6 +214,13 @@ bool RecordContent(std::wstring_view path) {
   return true;
 }
 
+void RecordNotMade() {
+  OpenGroup* group = Recording();
+  if (!group || !group->lastAdded) return;
+  store::Append(format::NotMadeLine(group->id, *group->lastAdded), false);
+  group->lastAdded.reset();
+}
+
 void RecordContentAfter(std::wstring_view path) {
   OpenGroup* group = Recording();
   if (!group) return;
@@ -221,6 +234,7 @@ void RecordContentAfter(std::wstring_view path) {
 bool RecordMove(std::wstring_view from, std::wstring_view to) {
   OpenGroup* group = Recording();
   if (!group) return Unrecording();
+  group->lastAdded.reset();
   Item item;
   item.kind = ItemKind::Move;
   item.path = from;

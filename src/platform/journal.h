@@ -118,6 +118,8 @@ bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name,
 bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
 bool RecordContent(std::wstring_view path);  // before the file is written, emptied, replaced or deleted
 bool RecordMove(std::wstring_view from, std::wstring_view to);  // after the copy at `to` was checked, before `from` goes
+// The change just recorded was refused after all: undo leaves it alone.
+void RecordNotMade();
 // After a recorded content change ended: what the file now holds, so that undo sees a later change.
 void RecordContentAfter(std::wstring_view path);
 

@@ -241,6 +241,14 @@ std::string AfterLine(GroupId id, std::size_t index, std::wstring_view digest) {
   return Line(j);
 }
 
+std::string NotMadeLine(GroupId id, std::size_t index) {
+  Json j;
+  j["group"] = id;
+  j["n"] = index;
+  j["notMade"] = true;
+  return Line(j);
+}
+
 std::string EndLine(GroupId id) {
   Json j;
   j["group"] = id;
@@ -327,13 +335,18 @@ Listing Parse(std::string_view bytes, std::wstring_view folder, const std::funct
       if (group.items.size() <= index) group.items.resize(index + 1);
       group.items[index] = ItemFrom(j, *kind, folder);
       group.itemCount = group.items.size();
+    } else if (j.contains("notMade")) {
+      // Shown as nothing to put back.
+      const std::size_t index = j.value("n", std::size_t{0});
+      if (index < group.items.size()) group.items[index] = Item{};
     } else if (j.contains("after")) {
       const std::size_t index = j.value("n", std::size_t{0});
       if (index < group.items.size()) group.items[index].afterDigest = WideText(j, "after");
     }
   }
   listing.groups.reserve(groups.size());
-  for (auto it = groups.rbegin(); it != groups.rend(); ++it) listing.groups.push_back(std::move(it->second));
+  for (auto& entry : groups) listing.groups.push_back(std::move(entry.second));
+  std::reverse(listing.groups.begin(), listing.groups.end());
   return listing;
 }
 
@@ -345,7 +358,7 @@ std::wstring Digest(std::wstring_view path) {
   // FNV-1a: enough to see that a file was changed, not a defence against anyone.
   std::uint64_t hash = 14695981039346656037ull;
   std::uint64_t size = 0;
-  std::vector<BYTE> buffer(64 * 1024);
+  std::vector<BYTE> buffer(std::size_t{64} * 1024);
   DWORD got = 0;
   while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
     for (DWORD i = 0; i < got; ++i) hash = (hash ^ buffer[i]) * 1099511628211ull;

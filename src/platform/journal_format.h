@@ -18,6 +18,7 @@ std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view wha
 std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstring_view folder);
 std::string AfterLine(GroupId id, std::size_t index, std::wstring_view digest);
 std::string EndLine(GroupId id);
+std::string NotMadeLine(GroupId id, std::size_t index);
 std::string DroppedLine(std::uint64_t dropped, GroupId lastGroup);
 
 // What a line is, read cheaply without parsing it all (for ids and bounds).

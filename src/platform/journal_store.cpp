@@ -109,7 +109,8 @@ struct Summary {
   std::uint64_t size = 0;
   GroupId lastGroup = 0;
   std::uint64_t dropped = 0;
-  std::map<GroupId, std::uint64_t> keptBytes;  // every group present, with the bytes of its kept copies
+  std::uint64_t groups = 0;     // headers present
+  std::uint64_t keptBytes = 0;  // the bytes of every kept copy the items name
   bool endsWithNewline = true;
 };
 Summary summary;
@@ -127,8 +128,8 @@ bool Refresh(HANDLE file) {
     const auto newline = bytes.find('\n', start);
     if (newline == std::string::npos) break;
     const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
-    if (facts.header) summary.keptBytes[facts.group] += 0;
-    if (facts.group && facts.keptBytes) summary.keptBytes[facts.group] += facts.keptBytes;
+    if (facts.header) ++summary.groups;
+    summary.keptBytes += facts.keptBytes;
     summary.lastGroup = std::max({summary.lastGroup, facts.group, facts.lastGroup});
     if (facts.dropped) summary.dropped = facts.dropped;
     start = newline + 1;
@@ -179,27 +180,35 @@ void DeleteKept(GroupId group) {
 // Rewrites the file without its oldest groups, into a temporary file that
 // then replaces it, so that a crash leaves the old journal or the new.
 void Compact(Handle& file) {
-  std::uint64_t groups = summary.keptBytes.size();
+  if (summary.groups <= maxGroups && summary.keptBytes <= maxKeptBytes) return;
+  std::string bytes;
+  if (!ReadRange(file.Get(), 0, summary.size, bytes)) return;
+  // The groups oldest first, with what their kept copies weigh: learnt here, not kept between appends.
+  std::map<GroupId, std::uint64_t> present;
+  std::size_t start = 0;
+  for (auto newline = bytes.find('\n'); newline != std::string::npos; newline = bytes.find('\n', start)) {
+    const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
+    if (facts.group && (facts.header || facts.keptBytes)) present[facts.group] += facts.keptBytes;
+    start = newline + 1;
+  }
+  std::uint64_t groups = present.size();
   std::uint64_t kept = 0;
-  for (const auto& [id, bytes] : summary.keptBytes) kept += bytes;
-  if (groups <= maxGroups && kept <= maxKeptBytes) return;
+  for (const auto& entry : present) kept += entry.second;
   // Down to nine tenths, so that not every action rewrites the file.
   const std::uint64_t groupGoal = maxGroups - maxGroups / 10;
   const std::uint64_t keptGoal = maxKeptBytes - maxKeptBytes / 10;
   std::vector<GroupId> dropping;
-  for (const auto& [id, bytes] : summary.keptBytes) {
+  for (const auto& [id, weight] : present) {
     if (groups <= groupGoal && kept <= keptGoal) break;
     if (groups == 1) break;  // the newest group always stays
     dropping.push_back(id);
     --groups;
-    kept -= bytes;
+    kept -= weight;
   }
   if (dropping.empty()) return;
-  std::string bytes;
-  if (!ReadRange(file.Get(), 0, summary.size, bytes)) return;
   std::string rewritten = format::DroppedLine(summary.dropped + dropping.size(), summary.lastGroup);
   rewritten.reserve(bytes.size());
-  std::size_t start = 0;
+  start = 0;
   for (;;) {
     const auto newline = bytes.find('\n', start);
     if (newline == std::string::npos) break;
@@ -229,7 +238,7 @@ void Compact(Handle& file) {
 }  // namespace
 
 std::wstring EnsureFolder() {
-  const std::wstring folder = Folder();
+  std::wstring folder = Folder();
   if (folder.empty()) return {};
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
@@ -250,7 +259,7 @@ std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& li
   const GroupId id = summary.lastGroup + 1;
   if (!AppendLocked(owner.Get(), lines(id), flush)) return std::nullopt;
   summary.lastGroup = id;
-  summary.keptBytes[id] += 0;
+  ++summary.groups;
   Compact(owner);
   return id;
 }
@@ -261,8 +270,7 @@ bool Append(const std::string& lines, bool flush) {
   const Handle owner(OpenForAppend());
   if (!owner || !Refresh(owner.Get())) return false;
   if (!AppendLocked(owner.Get(), lines, flush)) return false;
-  const format::LineFacts facts = format::Facts(lines);
-  if (facts.group && facts.keptBytes) summary.keptBytes[facts.group] += facts.keptBytes;
+  summary.keptBytes += format::Facts(lines).keptBytes;
   return true;
 }
 
@@ -285,7 +293,7 @@ std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
   const std::wstring groupFolder = keptRoot + std::to_wstring(group);
   CreateDirectoryW(groupFolder.c_str(), nullptr);
   std::wstring name(path.substr(path.find_last_of(L"\\/:") + 1));
-  const std::wstring kept = groupFolder + L"\\" + std::to_wstring(index) + L"-" + name;
+  std::wstring kept = groupFolder + L"\\" + std::to_wstring(index) + L"-" + name;
   const std::wstring source(path);
   if (!CopyFileW(source.c_str(), kept.c_str(), FALSE)) return {};
   // A hidden or read-only original would make its copy awkward to replace or let go.

@@ -179,8 +179,8 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
         continue;
       }
     }
-    for (auto item = group->items.rbegin(); item != group->items.rend(); ++item) {
-      std::wstring failure = PutBack(*item);
+    for (std::size_t i = group->items.size(); i-- > 0;) {
+      std::wstring failure = PutBack(group->items[i]);
       if (!failure.empty()) report.failures.push_back(std::move(failure));
     }
     if (action.Cancelled()) {

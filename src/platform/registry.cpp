@@ -51,10 +51,14 @@ RegOutcome StoreRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view v
   Key key;
   if (Track(RegCreateKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, nullptr, 0,
                             KEY_SET_VALUE, nullptr, key.Out(), nullptr)) != ERROR_SUCCESS) {
+    journal::RecordNotMade();
     return RegOutcome::Refused;
   }
   const LONG code = Track(RegSetValueExW(key.Get(), Terminated(valueName).c_str(), 0, type, data, size));
-  return code == ERROR_SUCCESS ? RegOutcome::Done : RegOutcome::Refused;
+  if (code == ERROR_SUCCESS) return RegOutcome::Done;
+  journal::RecordNotMade();
+  RegLastResult = code;
+  return RegOutcome::Refused;
 }
 
 RegOutcome StoreText(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName,
@@ -159,11 +163,15 @@ RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_
   if (!key) {
     // A missing value is not there to delete, refusal or not.
     if (!IsRefusal(opened) || !HasValue(root, keyPath, valueName)) return RegOutcome::Done;
+    journal::RecordNotMade();
     RegLastResult = opened;  // the refusal, not the probe, is the trace left
     return RegOutcome::Refused;
   }
   const LONG code = Track(RegDeleteValueW(key.Get(), Terminated(valueName).c_str()));
-  return IsRefusal(code) ? RegOutcome::Refused : RegOutcome::Done;
+  if (!IsRefusal(code)) return RegOutcome::Done;
+  journal::RecordNotMade();
+  RegLastResult = code;
+  return RegOutcome::Refused;
 }
 
 RegState RegGetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {

@@ -9,6 +9,7 @@
 
 #include "platform/controls.h"
 #include "platform/form.h"
+#include "platform/list_view.h"
 #include "shell/main_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/security/set_password.h"
@@ -27,7 +28,8 @@ bool TakesInput(const platform::Control& control) {
   if (!IsWindowVisible(control.Hwnd()) || !IsWindowEnabled(control.Hwnd())) return false;
   if (const auto* label = dynamic_cast<const platform::Label*>(&control)) return static_cast<bool>(label->onClick);
   return dynamic_cast<const platform::Button*>(&control) || dynamic_cast<const platform::CheckBox*>(&control) ||
-         dynamic_cast<const platform::TextBox*>(&control) || dynamic_cast<const platform::ComboBox*>(&control);
+         dynamic_cast<const platform::TextBox*>(&control) || dynamic_cast<const platform::ComboBox*>(&control) ||
+         dynamic_cast<const platform::ListView*>(&control);
 }
 
 std::string NameOf(const platform::Form& form, HWND hwnd) {
@@ -71,6 +73,7 @@ const std::map<std::string, std::vector<std::string>>& TabOrders() {
       {"enter-password", {"TxtPass", "CmdOk"}},
       {"set-password", {"LblQ", "TxtPass", "CmdSavePass"}},
       {"preferences", {"ChkSplash", "CmbOptStart", "CmdSave", "CmdRestore"}},
+      {"undo-changes", {"LvwGroups", "CmdUndo"}},
       {"check-a-drive", {"CboDrive", "CmdScan", "LstFindings", "CmdClean"}},
   };
   return orders;

@@ -27,6 +27,7 @@ class JournalTest : public testing::Test {
     Clean();
   }
   static void Clean() {
+    AllowWrites(kHkcu, kKey + L"\\Held");
     DeleteKey(kHkcu, kKey);
     ClearDrive(kDrive);
     ClearFolder(journal::Folder());
@@ -144,6 +145,25 @@ TEST_F(JournalTest, AChangeMadeElsewhereSinceIsAskedAboutOncePerGroup) {
       EXPECT_DWORD(kHkcu, kKey, L"number", 5u) << "a skipped or stopped group is left whole";
     }
   }
+}
+
+TEST_F(JournalTest, AWriteRefusedAfterItWasRecordedIsLeftAloneByUndo) {
+  const std::wstring held = kKey + L"\\Held";
+  WriteDword(kHkcu, held, L"value", 1);
+  const ScopedRefusal refused(kHkcu, held);
+  journal::GroupId id = 0;
+  {
+    journal::Action action(L"Test: one write refused");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 2);
+    EXPECT_EQ(platform::RegSetValue(platform::kCurrentUser, held, L"value", 5), platform::RegOutcome::Refused);
+    id = action.Id();
+  }
+  int asked = 0;
+  const journal::UndoReport report = UndoOne(id, journal::OnConflict::Skip, &asked);
+  EXPECT_EQ(asked, 0) << "the refused value was never Korvane's to put back";
+  EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
+  EXPECT_NO_VALUE(kHkcu, kKey, L"number");
+  EXPECT_DWORD(kHkcu, held, L"value", 1u);
 }
 
 TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {

@@ -1,15 +1,18 @@
 #include "support/window_list.h"
 
+#include "platform/tweak_binding.h"
 #include "repair/drive_check/shortcut.h"
 #include "repair/drive_check_window.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"
+#include "shell/undo_window.h"
 #include "support/ui_helpers.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
 #include "tweaks/security/enter_password.h"
+#include "tweaks/security/security_bindings.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/security/set_password.h"
 #include "../repair/drive_check/infected_drive.h"
@@ -45,6 +48,12 @@ platform::Form& CheckingDrive() {
   return form;
 }
 
+// Real clicks first, so that the window lists what it is for.
+platform::Form& UndoWithChanges() {
+  for (const auto& binding : tweaks::SecurityBindings().first(3)) platform::ApplyTweak(binding, true, L"Security Tweaks");
+  return ShowForm<shell::FrmUndo>();
+}
+
 }  // namespace
 
 const std::vector<WindowCase>& AllWindows() {
@@ -62,6 +71,7 @@ const std::vector<WindowCase>& AllWindows() {
       {"set-password", &Shown<tweaks::FrmSecOpt>},
       {"preferences", &Shown<shell::FrmOptions>},
       {"check-a-drive", &CheckingDrive},
+      {"undo-changes", &UndoWithChanges},
       {"splash", &Shown<shell::frmSplash>},
   };
   return windows;
