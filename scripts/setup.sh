@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest nlohmann-json3-dev
-  wine wine64
+  wine wine64 fonts-wine
   xvfb xauth x11-utils imagemagick xdotool
   python3 util-linux procps
   cppcheck clang-tidy

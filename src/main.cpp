@@ -1,10 +1,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "platform/app.h"
 #include "platform/form.h"
 #include "shell/splash_window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  platform::QuietDriveErrors();
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   shell::StartUp();

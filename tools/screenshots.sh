@@ -8,26 +8,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh" --tests >/dev/null
 
 run="$(mktemp -d /tmp/korvane-shots.XXXXXX)"
-export WINEPREFIX="$run/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all WINEARCH=win64
-cleanup() { wineserver -k 2>/dev/null || true; kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$run"; }
+# shellcheck source=../tests/support/wine-prefix.sh
+source "$root/tests/support/wine-prefix.sh"
+cleanup() { korvane_stop; rm -rf "$run"; }
 trap cleanup EXIT
-exec {displayfd}<> <(:)
-Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-read -r -t 20 -u "$displayfd" number
-export DISPLAY=":$number"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
-# The title bar's buttons are drawn from Marlett, which comes with Debian's
-# fonts-wine; without it they show as "0 1 r". Only this prefix gets it.
-if [[ ! -f /usr/share/wine/fonts/marlett.ttf ]]; then
-  (cd "$run" && apt-get download fonts-wine >/dev/null 2>&1 && dpkg-deb -x fonts-wine_*.deb fonts-wine) &&
-    cp "$run/fonts-wine/usr/share/wine/fonts/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/" ||
-    echo "fonts-wine not available: title bar buttons will show as letters"
-fi
-wineserver -w
+korvane_display 1280x1024
+korvane_prefix "$run/prefix" 1280x1024
 wineserver -p
 
 mkdir -p "$run/shots"

@@ -9,4 +9,9 @@ inline constexpr wchar_t kAppTitle[] = L"Korvane";
 
 HINSTANCE AppInstance();
 
+// A drive without a medium (an empty card reader) then fails the call that
+// touched it, for Korvane to answer, instead of raising the system's own
+// Cancel / Try Again / Continue box first. For the whole process; call at start.
+void QuietDriveErrors();
+
 }  // namespace platform

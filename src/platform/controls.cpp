@@ -197,10 +197,27 @@ bool Button::OnDrawItem(const DRAWITEMSTRUCT& item) {
 
 void CheckBox::Create(HWND parent, int id) {
   CreateWindowOf(L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY, 0, parent, id);
+  SetWindowSubclass(hwnd_, &CheckBox::SubclassProc, 1, 0);
+}
+
+// A notifying button takes a quick second press for a double-click and neither
+// changes nor reports a click; the person meant a second click.
+LRESULT CALLBACK CheckBox::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                        DWORD_PTR /*data*/) {
+  if (msg == WM_LBUTTONDBLCLK) return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wParam, lParam);
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &CheckBox::SubclassProc, 1);
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 int CheckBox::Value() const {
-  return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  switch (SendMessageW(hwnd_, BM_GETCHECK, 0, 0)) {
+    case BST_CHECKED:
+      return 1;
+    case BST_INDETERMINATE:
+      return 2;
+    default:
+      return 0;
+  }
 }
 
 void CheckBox::SetValue(int value) {
@@ -209,12 +226,22 @@ void CheckBox::SetValue(int value) {
   if (onClick) onClick();
 }
 
+// The box is three-state only while greyed, so that clicks never cycle into greyed.
+void CheckBox::SetKind(DWORD kind) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+  if ((style & BS_TYPEMASK) != kind) SendMessageW(hwnd_, BM_SETSTYLE, (style & 0xFFFF & ~BS_TYPEMASK) | kind, FALSE);
+}
+
 void CheckBox::SetValueQuietly(int value) {
-  SendMessageW(hwnd_, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+  SetKind(value == 2 ? BS_AUTO3STATE : BS_AUTOCHECKBOX);
+  const WPARAM state = value == 2 ? BST_INDETERMINATE : value ? BST_CHECKED : BST_UNCHECKED;
+  SendMessageW(hwnd_, BM_SETCHECK, state, 0);
 }
 
 void CheckBox::OnCommand(int code) {
-  if (code == BN_CLICKED && onClick) onClick();
+  if (code != BN_CLICKED) return;
+  if (Value() != 2) SetKind(BS_AUTOCHECKBOX);
+  if (onClick) onClick();
 }
 
 int CheckBox::NaturalWidthPx() const {
@@ -298,6 +325,14 @@ void ComboBox::Create(HWND parent, int id) {
 // The height given is the closed box; the list drops below it.
 SIZE ComboBox::SizePx() const {
   return {form_.Px(rect_.width), form_.Px(rect_.height) * (static_cast<int>(items_.size()) + 2)};
+}
+
+void ComboBox::SetItems(std::vector<std::wstring> items) {
+  items_ = std::move(items);
+  if (!hwnd_) return;
+  SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+  for (const auto& item : items_) SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+  Layout();
 }
 
 int ComboBox::ListIndex() const { return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)); }

@@ -128,8 +128,10 @@ class Button : public Control {
   bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
 };
 
-// State 0 unchecked, 1 checked. Changing the state from code raises onClick
-// exactly as a click does; setting the state it has raises nothing.
+// State 0 unchecked, 1 checked, 2 greyed. Changing the state from code raises
+// onClick exactly as a click does; setting the state it has raises nothing.
+// Every click changes the state, however quickly it follows the one before; a
+// click on a greyed box unchecks it, as a three-state box goes on after greyed.
 class CheckBox : public Control {
  public:
   using Control::Control;
@@ -143,6 +145,11 @@ class CheckBox : public Control {
   void Create(HWND parent, int id) override;
   void OnCommand(int code) override;
   int NaturalWidthPx() const override;
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR data);
+  void SetKind(DWORD kind);
 };
 
 struct TextBoxStyle {
@@ -189,6 +196,8 @@ class ComboBox : public Control {
   // Selects the item with exactly this text; false when there is none.
   bool SelectText(std::wstring_view text);
   const std::vector<std::wstring>& Items() const { return items_; }
+  // Replaces the list; nothing is selected after.
+  void SetItems(std::vector<std::wstring> items);
 
  protected:
   void Create(HWND parent, int id) override;

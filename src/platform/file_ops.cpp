@@ -1,10 +1,17 @@
 #include "platform/file_ops.h"
 
+#include "platform/journal.h"
+
 namespace platform {
 
 namespace {
 
 [[noreturn]] void Fail() { throw FileError(GetLastError()); }
+
+// The journal could not be written and the user chose to make no change.
+void RecordedOrThrow(bool recorded) {
+  if (!recorded) throw FileError(ERROR_CANCELLED);
+}
 
 std::string ToAnsi(std::wstring_view text) {
   if (text.empty()) return {};
@@ -20,7 +27,13 @@ std::string ToAnsi(std::wstring_view text) {
 
 void SetAttr(std::wstring_view path, DWORD attributes) {
   const std::wstring p(path);
-  if (!SetFileAttributesW(p.c_str(), attributes == kAttrNormal ? FILE_ATTRIBUTE_NORMAL : attributes)) Fail();
+  const DWORD before = GetFileAttributesW(p.c_str());
+  if (before != INVALID_FILE_ATTRIBUTES) RecordedOrThrow(journal::RecordAttributes(p, before, attributes));
+  if (!SetFileAttributesW(p.c_str(), attributes == kAttrNormal ? FILE_ATTRIBUTE_NORMAL : attributes)) {
+    const DWORD code = GetLastError();
+    journal::RecordNotMade();
+    throw FileError(code);
+  }
 }
 
 DWORD GetAttr(std::wstring_view path) {
@@ -30,14 +43,20 @@ DWORD GetAttr(std::wstring_view path) {
   return attributes;
 }
 
-OutputFile::OutputFile(std::wstring_view path) {
-  const std::wstring p(path);
-  handle_ = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle_ == INVALID_HANDLE_VALUE) Fail();
+OutputFile::OutputFile(std::wstring_view path) : path_(path) {
+  RecordedOrThrow(journal::RecordContent(path_));
+  handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    journal::RecordContentAfter(path_);
+    throw FileError(code);
+  }
 }
 
 OutputFile::~OutputFile() {
-  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  CloseHandle(handle_);
+  journal::RecordContentAfter(path_);
 }
 
 void OutputFile::Write(const std::string& bytes) {
@@ -66,19 +85,30 @@ void OutputFile::Close() {
   handle_ = INVALID_HANDLE_VALUE;
   const BOOL flushed = FlushFileBuffers(handle);
   const DWORD flushError = GetLastError();
-  if (!CloseHandle(handle)) Fail();
+  const BOOL closed = CloseHandle(handle);
+  const DWORD closeError = GetLastError();
+  journal::RecordContentAfter(path_);
+  if (!closed) throw FileError(closeError);
   if (!flushed) throw FileError(flushError);
 }
 
 void CopyOver(std::wstring_view source, std::wstring_view destination) {
   const std::wstring from(source);
   const std::wstring to(destination);
-  if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Fail();
+  RecordedOrThrow(journal::RecordContent(to));
+  const BOOL copied = CopyFileW(from.c_str(), to.c_str(), FALSE);
+  const DWORD code = GetLastError();
+  journal::RecordContentAfter(to);
+  if (!copied) throw FileError(code);
 }
 
 void DeleteOne(std::wstring_view path) {
   const std::wstring p(path);
-  if (!DeleteFileW(p.c_str())) Fail();
+  RecordedOrThrow(journal::RecordContent(p));
+  const BOOL deleted = DeleteFileW(p.c_str());
+  const DWORD code = GetLastError();
+  journal::RecordContentAfter(p);
+  if (!deleted) throw FileError(code);
 }
 
 std::wstring ProgramFolder() {
@@ -91,8 +121,15 @@ std::wstring ProgramFolder() {
     }
     path.resize(path.size() * 2);
   }
+  return FolderOf(path);
+}
+
+std::wstring FolderOf(std::wstring_view path) {
   const auto slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+  if (slash == std::wstring_view::npos) return {};
+  // "C:" alone is the current folder of drive C, not its root.
+  const bool driveRoot = slash > 0 && path[slash - 1] == L':';
+  return std::wstring(path.substr(0, driveRoot ? slash + 1 : slash));
 }
 
 }  // namespace platform

@@ -45,6 +45,7 @@ class OutputFile {
 
  private:
   void Write(const std::string& bytes);
+  std::wstring path_;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
@@ -53,5 +54,7 @@ void CopyOver(std::wstring_view source, std::wstring_view destination);
 void DeleteOne(std::wstring_view path);
 // The folder the program was started from.
 std::wstring ProgramFolder();
+// The folder holding a file, "C:\" for a file at the root of drive C; empty without a folder.
+std::wstring FolderOf(std::wstring_view path);
 
 }  // namespace platform

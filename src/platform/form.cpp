@@ -437,6 +437,8 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CLOSE:
+      // Disabled, it waits for a message box: the code waiting for the answer still needs the window.
+      if (!IsWindowEnabled(hwnd_)) return 0;
       Unload();
       return 0;
     case WM_NCDESTROY: {
@@ -450,8 +452,11 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (onDestroyed) onDestroyed();
       return result;
     }
-    default:
+    default: {
+      LRESULT result = 0;
+      if (Form_Message(msg, wParam, lParam, &result)) return result;
       break;
+    }
   }
   return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }

@@ -92,6 +92,8 @@ class Form {
   virtual void Form_Unload() {}
   // Runs once the controls stand in their places: at loading and after every relayout.
   virtual void Form_Resize() {}
+  // Messages the form itself leaves alone (a worker's progress, WM_DEVICECHANGE); true when handled.
+  virtual bool Form_Message(UINT /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESULT* /*result*/) { return false; }
   void AddMenu(MenuEntry entry);
   void StartTimer(UINT_PTR id, UINT milliseconds, std::function<void()> onTick);
   void StopTimer(UINT_PTR id);

@@ -25,12 +25,7 @@ namespace platform::journal {
 using GroupId = std::uint64_t;
 
 // A registry value exactly as stored: absent, or its type and bytes.
-struct RegState {
-  bool present = false;
-  DWORD type = REG_NONE;
-  std::vector<BYTE> bytes;
-  bool operator==(const RegState&) const = default;
-};
+using RegState = platform::RegState;
 
 enum class ItemKind {
   Registry,    // a value: before and after states
@@ -62,7 +57,8 @@ struct Group {
   std::wstring time;  // local time, "2026-12-08 14:03:12"
   std::wstring what;  // "Security Tweaks: Disable Task Manager checked"
   bool finished = false;  // the action ran to its end (a crash leaves false)
-  std::vector<Item> items;
+  std::vector<Item> items;  // empty when read with ReadGroups()
+  std::size_t itemCount = 0;
 };
 
 struct Listing {
@@ -116,21 +112,37 @@ class Unrecorded {
 };
 
 // Called by the registry module and the file operations before each change.
-// Each does nothing when no Action is open on this thread.
-void RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after);
-void RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
-void RecordContent(std::wstring_view path);  // before the file is written, emptied or replaced
-void RecordMove(std::wstring_view from, std::wstring_view to);  // after the copy at `to` was checked, before `from` goes
+// Each does nothing when no Action is open on this thread. False means the
+// journal could not be written and the user chose not to go on: make no change.
+bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after);
+bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
+bool RecordContent(std::wstring_view path);  // before the file is written, emptied, replaced or deleted
+bool RecordMove(std::wstring_view from, std::wstring_view to);  // after the copy at `to` was checked, before `from` goes
+// The change just recorded was refused after all: undo leaves it alone.
+void RecordNotMade();
+// After a recorded content change ended: what the file now holds, so that undo sees a later change.
+void RecordContentAfter(std::wstring_view path);
 
 // The journal's folder: %LOCALAPPDATA%\Korvane\.
 std::wstring Folder();
 Listing Read();
+// The groups without their items (itemCount is still given): what a list of them needs, quickly.
+Listing ReadGroups();
+// Every group, with the items of only the groups named.
+Listing ReadItemsOf(std::span<const GroupId> ids);
+
+// How much the journal keeps; past either bound the oldest groups are let go.
+struct Bounds {
+  std::uint64_t groups = 10000;
+  std::uint64_t keptBytes = 50ull * 1024 * 1024;
+};
+void SetBounds(Bounds bounds);
 
 enum class OnConflict { UndoAnyway, Skip, Stop };
 struct UndoReport {
   std::vector<std::wstring> failures;  // each item that could not be put back, named for a person
   std::vector<GroupId> skipped;
-  bool stopped = false;
+  bool stopped = false;  // Cancel at a conflict, or the journal could not be written and the user chose not to go on
   std::optional<GroupId> undoGroup;  // the group recording the undo itself
 };
 // Puts back the earlier state of every item of the groups, newest first. An

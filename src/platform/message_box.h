@@ -11,8 +11,8 @@
 namespace platform {
 
 enum class MsgIcon { Information, Exclamation, Critical };
-enum class MsgButtons { Ok, YesNo };
-enum class MsgResult { Ok, Yes, No };
+enum class MsgButtons { Ok, YesNo, YesNoCancel };
+enum class MsgResult { Ok, Yes, No, Cancel };
 
 struct MsgBoxCall {
   std::wstring text;

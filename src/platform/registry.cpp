@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/journal.h"
 #include "platform/numeric_text.h"
 
 namespace platform {
@@ -44,13 +45,20 @@ bool IsRefusal(LONG code) {
 
 RegOutcome StoreRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, DWORD type,
                     const BYTE* data, DWORD size) {
+  if (!journal::RecordRegistry(root, keyPath, valueName, RegState{true, type, std::vector<BYTE>(data, data + size)})) {
+    return RegOutcome::Refused;
+  }
   Key key;
   if (Track(RegCreateKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, nullptr, 0,
                             KEY_SET_VALUE, nullptr, key.Out(), nullptr)) != ERROR_SUCCESS) {
+    journal::RecordNotMade();
     return RegOutcome::Refused;
   }
   const LONG code = Track(RegSetValueExW(key.Get(), Terminated(valueName).c_str(), 0, type, data, size));
-  return code == ERROR_SUCCESS ? RegOutcome::Done : RegOutcome::Refused;
+  if (code == ERROR_SUCCESS) return RegOutcome::Done;
+  journal::RecordNotMade();
+  RegLastResult = code;
+  return RegOutcome::Refused;
 }
 
 RegOutcome StoreText(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName,
@@ -148,17 +156,60 @@ RegOutcome RegSetText(RegRoot root, std::wstring_view keyPath, std::wstring_view
 
 RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
   if (!RegKeyExists(root, keyPath)) return RegOutcome::Done;
+  if (!journal::RecordRegistry(root, keyPath, valueName, RegState{})) return RegOutcome::Refused;
   Key key;
   const LONG opened =
       Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_SET_VALUE, key.Out()));
   if (!key) {
     // A missing value is not there to delete, refusal or not.
     if (!IsRefusal(opened) || !HasValue(root, keyPath, valueName)) return RegOutcome::Done;
+    journal::RecordNotMade();
     RegLastResult = opened;  // the refusal, not the probe, is the trace left
     return RegOutcome::Refused;
   }
   const LONG code = Track(RegDeleteValueW(key.Get(), Terminated(valueName).c_str()));
-  return IsRefusal(code) ? RegOutcome::Refused : RegOutcome::Done;
+  if (!IsRefusal(code)) return RegOutcome::Done;
+  journal::RecordNotMade();
+  RegLastResult = code;
+  return RegOutcome::Refused;
+}
+
+RegState RegGetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
+  Key key;
+  Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Out()));
+  if (!key) return {};
+  const std::wstring name(valueName);
+  RegState state;
+  DWORD size = 0;
+  // The value may grow between the two calls; ask again until it fits.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    state.bytes.resize(size);
+    DWORD got = size;
+    const LONG code = Track(RegQueryValueExW(key.Get(), name.c_str(), nullptr, &state.type,
+                                             state.bytes.empty() ? nullptr : state.bytes.data(), &got));
+    if (code == ERROR_SUCCESS && got <= state.bytes.size()) {
+      state.bytes.resize(got);
+      state.present = true;
+      return state;
+    }
+    if (code != ERROR_MORE_DATA && !(code == ERROR_SUCCESS && got > state.bytes.size())) return {};
+    size = got;
+  }
+  return {};
+}
+
+RegOutcome RegSetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, const RegState& state) {
+  if (!state.present) return RegDeleteValue(root, keyPath, valueName);
+  return StoreRaw(root, keyPath, valueName, state.type, state.bytes.data(), static_cast<DWORD>(state.bytes.size()));
+}
+
+std::wstring RegDescribe(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
+  std::wstring text = root == kClassesRoot ? L"HKCR" : root == kLocalMachine ? L"HKLM" : L"HKCU";
+  text += L'\\';
+  text += keyPath;
+  text += L'\\';
+  text += valueName.empty() ? std::wstring_view(L"(Default)") : valueName;
+  return text;
 }
 
 }  // namespace platform

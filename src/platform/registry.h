@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 // <windows.h> maps these names onto the W functions; ours take their place.
 #undef RegGetValue
@@ -46,6 +47,14 @@ class RegValue {
   std::variant<std::wstring, std::int32_t> data_;
 };
 
+// A value exactly as stored: absent, or its type and bytes.
+struct RegState {
+  bool present = false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> bytes;
+  bool operator==(const RegState&) const = default;
+};
+
 // Whether a write or delete took effect. Deleting what is not there is Done;
 // Refused is any other error (typically access denied).
 enum class RegOutcome { Done, Refused };
@@ -66,5 +75,12 @@ RegOutcome RegSetText(RegRoot root, std::wstring_view keyPath, std::wstring_view
                       std::wstring_view text);
 // Deletes one value; never a key, and never creates a missing key.
 RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName);
+
+// The value as stored, whatever its type; absent when it cannot be read.
+RegState RegGetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName);
+// Puts a value back exactly: written with its type and bytes, or deleted when absent.
+RegOutcome RegSetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, const RegState& state);
+// "HKCU\Software\...\name", for messages and the journal.
+std::wstring RegDescribe(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName);
 
 }  // namespace platform

@@ -2,7 +2,10 @@
 
 #include <stdexcept>
 
+#include "platform/form.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
+#include "platform/numeric_text.h"
 
 namespace platform {
 
@@ -47,8 +50,23 @@ RegOutcome RunSteps(std::span<const RegStep> steps) {
   return RegOutcome::Done;
 }
 
+TweakOutcome ApplyTweak(const TweakBinding& binding, bool checked, std::wstring_view pageTitle) {
+  std::wstring what(pageTitle);
+  what += L": ";
+  what += TrimBlanks(binding.caption);
+  what += checked ? L" checked" : L" unchecked";
+  const journal::Action action(std::move(what));
+  if (action.Cancelled()) return TweakOutcome::Cancelled;
+  const RegOutcome outcome = RunSteps(checked ? binding.checked : binding.unchecked);
+  // A journal that fails at a later step asks then, and a Cancel there refuses that step.
+  // cppcheck-suppress identicalConditionAfterEarlyExit
+  if (action.Cancelled()) return TweakOutcome::Cancelled;
+  return outcome == RegOutcome::Done ? TweakOutcome::Done : TweakOutcome::Refused;
+}
+
 TweakBoxes::TweakBoxes(Form& form, std::span<const TweakBinding> table, std::span<const wchar_t* const> tabOrder,
-                       const Placer& place) {
+                       const Placer& place)
+    : form_(form) {
   for (const TweakBinding& binding : table) {
     auto row = std::make_unique<Row>();
     row->binding = &binding;
@@ -82,6 +100,12 @@ const TweakBinding& TweakBoxes::Binding(std::wstring_view control) const { retur
 
 namespace {
 
+// Only rewrites that change what is stored are recorded, one group per page
+// load; the page opens whatever the journal says.
+journal::Action LoadAction(const Form& form) {
+  return journal::Action(form.Caption() + L": checked values rewritten on loading", journal::ActionOptions{true, true});
+}
+
 class Counting {
  public:
   explicit Counting(int& count) : count_(count) { ++count_; }
@@ -100,22 +124,23 @@ void TweakBoxes::Load(std::wstring_view control) {
   // The rewrite of a box that loads checked is silent when refused: the
   // registry holds what made the box load checked, so the box is right.
   const Counting loading(loading_);
+  const journal::Action action = LoadAction(form_);
   // Loading only ever checks a box; a box whose rule fails keeps its state.
   if (row.binding->load.Holds()) row.box->SetValue(1);
 }
 
 void TweakBoxes::LoadAll() {
+  const journal::Action action = LoadAction(form_);
   for (const auto& row : rows_) Load(row->binding->control);
 }
 
 void TweakBoxes::OnClick(Row& row) {
-  const int state = row.box->Value();
-  const auto& steps = state == 1 ? row.binding->checked : row.binding->unchecked;
-  if (RunSteps(steps) == RegOutcome::Done || loading_ > 0) return;
+  const TweakOutcome outcome = ApplyTweak(*row.binding, row.box->Value() == 1, form_.Caption());
+  if (outcome == TweakOutcome::Done || loading_ > 0) return;
   // A refused change must not leave the box showing what the registry does not hold;
   // an action over two keys may have been refused after its first step.
   row.box->SetValueQuietly(row.binding->load.Holds() ? 1 : 0);
-  MsgBox(kRefusedChangeMessage, MsgIcon::Exclamation);
+  if (outcome == TweakOutcome::Refused) MsgBox(kRefusedChangeMessage, MsgIcon::Exclamation);
 }
 
 }  // namespace platform

@@ -60,6 +60,15 @@ struct TweakBinding {
 // Runs the steps in order and stops at the first refused one.
 RegOutcome RunSteps(std::span<const RegStep> steps);
 
+enum class TweakOutcome {
+  Done,
+  Refused,    // a step was refused; those before it stay made
+  Cancelled,  // the journal could not be written and the user chose to change nothing
+};
+// One click of a tweak box, from either front end: its steps, recorded in the
+// change journal as "<page>: <caption> checked|unchecked".
+TweakOutcome ApplyTweak(const TweakBinding& binding, bool checked, std::wstring_view pageTitle);
+
 inline constexpr wchar_t kRefusedChangeMessage[] =
     L"This change could not be made. Administrator rights may be required.";
 
@@ -91,6 +100,7 @@ class TweakBoxes {
   void OnClick(Row& row);
   Row& Find(std::wstring_view control) const;
 
+  Form& form_;
   std::vector<std::unique_ptr<Row>> rows_;  // in table order
   int loading_ = 0;  // load routines running
 };

@@ -3,23 +3,29 @@
 #include <string>
 
 #include "platform/file_ops.h"
-#include "platform/message_box.h"
+#include "platform/journal.h"
 
 namespace repair {
 
 namespace {
 
-using platform::MsgBox;
 using platform::MsgIcon;
+using Outcome = AutorunRepair::Outcome;
 
-constexpr wchar_t kEnterLetter[] = L"Please enter a drive letter in the space to continue";
-constexpr wchar_t kHealed[] = L"Korvane successfully attempted to heal your device";
-constexpr wchar_t kRestart[] = L"Please restart the computer/re-insert your drive for any changes to take effect";
-constexpr wchar_t kMayStillBeInfected[] =
-    L"If the problem persists the host computer may still be infected with a virus or the disk maybe "
-    L"encountering unknown problems";
-constexpr wchar_t kNoErrors[] = L"Korvane did not detect any disk errors";
-constexpr wchar_t kCheckLetter[] = L"Please make sure that the drive letter was entered correctly";
+constexpr Message kNoLetterMessages[] = {
+    {L"Please enter a drive letter in the space to continue", MsgIcon::Exclamation},
+};
+constexpr Message kHealedMessages[] = {
+    {L"Korvane successfully attempted to heal your device", MsgIcon::Information},
+    {L"Please restart the computer/re-insert your drive for any changes to take effect", MsgIcon::Exclamation},
+    {L"If the problem persists the host computer may still be infected with a virus or the disk maybe "
+     L"encountering unknown problems",
+     MsgIcon::Critical},
+};
+constexpr Message kNothingFoundMessages[] = {
+    {L"Korvane did not detect any disk errors", MsgIcon::Exclamation},
+    {L"Please make sure that the drive letter was entered correctly", MsgIcon::Information},
+};
 
 // Only a letter can name a drive; anything else must not reach the file system,
 // where "\:" or "." would name something else than a drive's root.
@@ -29,16 +35,11 @@ bool IsDriveLetter(std::wstring_view text) {
   return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
-bool EmptyAutorun(std::wstring_view driveLetter) {
-  if (!IsDriveLetter(driveLetter)) return false;
-  const std::wstring path = std::wstring(driveLetter) + L":/autorun.inf";
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+bool DriveIsThere(std::wstring_view driveLetter) {
   try {
-    // Fails when there is no autorun.inf: that is how we know there is nothing to repair.
-    platform::SetAttr(path, platform::kAttrNormal);
-    platform::OutputFile file(path);
-    file.WriteQuoted(L"");
-    file.Close();
-    platform::SetAttr(path, platform::kAttrHiddenSystem);
+    platform::GetAttr(std::wstring(driveLetter) + L":\\");
     return true;
   } catch (const platform::FileError&) {
     return false;
@@ -47,20 +48,67 @@ bool EmptyAutorun(std::wstring_view driveLetter) {
 
 }  // namespace
 
+AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
+  AutorunRepair result;
+  if (!IsDriveLetter(driveLetter)) return result;
+  result.path = std::wstring(driveLetter) + L":/autorun.inf";
+  const platform::journal::Action action(L"Fix: autorun repair of drive " + std::wstring(driveLetter) + L":");
+  if (action.Cancelled()) {
+    result.outcome = Outcome::Cancelled;
+    return result;
+  }
+  try {
+    // Fails when there is no autorun.inf: that is how we know there is nothing to repair.
+    platform::SetAttr(result.path, platform::kAttrNormal);
+  } catch (const platform::FileError& e) {
+    result.error = e.Code();
+    // The journal asks again when it fails at a change, and a Cancel there makes the change fail.
+    // cppcheck-suppress knownConditionTrueFalse
+    if (action.Cancelled()) {
+      result.outcome = Outcome::Cancelled;
+    } else if (!IsMissing(e.Code())) {
+      result.outcome = Outcome::Failed;
+    } else {
+      result.outcome = DriveIsThere(driveLetter) ? Outcome::NoAutorun : Outcome::NoDrive;
+    }
+    return result;
+  }
+  try {
+    platform::OutputFile file(result.path);
+    file.WriteQuoted(L"");
+    file.Close();
+    platform::SetAttr(result.path, platform::kAttrHiddenSystem);
+    result.outcome = Outcome::Healed;
+  } catch (const platform::FileError& e) {
+    // cppcheck-suppress knownConditionTrueFalse
+    result.outcome = action.Cancelled() ? Outcome::Cancelled : Outcome::Failed;
+    result.error = e.Code();
+  }
+  return result;
+}
+
+std::span<const Message> DriveRepairMessages(DriveRepair outcome) {
+  switch (outcome) {
+    case DriveRepair::NoLetter:
+      return kNoLetterMessages;
+    case DriveRepair::Healed:
+      return kHealedMessages;
+    case DriveRepair::NothingFound:
+      break;
+  }
+  return kNothingFoundMessages;
+}
+
 DriveRepair RepairDrive(std::wstring_view driveLetter) {
-  if (driveLetter.empty()) {
-    MsgBox(kEnterLetter, MsgIcon::Exclamation);
-    return DriveRepair::NoLetter;
+  DriveRepair outcome = DriveRepair::NoLetter;
+  if (!driveLetter.empty()) {
+    const Outcome repaired = EmptyAutorun(driveLetter).outcome;
+    // The user has just said not to go on: there is nothing more to tell.
+    if (repaired == Outcome::Cancelled) return DriveRepair::NothingFound;
+    outcome = repaired == Outcome::Healed ? DriveRepair::Healed : DriveRepair::NothingFound;
   }
-  if (!EmptyAutorun(driveLetter)) {
-    MsgBox(kNoErrors, MsgIcon::Exclamation);
-    MsgBox(kCheckLetter, MsgIcon::Information);
-    return DriveRepair::NothingFound;
-  }
-  MsgBox(kHealed, MsgIcon::Information);
-  MsgBox(kRestart, MsgIcon::Exclamation);
-  MsgBox(kMayStillBeInfected, MsgIcon::Critical);
-  return DriveRepair::Healed;
+  ShowMessages(DriveRepairMessages(outcome));
+  return outcome;
 }
 
 }  // namespace repair

@@ -2,6 +2,7 @@
 
 #include "platform/artwork.h"
 #include "platform/drive_letter_box.h"
+#include "repair/drive_check_window.h"
 #include "repair/drive_repair.h"
 #include "repair/hidden_restore.h"
 #include "repair/restriction_repair.h"
@@ -37,7 +38,8 @@ FixPage::FixPage(platform::Form& form)
       LblRestorepath(form, L"LblRestorepath", {240, 3510, 6840, 300},
                      L"Enter full path of the hidden file or folder:"),
       TxtResPath(form, L"TxtResPath", {240, 3840, 5760, 330}, kRestorePathHint),
-      CmdRestore(form, L"CmdRestore", {6120, 3810, 1290, 390}, L"Restore") {
+      CmdRestore(form, L"CmdRestore", {6120, 3810, 1290, 390}, L"Restore"),
+      CmdCheckDrive(form, L"CmdCheckDrive", {240, 4440, 2400, 390}, L"Check Whole Drive...") {
   for (platform::Label* label : {&LblHint, &LblQFix, &LblDriveProb, &LblFolderoptions, &LblTaskM, &LblFixReg,
                                  &LblRestore, &LblQHide, &LblRestorepath}) {
     label->SetBackColor(kTransparent);
@@ -64,6 +66,7 @@ FixPage::FixPage(platform::Form& form)
   TxtResPath.onClick = [this] { TxtResPath_Click(); };
   CmdRestore.onClick = [this] { CmdRestore_Click(); };
   LblQHide.onClick = [this] { LblQHide_Click(); };
+  CmdCheckDrive.onClick = [this] { CmdCheckDrive_Click(); };
 }
 
 void FixPage::TxtDriveletter_Change() { platform::ApplyDriveLetterRule(TxtDriveletter); }
@@ -99,5 +102,7 @@ void FixPage::CmdRestore_Click() {
 }
 
 void FixPage::LblQHide_Click() { ShowHideProductNote(); }
+
+void FixPage::CmdCheckDrive_Click() { ShowCheckDrive(TxtDriveletter.Text()); }
 
 }  // namespace repair

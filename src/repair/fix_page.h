@@ -28,6 +28,7 @@ class FixPage : public platform::Page {
   platform::Label LblRestorepath;
   platform::TextBox TxtResPath;
   platform::Button CmdRestore;
+  platform::Button CmdCheckDrive;
 
   void TxtDriveletter_Change();
   bool TxtDriveletter_KeyPress(wchar_t key);  // true: the key was handled here
@@ -40,6 +41,7 @@ class FixPage : public platform::Page {
   void TxtResPath_Click();
   void CmdRestore_Click();
   void LblQHide_Click();
+  void CmdCheckDrive_Click();
 
  private:
   void ClearPathHint();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_ops.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
 
 namespace repair {
@@ -12,9 +13,8 @@ namespace {
 using platform::MsgBox;
 using platform::MsgIcon;
 
-constexpr wchar_t kRestored[] = L"The File/Folder was successfully restored";
-constexpr wchar_t kInvalidPath[] = L"The path entered was invalid";
-constexpr wchar_t kInvalidPathTitle[] = L"Error";
+constexpr Message kRestored[] = {{L"The File/Folder was successfully restored", MsgIcon::Information}};
+constexpr Message kInvalidPath[] = {{L"The path entered was invalid", MsgIcon::Information, L"Error"}};
 constexpr wchar_t kWantToHide[] = L"Want to hide your files or folders for some reason?";
 constexpr wchar_t kHideProduct[] =
     L"Download Korvane Hide to hide your files and folders, visit www.example.com/korvane-hide for more "
@@ -31,8 +31,42 @@ std::wstring AsciiUpper(std::wstring_view text) {
   return upper;
 }
 
-// "\\.\", "\\?\" and "\??\" open the system's device namespaces; they may only
-// lead to a path on a drive ("\\?\E:\Folder").
+bool IsHexDigit(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
+// "X:\..." after a device prefix: a path on a drive.
+bool IsDrivePath(std::wstring_view rest) {
+  return rest.size() >= 3 && IsAsciiLetter(rest[0]) && rest[1] == L':' && IsSeparator(rest[2]);
+}
+
+// "UNC\server\share..." after a device prefix: a path on a network share.
+bool IsSharePath(std::wstring_view rest) {
+  if (rest.size() < 4 || AsciiUpper(rest.substr(0, 3)) != L"UNC" || !IsSeparator(rest[3])) return false;
+  rest.remove_prefix(4);
+  const auto server = rest.find_first_of(L"\\/");
+  return server != 0 && server != std::wstring_view::npos && server + 1 < rest.size() &&
+         !IsSeparator(rest[server + 1]);
+}
+
+// "Volume{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}\..." after a device prefix: a path
+// on a volume. Without the separator it is the raw volume.
+bool IsVolumePath(std::wstring_view rest) {
+  constexpr std::wstring_view kGuid = L"xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx";
+  constexpr std::size_t kLength = 7 + kGuid.size() + 1;
+  if (rest.size() <= kLength || AsciiUpper(rest.substr(0, 7)) != L"VOLUME{" || rest[kLength - 1] != L'}' ||
+      !IsSeparator(rest[kLength])) {
+    return false;
+  }
+  for (std::size_t i = 0; i < kGuid.size(); ++i) {
+    if (kGuid[i] == L'-' ? rest[7 + i] != L'-' : !IsHexDigit(rest[7 + i])) return false;
+  }
+  return true;
+}
+
+// "\\.\", "\\?\" and "\??\" open the system's device namespaces, where a name
+// can reach a disk itself or a port; only a file or folder on a drive, a share
+// or a volume may follow them.
 bool LeadsIntoDevices(std::wstring_view path) {
   const bool dosDevices = path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
                           (path[2] == L'.' || path[2] == L'?') && (path.size() == 3 || IsSeparator(path[3]));
@@ -40,7 +74,7 @@ bool LeadsIntoDevices(std::wstring_view path) {
                          IsSeparator(path[3]);
   if (!dosDevices && !ntDevices) return false;
   const std::wstring_view rest = path.size() > 4 ? path.substr(4) : std::wstring_view();
-  return !(rest.size() >= 3 && IsAsciiLetter(rest[0]) && rest[1] == L':' && IsSeparator(rest[2]));
+  return !IsDrivePath(rest) && !IsSharePath(rest) && !IsVolumePath(rest);
 }
 
 // A last path component such as "CON", "nul.txt" or "COM1 " names a device in any
@@ -63,25 +97,35 @@ bool NamesDevice(std::wstring_view path) {
          upper[3] <= L'9';
 }
 
-bool ClearAttributes(std::wstring_view path) {
-  if (LeadsIntoDevices(path) || NamesDevice(path)) return false;
+}  // namespace
+
+HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
+  if (LeadsIntoDevices(path) || NamesDevice(path)) return {};
+  const platform::journal::Action action(L"Restore: " + std::wstring(path));
+  if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
   try {
     platform::SetAttr(path, platform::kAttrNormal);
-    return true;
-  } catch (const platform::FileError&) {
-    return false;
+    return {HiddenRestore::Outcome::Restored};
+  } catch (const platform::FileError& e) {
+    // The journal asks again when it fails at the change, and a Cancel there makes the change fail.
+    // cppcheck-suppress knownConditionTrueFalse
+    if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
+    return {HiddenRestore::Outcome::Failed, e.Code()};
   }
 }
 
-}  // namespace
+std::span<const Message> RestoreMessages(bool restored) {
+  if (restored) return kRestored;
+  return kInvalidPath;
+}
 
 bool RestoreHiddenItem(std::wstring_view path) {
-  if (!ClearAttributes(path)) {
-    MsgBox(kInvalidPath, MsgIcon::Information, kInvalidPathTitle);
-    return false;
-  }
-  MsgBox(kRestored, MsgIcon::Information);
-  return true;
+  const HiddenRestore::Outcome outcome = ClearHiddenAttributes(path).outcome;
+  // The user has just said not to go on: there is nothing more to tell.
+  if (outcome == HiddenRestore::Outcome::Cancelled) return true;
+  const bool restored = outcome == HiddenRestore::Outcome::Restored;
+  ShowMessages(RestoreMessages(restored));
+  return restored;
 }
 
 void ShowHideProductNote() {

@@ -1,5 +1,6 @@
 #include "repair/restriction_repair.h"
 
+#include "platform/journal.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
 
@@ -28,22 +29,28 @@ struct RestrictionRow {
   const wchar_t* notFound;
   const wchar_t* repaired;
   bool askRestart;
+  const wchar_t* action;  // the journal's name for the repair
 };
 
 // In the order of the Restriction enumeration.
 constexpr RestrictionRow kRows[] = {
     {kExplorerPolicies, L"nofolderoptions", L"NoFolderOptions", L"No Folder Options restriction detected",
-     L"Korvane successfully attempted to fix the folder options inaccessibility", true},
+     L"Korvane successfully attempted to fix the folder options inaccessibility", true,
+     L"Fix: Folder Options restriction"},
     {kSystemPolicies, L"disableregistrytools", L"disableregistrytools", L"No Registry Editor restriction detected",
-     L"Korvane successfully attempted to fix the Registry Editor inaccessibility", false},
+     L"Korvane successfully attempted to fix the Registry Editor inaccessibility", false,
+     L"Fix: Registry Editor restriction"},
     {kSystemPolicies, L"disabletaskmgr", L"disabletaskmgr", L"No Task Manager restriction detected",
-     L"Korvane successfully attempted to fix the Task Manager inaccessibility", true},
+     L"Korvane successfully attempted to fix the Task Manager inaccessibility", true,
+     L"Fix: Task Manager restriction"},
 };
 
 }  // namespace
 
-void FixRestriction(Restriction restriction) {
+RestrictionRepair RemoveRestriction(Restriction restriction) {
   const RestrictionRow& row = kRows[static_cast<int>(restriction)];
+  const platform::journal::Action action(row.action);
+  if (action.Cancelled()) return RestrictionRepair::Cancelled;
   bool found = false;
   bool refused = false;
   for (const platform::RegRoot root : {platform::kCurrentUser, platform::kLocalMachine}) {
@@ -53,14 +60,29 @@ void FixRestriction(Restriction restriction) {
       refused = true;
     }
   }
-  if (!found) {
-    MsgBox(row.notFound, MsgIcon::Exclamation);
-  } else if (refused) {
-    MsgBox(kNotRemoved, MsgIcon::Exclamation);
-  } else {
-    MsgBox(row.repaired, MsgIcon::Information);
-    if (row.askRestart) MsgBox(kRestartNeeded, MsgIcon::Information);
+  if (!found) return RestrictionRepair::NotFound;
+  return refused ? RestrictionRepair::Refused : RestrictionRepair::Removed;
+}
+
+std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome) {
+  const RestrictionRow& row = kRows[static_cast<int>(restriction)];
+  switch (outcome) {
+    case RestrictionRepair::NotFound:
+      return {{row.notFound, MsgIcon::Exclamation}};
+    case RestrictionRepair::Refused:
+      return {{kNotRemoved, MsgIcon::Exclamation}};
+    case RestrictionRepair::Cancelled:
+      return {};
+    case RestrictionRepair::Removed:
+      break;
   }
+  std::vector<Message> messages = {{row.repaired, MsgIcon::Information}};
+  if (row.askRestart) messages.push_back({kRestartNeeded, MsgIcon::Information});
+  return messages;
+}
+
+void FixRestriction(Restriction restriction) {
+  ShowMessages(RestrictionMessages(restriction, RemoveRestriction(restriction)));
 }
 
 void ShowRestrictionHelp() { MsgBox(kHelp, MsgIcon::Information, kHelpTitle); }

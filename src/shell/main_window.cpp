@@ -5,8 +5,10 @@
 #include "platform/app.h"
 #include "platform/artwork.h"
 #include "platform/registry.h"
+#include "repair/drive_check_window.h"
 #include "shell/preferences_window.h"
 #include "shell/settings.h"
+#include "shell/undo_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
@@ -106,6 +108,8 @@ FrmMain::FrmMain()
            .action = [this] { MnuPref_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"FAQ", .key = VK_F1, .action = [this] { Mnufaq_Click(); }});
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
+  AddMenu({.menu = L"Tools", .caption = L"Undo Changes...", .action = [] { ShowUndoWindow(); }});
+  AddMenu({.menu = L"Tools", .caption = L"Check a Drive...", .action = [this] { MnuCheckDrive_Click(); }});
 }
 
 FrmMain::~FrmMain() { FreePageBrushes(); }
@@ -159,6 +163,8 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::MnuPref_Click() { platform::Instance<FrmOptions>().Show(); }
+
+void FrmMain::MnuCheckDrive_Click() { repair::ShowCheckDrive(fix.TxtDriveletter.Text()); }
 
 void FrmMain::TabMain_Click() {
   const int page = TabMain.Tab();

@@ -37,6 +37,7 @@ class FrmMain : public platform::Form {
   void TabMain_Click();
   void MnuAbout_Click() { TabMain.SetTab(4); }
   void MnuPref_Click();
+  void MnuCheckDrive_Click();
   // The FAQ entry has no tool tip of its own; it opens the FAQ label's address.
   void Mnufaq_Click() { OpenLink(info.LblFAQUrl); }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "platform/journal.h"
 #include "platform/message_box.h"
 #include "platform/numeric_text.h"
 #include "platform/registry.h"
@@ -45,12 +46,13 @@ void FrmOptions::Form_Load() {
 bool FrmOptions::GetSettings() {
   const auto splash = SplashState(platform::RegGetValue(kCurrentUser, kSettingsKey, L"splash"));
   if (!splash) return false;
-  // A greyed state shows the splash like a checked one, so it shows as checked.
-  ChkSplash.SetValue(*splash == 0 ? 0 : 1);
+  ChkSplash.SetValue(*splash);
   return CmbOptStart.SelectText(platform::RegGetValue(kCurrentUser, kSettingsKey, L"opentab").Text());
 }
 
 void FrmOptions::CmdSave_Click() {
+  const platform::journal::Action action(L"Preferences: saved");
+  if (action.Cancelled()) return;
   const bool splashSaved =
       platform::RegSetValue(kCurrentUser, kSettingsKey, L"splash", ChkSplash.Value()) == platform::RegOutcome::Done;
   const bool tabSaved = platform::RegSetValue(kCurrentUser, kSettingsKey, L"opentab", CmbOptStart.SelectedText()) ==

@@ -25,36 +25,6 @@ inline constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 inline constexpr wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 inline constexpr wchar_t kMainTitle[] = L"Korvane";
 
-// Remembers values as they were and puts them back, present or absent.
-class SavedValues {
- public:
-  SavedValues() = default;
-  ~SavedValues() {
-    for (const auto& value : values_) {
-      if (value.before) {
-        WriteRaw(value.root, value.key, value.name, value.before->type, value.before->bytes);
-      } else {
-        DeleteValue(value.root, value.key, value.name);
-      }
-    }
-  }
-  SavedValues(const SavedValues&) = delete;
-  SavedValues& operator=(const SavedValues&) = delete;
-
-  void Keep(HKEY root, const std::wstring& key, const std::wstring& name) {
-    values_.push_back({root, key, name, ReadRaw(root, key, name)});
-  }
-
- private:
-  struct Saved {
-    HKEY root;
-    std::wstring key;
-    std::wstring name;
-    std::optional<RawValue> before;
-  };
-  std::vector<Saved> values_;
-};
-
 class Journey : public testing::Test {
  protected:
   void SetUp() override {

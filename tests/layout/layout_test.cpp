@@ -6,71 +6,23 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <optional>
+#include <regex>
 #include <string>
-#include <vector>
 
 #include "platform/controls.h"
 #include "platform/form.h"
-#include "shell/main_window.h"
-#include "shell/preferences_window.h"
-#include "shell/splash_window.h"
-#include "tweaks/appearance/appearance_page.h"
-#include "tweaks/controlpanel/control_panel_page.h"
-#include "tweaks/ie/ie_page.h"
-#include "tweaks/security/enter_password.h"
-#include "tweaks/security/security_page.h"
-#include "tweaks/security/set_password.h"
+#include "support/drive_helpers.h"
 #include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
+#include "support/window_list.h"
 
 namespace {
 
 using namespace testing_support;
-using platform::Instance;
 
 const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
-
-struct Window {
-  const char* name;
-  std::function<platform::Form&()> open;
-};
-
-platform::Form& MainOnPage(int page) {
-  auto& form = Instance<shell::FrmMain>();
-  form.Show();
-  form.TabMain.SetTab(page);
-  return form;
-}
-
-template <class F>
-platform::Form& Shown() {
-  auto& form = Instance<F>();
-  form.Show();
-  return form;
-}
-
-const std::vector<Window>& Windows() {
-  static const std::vector<Window> windows = {
-      {"main-welcome", []() -> platform::Form& { return MainOnPage(0); }},
-      {"main-info", []() -> platform::Form& { return MainOnPage(1); }},
-      {"main-fix", []() -> platform::Form& { return MainOnPage(2); }},
-      {"main-tweak", []() -> platform::Form& { return MainOnPage(3); }},
-      {"main-about", []() -> platform::Form& { return MainOnPage(4); }},
-      {"security-tweaks", &Shown<tweaks::FrmSecTweaks>},
-      {"appearance-tweaks", &Shown<tweaks::FrmAppTweaks>},
-      {"control-panel-tweaks", &Shown<tweaks::FrmCpl>},
-      {"ie-tweaks", &Shown<tweaks::FrmProgTweaks>},
-      {"enter-password", &Shown<tweaks::FrmEntSecPAss>},
-      {"set-password", &Shown<tweaks::FrmSecOpt>},
-      {"preferences", &Shown<shell::FrmOptions>},
-      {"splash", &Shown<shell::frmSplash>},
-  };
-  return windows;
-}
 
 bool ShowsCaption(const platform::Control& control) {
   return (dynamic_cast<const platform::Label*>(&control) || dynamic_cast<const platform::Button*>(&control) ||
@@ -90,13 +42,11 @@ void SaveShot(platform::Form& form, const char* name) {
   EXPECT_TRUE(SaveWindowBitmap(form.Hwnd(), dir + L"\\" + std::wstring(file.begin(), file.end())));
 }
 
-class LayoutTest : public testing::TestWithParam<Window> {
+class LayoutTest : public testing::TestWithParam<WindowCase> {
  protected:
   void SetUp() override { DeleteKey(HKEY_CLASSES_ROOT, L".wab"); }
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
   }
 };
 
@@ -120,39 +70,51 @@ TEST_P(LayoutTest, CaptionsFitAndControlsStayInside) {
   SaveShot(form, GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, LayoutTest, testing::ValuesIn(Windows()),
-                         [](const testing::TestParamInfo<Window>& param) {
-                           std::string name = param.param.name;
-                           for (char& c : name) c = c == '-' ? '_' : c;
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Windows, LayoutTest, testing::ValuesIn(AllWindows()), WindowTestName);
 
 // Wine reads LogPixels when a process starts, so each DPI gets a process of its own.
+// The child's report says how many window checks it ran: a filter that matches
+// nothing must not pass.
+int TestsRun(const std::wstring& report) {
+  const std::string text = ReadBytes(report).value_or("");
+  std::smatch found;
+  return std::regex_search(text, found, std::regex("tests=\"(\\d+)\"")) ? std::stoi(found[1]) : -1;
+}
+
 TEST(LayoutAtDpi, HigherDpisInProcessesOfTheirOwn) {
   if (std::getenv("KORVANE_LAYOUT_DPI")) GTEST_SKIP() << "already a child run";
-  const std::optional<RawValue> original = ReadRaw(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+  SavedValues saved;
+  saved.Keep(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
   for (DWORD dpi : {120u, 144u, 192u}) {
     WriteDword(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", dpi);
     SetEnvironmentVariableW(L"KORVANE_LAYOUT_DPI", std::to_wstring(dpi).c_str());
-    std::wstring line = L"\"" + std::wstring(self) + L"\" --gtest_filter=Windows/LayoutTest.*";
+    const std::wstring report = std::wstring(temp) + L"korvane-layout-" + std::to_wstring(dpi) + L".xml";
+    DeleteFileW(report.c_str());
+    std::wstring line = L"\"" + std::wstring(self) + L"\" --gtest_filter=Windows/LayoutTest.* --gtest_output=xml:" +
+                        report;
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
-    WaitForSingleObject(process.hProcess, 120000);
+    // A child that hangs is ended, so that the run goes on and says so.
+    const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+    if (!ended) {
+      TerminateProcess(process.hProcess, 3);
+      WaitForSingleObject(process.hProcess, INFINITE);
+    }
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    EXPECT_TRUE(ended) << "the run at " << dpi << " DPI hung and was ended";
     EXPECT_EQ(code, 0u) << "layout checks failed at " << dpi << " DPI";
+    EXPECT_EQ(TestsRun(report), static_cast<int>(AllWindows().size())) << "window checks run at " << dpi << " DPI";
+    DeleteFileW(report.c_str());
   }
   SetEnvironmentVariableW(L"KORVANE_LAYOUT_DPI", nullptr);
-  if (original) {
-    WriteRaw(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", original->type, original->bytes);
-  } else {
-    DeleteValue(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
-  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/drive_helpers.h"
+#include "support/text.h"
 
 namespace {
 
@@ -95,6 +96,11 @@ TEST(ProgramFolderTest, IsTheFolderOfTheRunningProgram) {
   const std::wstring folder = platform::ProgramFolder();
   EXPECT_EQ(std::wstring(path).rfind(folder + L"\\", 0), 0u);
   EXPECT_EQ(GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+
+  // "C:" would name the drive's current folder, which a file dialog opens instead of the root.
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"C:\\korvane.exe", L"C:\\"}, {L"E:/korvane.exe", L"E:/"}, {L"C:\\Tools\\korvane.exe", L"C:\\Tools"}};
+  for (const auto& [file, expected] : cases) EXPECT_EQ(platform::FolderOf(file), expected) << Utf8(file);
 }
 
 }  // namespace

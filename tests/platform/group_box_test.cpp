@@ -36,9 +36,7 @@ int PixelsOfColour(const platform::Control& control, COLORREF colour) {
 }
 
 TEST(GroupBoxTest, ACaptionColourOfItsOwnIsTheColourOnScreen) {
-  auto& form = platform::Instance<GroupForm>();
-  form.Show();
-  Pump();
+  auto& form = testing_support::ShowForm<GroupForm>();
   EXPECT_GT(PixelsOfColour(form.Coloured, platform::kTeal), 0);
   EXPECT_EQ(PixelsOfColour(form.Plain, platform::kTeal), 0);
   form.Coloured.SetText(L"Changed");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/form.h"
+#include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"
@@ -81,17 +82,6 @@ class BindingForm : public platform::Form {
 constexpr char kRefusedMessage[] =
     "[Korvane] \"This change could not be made. Administrator rights may be required.\" Exclamation OK";
 
-// The message boxes shown, as a person reads them.
-std::vector<std::string> Shown(const MsgBoxRecorder& messages) {
-  std::vector<std::string> shown;
-  for (const auto& call : messages.Calls()) {
-    std::ostringstream text;
-    text << call;
-    shown.push_back(text.str());
-  }
-  return shown;
-}
-
 class TweakBindingTest : public testing::Test {
  protected:
   void SetUp() override { Clean(); }
@@ -165,7 +155,7 @@ TEST_F(TweakBindingTest, LoadChecksTheBoxesWhoseRuleHoldsAndWritesThemAgain) {
       EXPECT_EQ(form.Box(row.control).Value(), expected) << Utf8(row.control);
     }
     c.after();
-    EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+    EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
     Close();
     Clean();
   }
@@ -220,7 +210,7 @@ TEST_F(TweakBindingTest, ClicksRunTheCheckedActionThenTheUncheckedOne) {
     Click(form.Box(c.box));
     EXPECT_EQ(form.Box(c.box).Value(), 0);
     c.unchecked();
-    EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+    EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
     Close();
     Clean();
   }
@@ -255,13 +245,13 @@ TEST_F(TweakBindingTest, ARefusedClickPutsTheBoxBackAndSaysSo) {
       ScopedRefusal refusal(c.refusedRoot, c.refusedKey);
       Click(box);
       EXPECT_EQ(box.Value(), before) << "the box shows what the registry holds";
-      EXPECT_EQ(Shown(messages), std::vector<std::string>{kRefusedMessage});
+      EXPECT_EQ(messages.Shown(), std::vector<std::string>{kRefusedMessage});
       c.after();
     }
     messages.Clear();
     Click(box);
     EXPECT_EQ(box.Value(), 1 - before) << "once allowed, the same click goes through";
-    EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+    EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
     Close();
     Clean();
   }
@@ -273,7 +263,7 @@ TEST_F(TweakBindingTest, ARefusedRewriteWhileLoadingShowsNothing) {
   auto& form = Open();
   EXPECT_EQ(form.Box(L"ChkZero").Value(), 1) << "the registry holds what made the box load checked";
   EXPECT_SZ(kHklm, kKey, L"zero", L"0");
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
 
   // A single load routine run on its own is a load as well.
   WriteDword(kHkcu, kKey, L"flag", 1);
@@ -282,7 +272,7 @@ TEST_F(TweakBindingTest, ARefusedRewriteWhileLoadingShowsNothing) {
     form.boxes.Load(L"ChkFlag");
   }
   EXPECT_EQ(form.Box(L"ChkFlag").Value(), 1);
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
 }
 
 TEST_F(TweakBindingTest, BoxesFollowTheKeyboardOrderAndCarryTheirTexts) {
@@ -292,7 +282,7 @@ TEST_F(TweakBindingTest, BoxesFollowTheKeyboardOrderAndCarryTheirTexts) {
   EXPECT_EQ(created, std::vector<std::wstring>(std::begin(kTabOrder), std::end(kTabOrder)));
   for (const auto& row : Table()) {
     EXPECT_EQ(form.Box(row.control).Text(), row.caption);
-    EXPECT_EQ(form.Box(row.control).ToolTip(), row.toolTip);
+    EXPECT_EQ(ShownTip(form, form.Box(row.control)), row.toolTip);
   }
   EXPECT_EQ(form.boxes.Size(), Table().size());
 }

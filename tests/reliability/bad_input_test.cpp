@@ -24,16 +24,6 @@ using platform::Instance;
 
 using Shown = std::vector<std::string>;
 
-Shown Messages(const MsgBoxRecorder& recorder) {
-  Shown shown;
-  for (const auto& call : recorder.Calls()) {
-    std::ostringstream out;
-    out << call;
-    shown.push_back(out.str());
-  }
-  return shown;
-}
-
 const std::string kStop = "[Stop] \"A drive letter cannot contain more than one letter!\" Information OK";
 const std::string kEnterLetter = "[Korvane] \"Please enter a drive letter in the space to continue\" Exclamation OK";
 const Shown kNothingFound = {"[Korvane] \"Korvane did not detect any disk errors\" Exclamation OK",
@@ -60,9 +50,7 @@ constexpr DWORD kInfectedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYS
 class BadInputTest : public testing::Test {
  protected:
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
     ClearDrive(kDrive);
   }
   repair::FixPage& FixPage() {
@@ -89,21 +77,21 @@ TEST_F(BadInputTest, DriveLetterBoxTakesOneCharacterOrStopsOnceThenTheRepairAnsw
     Paste(page.TxtDriveletter, input.text);
     const std::wstring received = Received(page.TxtDriveletter, input.text);
     const std::wstring kept = Characters(received) > 1 ? L"" : Upper(received);
-    EXPECT_EQ(Messages(messages), Characters(received) > 1 ? Shown{kStop} : Shown{});
+    EXPECT_EQ(messages.Shown(), Characters(received) > 1 ? Shown{kStop} : Shown{});
     EXPECT_EQ(Utf8(page.TxtDriveletter.Text()), Utf8(kept));
 
     messages.Clear();
     Click(page.CmdFixAuto);
     if (kept.empty()) {
-      EXPECT_EQ(Messages(messages), Shown{kEnterLetter});
+      EXPECT_EQ(messages.Shown(), Shown{kEnterLetter});
       EXPECT_TRUE(page.TxtDriveletter.HasFocus());
     } else if (kept == std::wstring(1, kDrive)) {
       ASSERT_FALSE(messages.Calls().empty());
-      EXPECT_EQ(Messages(messages)[0], kHealed);
+      EXPECT_EQ(messages.Shown()[0], kHealed);
       EXPECT_EQ(ReadBytes(autorun), std::string("\"\"\r\n"));
       continue;
     } else {
-      EXPECT_EQ(Messages(messages), kNothingFound) << "letter " << Utf8(kept);
+      EXPECT_EQ(messages.Shown(), kNothingFound) << "letter " << Utf8(kept);
     }
     EXPECT_EQ(ReadBytes(autorun), kInfected);
     EXPECT_EQ(Attributes(autorun), kInfectedAttributes);
@@ -118,10 +106,10 @@ TEST_F(BadInputTest, DriveLetterBoxCountsATypedSurrogatePairAsOneCharacter) {
     page.TxtDriveletter.SetText(L"");
     messages.Clear();
     Type(page.TxtDriveletter, typed);
-    EXPECT_EQ(Messages(messages), Shown{});
+    EXPECT_EQ(messages.Shown(), Shown{});
     EXPECT_EQ(Utf8(page.TxtDriveletter.Text()), Utf8(Upper(typed)));
     Type(page.TxtDriveletter, L"x");
-    EXPECT_EQ(Messages(messages), Shown{kStop});
+    EXPECT_EQ(messages.Shown(), Shown{kStop});
     EXPECT_EQ(page.TxtDriveletter.Text(), L"");
   }
 }
@@ -151,11 +139,11 @@ TEST_F(BadInputTest, RestorePathEndsInSuccessOnlyForAnItemThatIsThere) {
     Click(page.CmdRestore);
     const bool named = received == foreign || received == plain;
     if (named) {
-      EXPECT_EQ(Messages(messages), Shown{kRestored});
+      EXPECT_EQ(messages.Shown(), Shown{kRestored});
       EXPECT_EQ(Attributes(received), 0u);
       EXPECT_EQ(Utf8(page.TxtResPath.Text()), Utf8(received));
     } else {
-      EXPECT_EQ(Messages(messages), Shown{kInvalidPath});
+      EXPECT_EQ(messages.Shown(), Shown{kInvalidPath});
       EXPECT_EQ(page.TxtResPath.Text(), L"");
       EXPECT_TRUE(page.TxtResPath.HasFocus());
     }
@@ -170,9 +158,7 @@ TEST_F(BadInputTest, RestorePathEndsInSuccessOnlyForAnItemThatIsThere) {
 }
 
 tweaks::DriveIconTool& IconTool() {
-  auto& page = Instance<tweaks::FrmAppTweaks>();
-  page.Show();
-  Pump();
+  auto& page = ShowForm<tweaks::FrmAppTweaks>();
   return page.icon;
 }
 
@@ -190,12 +176,12 @@ TEST_F(BadInputTest, IconDriveBoxTakesOneCharacterOrStopsOnceAndTouchesNoDrive) 
     Paste(tool.txticondrive, input.text);
     const std::wstring received = Received(tool.txticondrive, input.text);
     const std::wstring kept = Characters(received) > 1 ? L"" : Upper(received);
-    EXPECT_EQ(Messages(messages), Characters(received) > 1 ? Shown{kStop} : Shown{});
+    EXPECT_EQ(messages.Shown(), Characters(received) > 1 ? Shown{kStop} : Shown{});
     EXPECT_EQ(Utf8(tool.txticondrive.Text()), Utf8(kept));
 
     messages.Clear();
     Click(tool.cmdiconok);
-    EXPECT_EQ(Messages(messages), Shown{kept.empty() ? kNoIconDrive : kIconInvalidPath});
+    EXPECT_EQ(messages.Shown(), Shown{kept.empty() ? kNoIconDrive : kIconInvalidPath});
     EXPECT_EQ(ReadBytes(autorun), kInfected);
     EXPECT_EQ(Attributes(autorun), kInfectedAttributes);
     EXPECT_FALSE(Exists(OnDrive(kDrive, L"icon.ico")));
@@ -229,12 +215,12 @@ TEST_F(BadInputTest, IconPathCopiesOnlyAFileThatIsThere) {
 
     Click(tool.cmdiconok);
     if (received == foreign || received == plain) {
-      EXPECT_EQ(Messages(messages), kIconChanged);
+      EXPECT_EQ(messages.Shown(), kIconChanged);
       EXPECT_EQ(ReadBytes(icon), ReadBytes(received));
       EXPECT_EQ(ReadBytes(autorun), kIconForm);
       continue;
     }
-    EXPECT_EQ(Messages(messages), Shown{received.empty() ? kNoIconPath : kIconInvalidPath});
+    EXPECT_EQ(messages.Shown(), Shown{received.empty() ? kNoIconPath : kIconInvalidPath});
     EXPECT_EQ(ReadBytes(autorun), kInfected);
     EXPECT_EQ(Attributes(autorun), kInfectedAttributes);
     EXPECT_FALSE(Exists(icon));
@@ -245,16 +231,8 @@ TEST_F(BadInputTest, IconPathCopiesOnlyAFileThatIsThere) {
 
 class PasswordInputTest : public BadInputTest {
  protected:
-  void SetUp() override { saved_ = ReadRaw(HKEY_CLASSES_ROOT, L".wab", L"RandomID"); }
-  void TearDown() override {
-    BadInputTest::TearDown();
-    if (saved_) {
-      WriteRaw(HKEY_CLASSES_ROOT, L".wab", L"RandomID", saved_->type, saved_->bytes);
-    } else {
-      DeleteValue(HKEY_CLASSES_ROOT, L".wab", L"RandomID");
-    }
-  }
-  std::optional<RawValue> saved_;
+  void SetUp() override { saved_.Keep(HKEY_CLASSES_ROOT, L".wab", L"RandomID"); }
+  SavedValues saved_;
 };
 
 // Whatever is typed is stored as it stands (blanks alone turn protection off),
@@ -262,15 +240,13 @@ class PasswordInputTest : public BadInputTest {
 TEST_F(PasswordInputTest, AnyTextIsStoredAsItStandsAndOnlyItUnlocks) {
   for (const Input& input : HostileInputs()) {
     SCOPED_TRACE(input.name);
-    auto& set = Instance<tweaks::FrmSecOpt>();
-    set.Show();
-    Pump();
+    auto& set = ShowForm<tweaks::FrmSecOpt>();
     set.TxtPass.SetText(L"");
     messages.Clear();
     Paste(set.TxtPass, input.text);
     const std::wstring received = Received(set.TxtPass, input.text);
     Click(set.CmdSavePass);
-    EXPECT_EQ(Messages(messages), Shown{kSaved});
+    EXPECT_EQ(messages.Shown(), Shown{kSaved});
     const bool blank = received.find_first_not_of(L' ') == std::wstring::npos;
     const std::wstring stored = blank ? L"" : received;
     EXPECT_SZ(HKEY_CLASSES_ROOT, L".wab", L"RandomID", stored);
@@ -287,15 +263,13 @@ TEST_F(PasswordInputTest, AnyTextIsStoredAsItStandsAndOnlyItUnlocks) {
       Paste(enter.TxtPass, typed);
       const bool matches = Received(enter.TxtPass, typed) == stored;
       Click(enter.CmdOk);
-      EXPECT_EQ(Messages(messages), matches ? Shown{} : kRefused) << "typed " << Utf8(typed);
+      EXPECT_EQ(messages.Shown(), matches ? Shown{} : kRefused) << "typed " << Utf8(typed);
       EXPECT_EQ(page.Label1.Text(), matches ? L"ok" : L"");
       if (!blank && received == input.text) {
         EXPECT_EQ(matches, typed == input.text) << "typed " << Utf8(typed);
       }
     }
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
   }
 }
 

@@ -120,16 +120,6 @@ class MissingDrive {
 
 using Shown = std::vector<std::string>;
 
-Shown Messages(const MsgBoxRecorder& recorder) {
-  Shown shown;
-  for (const auto& call : recorder.Calls()) {
-    std::ostringstream out;
-    out << call;
-    shown.push_back(out.str());
-  }
-  return shown;
-}
-
 const Shown kNothingFound = {"[Korvane] \"Korvane did not detect any disk errors\" Exclamation OK",
                              "[Korvane] \"Please make sure that the drive letter was entered correctly\" "
                              "Information OK"};
@@ -149,9 +139,7 @@ class HeldFilesTest : public testing::Test {
     Pump();
   }
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
     ClearDrive(kDrive);
   }
   repair::FixPage& Page() { return Instance<shell::FrmMain>().fix; }
@@ -159,14 +147,14 @@ class HeldFilesTest : public testing::Test {
     Page().TxtDriveletter.SetText(std::wstring(1, drive));
     messages.Clear();
     Click(Page().CmdFixAuto);
-    return Messages(messages);
+    return messages.Shown();
   }
   Shown Restore(const std::wstring& path) {
     Page().TxtResPath.Focus();
     Page().TxtResPath.SetText(path);
     messages.Clear();
     Click(Page().CmdRestore);
-    return Messages(messages);
+    return messages.Shown();
   }
 
   MsgBoxRecorder messages;
@@ -296,9 +284,7 @@ TEST_P(HeldIconFilesTest, EndsInItsMessageAndLeavesNothingHalfWritten) {
     WriteBytes(icon, "old icon");
   }
 
-  auto& page = Instance<tweaks::FrmAppTweaks>();
-  page.Show();
-  Pump();
+  auto& page = ShowForm<tweaks::FrmAppTweaks>();
   const wchar_t drive = c.hostile == Hostile::WriteProtected ? kReadOnlyDrive : kDrive;
   page.icon.txticondrive.SetText(std::wstring(1, drive));
   page.icon.TxtIconpath.SetText(source);
@@ -324,7 +310,7 @@ TEST_P(HeldIconFilesTest, EndsInItsMessageAndLeavesNothingHalfWritten) {
     }
   }
   messages.OnShow(nullptr);
-  EXPECT_EQ(Messages(messages), c.shown);
+  EXPECT_EQ(messages.Shown(), c.shown);
   const wchar_t worked = drive;
   EXPECT_EQ(ReadBytes(OnDrive(worked, L"autorun.inf")), c.autorunAfter);
   if (worked == kDrive) {

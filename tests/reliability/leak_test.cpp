@@ -99,12 +99,11 @@ std::string Describe(const Usage& u) {
   return text;
 }
 
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 // Wine's static control keeps 24 bytes of every label that was given a font
 // (a plain STATIC window does the same); that much heap growth is Wine's.
-SIZE_T WineLabelAllowance(std::size_t labelsCreated) {
-  const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  return wine ? 24 * labelsCreated : 0;
-}
+SIZE_T WineLabelAllowance(std::size_t labelsCreated) { return UnderWine() ? 24 * labelsCreated : 0; }
 
 std::size_t labelsCreated = 0;
 
@@ -112,29 +111,26 @@ void ExpectFlat(const Usage& before, const Usage& after, const char* what, SIZE_
   std::printf("%s\n  before: %s\n  after:  %s\n", what, Describe(before).c_str(), Describe(after).c_str());
   testing::Test::RecordProperty(std::string(what) + " before", Describe(before));
   testing::Test::RecordProperty(std::string(what) + " after", Describe(after));
-  EXPECT_LE(after.userObjects, before.userObjects + 8) << what;
-  EXPECT_LE(after.gdiObjects, before.gdiObjects + 8) << what;
+  // Wine answers 0 for GetGuiResources and PrivateUsage, so there these three
+  // checks cannot fail and are not made; the window, menu and GDI table counts
+  // and the heaps below are what Wine can measure.
+  if (!UnderWine()) {
+    EXPECT_LE(after.userObjects, before.userObjects + 8) << what;
+    EXPECT_LE(after.gdiObjects, before.gdiObjects + 8) << what;
+    // Private bytes move in pages; the heaps show a leak of a page's controls.
+    EXPECT_LE(after.privateBytes, before.privateBytes + 3 * 1024 * 1024) << what;
+  }
   EXPECT_LE(after.windows, before.windows + 2) << what;
   EXPECT_LE(after.menus, before.menus + 2) << what;
   EXPECT_LE(after.wineGdiObjects, before.wineGdiObjects + 8) << what;
-  // Private bytes move in pages; the heaps show a leak of a page's controls.
-  EXPECT_LE(after.privateBytes, before.privateBytes + 3 * 1024 * 1024) << what;
   EXPECT_LE(after.heapBytes, before.heapBytes + 64 * 1024 + WineLabelAllowance(labelsCreated) + heapAllowance)
       << what << ", " << labelsCreated << " labels created";
-}
-
-void EndAll() {
-  platform::Form::EndProgram();
-  MSG msg;
-  PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 // A window opened as the user opens it and closed with its title-bar close button.
 template <class F>
 void OpenAndClose() {
-  auto& form = Instance<F>();
-  form.Show();
-  Pump();
+  auto& form = ShowForm<F>();
   UpdateWindow(form.Hwnd());
   for (platform::Control* control : form.Controls()) {
     if (dynamic_cast<platform::Label*>(control) && control->Created()) ++labelsCreated;
@@ -173,7 +169,7 @@ std::vector<Window> Windows() {
              if (dynamic_cast<platform::Label*>(control) && control->Created()) ++labelsCreated;
            }
          }
-         EndAll();
+         EndAllForms();
        },
        kMainWindowUnexplained},
   };
@@ -181,15 +177,9 @@ std::vector<Window> Windows() {
 
 class LeakTest : public testing::Test {
  protected:
-  void SetUp() override {
-    password_ = ReadRaw(HKEY_CLASSES_ROOT, L".wab", L"RandomID");
-    DeleteValue(HKEY_CLASSES_ROOT, L".wab", L"RandomID");
-  }
-  void TearDown() override {
-    EndAll();
-    if (password_) WriteRaw(HKEY_CLASSES_ROOT, L".wab", L"RandomID", password_->type, password_->bytes);
-  }
-  std::optional<RawValue> password_;
+  void SetUp() override { password_.KeepAndClear(HKEY_CLASSES_ROOT, L".wab", L"RandomID"); }
+  void TearDown() override { EndAllForms(); }
+  SavedValues password_;
   MsgBoxRecorder messages;
 };
 
@@ -198,7 +188,7 @@ TEST_F(LeakTest, OpeningAndClosingEveryWindowKeepsObjectCountsFlat) {
   for (int i = 0; i < kWarmUp; ++i) {
     for (const auto& window : windows) window.cycle();
   }
-  EndAll();
+  EndAllForms();
   labelsCreated = 0;
   const Usage before = Measure();
   const auto started = std::chrono::steady_clock::now();
@@ -208,7 +198,7 @@ TEST_F(LeakTest, OpeningAndClosingEveryWindowKeepsObjectCountsFlat) {
     const SIZE_T heapBefore = HeapBytesInUse();
     const std::size_t labelsBefore = labelsCreated;
     for (int i = 0; i < kOpenings; ++i) window.cycle();
-    EndAll();
+    EndAllForms();
     const auto grown = static_cast<long long>(HeapBytesInUse()) - static_cast<long long>(heapBefore);
     const SIZE_T allowed = 8 * 1024 + WineLabelAllowance(labelsCreated - labelsBefore) +
                            window.unexplainedPerOpening * kOpenings;
@@ -241,46 +231,17 @@ TEST_F(LeakTest, OpeningAndClosingEveryWindowKeepsObjectCountsFlat) {
   }
 }
 
-// Every value a box writes or deletes, kept aside and put back.
-class SavedBindings {
- public:
-  void Keep(const platform::TweakBinding& binding) {
-    for (const auto* steps : {&binding.checked, &binding.unchecked}) {
-      for (const platform::RegStep& step : *steps) {
-        const HKEY root = Root(step.root);
-        places_.push_back({root, step.key, step.name, ReadRaw(root, step.key, step.name)});
-      }
-    }
-  }
-  ~SavedBindings() {
-    for (auto it = places_.rbegin(); it != places_.rend(); ++it) {
-      if (it->value) {
-        WriteRaw(it->root, it->key, it->name, it->value->type, it->value->bytes);
-      } else {
-        DeleteValue(it->root, it->key, it->name);
-      }
-    }
-  }
-
- private:
-  struct Place {
-    HKEY root;
-    std::wstring key;
-    std::wstring name;
-    std::optional<RawValue> value;
-  };
-  std::vector<Place> places_;
-};
-
 template <class F>
-void ToggleEveryBox(SavedBindings& saved, int times) {
-  auto& form = Instance<F>();
-  form.Show();
-  Pump();
+void ToggleEveryBox(SavedValues& saved, int times) {
+  auto& form = ShowForm<F>();
   for (platform::Control* control : form.Controls()) {
     auto* box = dynamic_cast<platform::CheckBox*>(control);
     if (!box) continue;
-    saved.Keep(form.boxes.Binding(box->Name()));
+    // Every value a box writes or deletes is put back afterwards.
+    const platform::TweakBinding& binding = form.boxes.Binding(box->Name());
+    for (const auto* steps : {&binding.checked, &binding.unchecked}) {
+      for (const platform::RegStep& step : *steps) saved.Keep(Root(step.root), step.key, step.name);
+    }
     // BM_CLICK runs the click handler before it returns; painting is left to the odd pump.
     for (int i = 0; i < times; ++i) {
       SendMessageW(box->Hwnd(), BM_CLICK, 0, 0);
@@ -291,7 +252,7 @@ void ToggleEveryBox(SavedBindings& saved, int times) {
 }
 
 TEST_F(LeakTest, TogglingEveryBoxKeepsObjectCountsFlat) {
-  SavedBindings saved;
+  SavedValues saved;
   auto toggleAll = [&saved](int times) {
     ToggleEveryBox<tweaks::FrmSecTweaks>(saved, times);
     ToggleEveryBox<tweaks::FrmCpl>(saved, times);

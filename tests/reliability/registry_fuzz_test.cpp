@@ -166,9 +166,7 @@ std::vector<Target> Targets() {
 class RegistryFuzzTest : public testing::Test {
  protected:
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    testing_support::EndAllForms();
   }
   KeptKeys kept{AllKeys()};
   testing_support::MsgBoxRecorder messages;
@@ -294,12 +292,12 @@ TEST_F(RegistryFuzzTest, ThePreferencesAndThePasswordOpenOnAnyDataAndKeepWhatIsT
     testing_support::WriteRaw(Handle(settings.root), settings.path, L"opentab", tab.type, tab.bytes);
     testing_support::WriteRaw(Handle(password.root), password.path, L"RandomID", stored.type, stored.bytes);
 
-    // The splash box: 0 unchecked, 1 or 2 checked, anything else the default, checked.
+    // The splash box: 0 unchecked, 1 checked, 2 greyed, anything else the default, checked.
     const Expected splashValue = Model(splash);
     std::optional<std::int32_t> state =
         splashValue.isNumber ? std::optional<std::int32_t>(splashValue.number) : AsNumber(splashValue.text);
     auto& options = platform::Instance<shell::FrmOptions>();
-    EXPECT_EQ(options.ChkSplash.Value(), state && *state == 0 ? 0 : 1);
+    EXPECT_EQ(options.ChkSplash.Value(), state && *state >= 0 && *state <= 2 ? *state : 1);
     options.Unload();
 
     auto& form = platform::Instance<tweaks::FrmSecOpt>();

@@ -144,7 +144,7 @@ inline std::vector<KeyId> RestrictionKeys() {
 }
 
 inline KeyId PasswordKey() { return {platform::kClassesRoot, L".wab"}; }
-inline KeyId SettingsKey() { return {platform::kCurrentUser, shell::kSettingsKey}; }
+inline KeyId SettingsKey() { return {platform::kCurrentUser, L"Software\\Korvane"}; }
 
 inline std::vector<KeyId> TableKeys() {
   std::vector<KeyId> keys;

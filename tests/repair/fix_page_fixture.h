@@ -43,9 +43,7 @@ class FixPageTest : public testing::Test {
     testing_support::Pump();
   }
   void TearDown() override {
-    if (platform::IsLoaded<shell::FrmMain>()) platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    testing_support::EndAllForms();
   }
   repair::FixPage& Page() { return form_->fix; }
   // A label reports a click to its form, as a mouse click does.

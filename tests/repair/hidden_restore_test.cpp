@@ -1,5 +1,7 @@
 #include "repair/hidden_restore.h"
 
+#include <cstdlib>
+
 #include "fix_page_fixture.h"
 #include "support/drive_helpers.h"
 #include "support/text.h"
@@ -17,6 +19,15 @@ constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
 
 const platform::MsgBoxCall kRestored = Message(L"The File/Folder was successfully restored", MsgIcon::Information);
 const platform::MsgBoxCall kInvalid = Message(L"The path entered was invalid", MsgIcon::Information, L"Error");
+
+// Wine serves "\\server\share" from the prefix's folder dosdevices\unc\server\share.
+std::wstring WineShareFolder() {
+  const char* devices = std::getenv("KORVANE_TEST_DOSDEVICES");
+  std::wstring folder = L"Z:";
+  for (const char* c = devices ? devices : ""; *c; ++c) folder += static_cast<wchar_t>(*c == '/' ? '\\' : *c);
+  for (const wchar_t* part : {L"\\unc", L"\\korvane", L"\\share"}) CreateDirectoryW((folder += part).c_str(), nullptr);
+  return folder;
+}
 
 class HiddenRestoreTest : public repair_tests::FixPageTest {
  protected:
@@ -83,6 +94,7 @@ TEST_F(HiddenRestoreTest, ClearsTheAttributesOfTheItemNamed) {
       {L"trailing.txt", false, kHidden, L"~   "},
       {L"\x96a0\x3057\x03a9.txt", false, kHidden, L"~"},  // outside the ANSI code page
       {L"verbatim.txt", false, kHidden, L"\\\\?\\~"},
+      {L"device.txt", false, kHidden, L"\\\\.\\~"},
   };
   for (const auto& c : cases) {
     const std::wstring path = OnDrive(kDrive, c.name);
@@ -108,6 +120,15 @@ TEST_F(HiddenRestoreTest, ClearsTheAttributesOfTheItemNamed) {
       EXPECT_EQ(Attributes(path + L"\\inner.txt"), kHidden) << "the folder's contents keep theirs";
     }
   }
+}
+
+TEST_F(HiddenRestoreTest, ClearsTheAttributesOfAnItemOnAShare) {
+  const std::wstring shared = WineShareFolder() + L"\\shared.txt";
+  WriteBytes(shared, "data", kHidden);
+  Restore(L"\\\\?\\UNC\\korvane\\share\\shared.txt");
+  EXPECT_TRUE(Showed(messages, {kRestored}));
+  EXPECT_EQ(Attributes(shared), 0u);
+  DeleteFileW(shared.c_str());
 }
 
 TEST_F(HiddenRestoreTest, BadPathsFailAndTouchNothing) {

@@ -10,11 +10,14 @@
 
 #include "shell/contact.h"
 #include "shell/settings.h"
+#include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
 
 namespace {
+
+const wchar_t kSettingsKey[] = L"Software\\Korvane";
 
 using namespace testing_support;
 using shell::FrmMain;
@@ -23,19 +26,12 @@ const HKEY kHkcu = HKEY_CURRENT_USER;
 
 class MainWindowTest : public testing::Test {
  protected:
-  void SetUp() override { DeleteKey(kHkcu, shell::kSettingsKey); }
+  void SetUp() override { DeleteKey(kHkcu, kSettingsKey); }
   void TearDown() override {
-    if (platform::IsLoaded<FrmMain>()) platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    DeleteKey(kHkcu, shell::kSettingsKey);
+    EndAllForms();
+    DeleteKey(kHkcu, kSettingsKey);
   }
-  FrmMain& Open() {
-    auto& form = platform::Instance<FrmMain>();
-    form.Show();
-    Pump();
-    return form;
-  }
+  FrmMain& Open() { return ShowForm<FrmMain>(); }
   // The controls of the page that is not shown are hidden; those of the page shown are visible.
   static void ExpectOnlyPageShown(FrmMain& form, int page) {
     for (int p = 0; p < shell::kPageCount; ++p) {
@@ -62,12 +58,12 @@ TEST_F(MainWindowTest, StartPageComesFromOpentabExactly) {
     const wchar_t* title;
   };
   const std::vector<Case> cases = {
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Fix"); }, 2, L"Korvane - Fix Disk Problems"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"About"); }, 4, L"About Korvane"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"fix"); }, 0, L"Korvane"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Tweak "); }, 0, L"Korvane"},
-      {[] { WriteDword(kHkcu, shell::kSettingsKey, L"opentab", 2); }, 0, L"Korvane"},
-      {[] { WriteSz(kHkcu, shell::kSettingsKey, L"opentab", L"Info"); }, 1, L"Korvane - Information"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"Fix"); }, 2, L"Korvane - Fix Disk Problems"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"About"); }, 4, L"About Korvane"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"fix"); }, 0, L"Korvane"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"Tweak "); }, 0, L"Korvane"},
+      {[] { WriteDword(kHkcu, kSettingsKey, L"opentab", 2); }, 0, L"Korvane"},
+      {[] { WriteSz(kHkcu, kSettingsKey, L"opentab", L"Info"); }, 1, L"Korvane - Information"},
   };
   for (const auto& c : cases) {
     c.seed();
@@ -75,9 +71,8 @@ TEST_F(MainWindowTest, StartPageComesFromOpentabExactly) {
     EXPECT_EQ(form.TabMain.Tab(), c.page) << Utf8(c.title);
     EXPECT_EQ(form.Caption(), c.title);
     ExpectOnlyPageShown(form, c.page);
-    platform::Form::EndProgram();
-    Pump();
-    DeleteKey(kHkcu, shell::kSettingsKey);
+    EndAllForms();
+    DeleteKey(kHkcu, kSettingsKey);
   }
 }
 
@@ -107,7 +102,7 @@ TEST_F(MainWindowTest, AboutMenuAndHeaderStripSelectPages) {
   RECT item;
   SendMessageW(form.TabMain.Hwnd(), TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
   const int y = item.bottom - 2;
-  ASSERT_GT(y, form.Px(375)) << "the strip below the buttons is visible";
+  ASSERT_GT(y, Px(form, 375)) << "the strip below the buttons is visible";
   SendMessageW(form.TabMain.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM((item.left + item.right) / 2, y));
   SendMessageW(form.TabMain.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM((item.left + item.right) / 2, y));
   Pump();
@@ -123,9 +118,9 @@ TEST_F(MainWindowTest, NavigationButtonsCoverTheHeaderCaptions) {
     RECT button;
     GetWindowRect(form.nav[0][static_cast<std::size_t>(i)]->Hwnd(), &button);
     EXPECT_EQ(button.top, tabs.top);
-    EXPECT_EQ(button.right - button.left, form.Px(1530));
-    EXPECT_EQ(button.bottom - button.top, form.Px(375));
-    EXPECT_EQ(button.left - tabs.left, form.Px(1530 * i));
+    EXPECT_EQ(button.right - button.left, Px(form, 1530));
+    EXPECT_EQ(button.bottom - button.top, Px(form, 375));
+    EXPECT_EQ(button.left - tabs.left, Px(form, 1530 * i));
   }
   // The buttons lie above the tab control, so the header captions stay hidden.
   const HWND top = GetWindow(form.TabMain.Hwnd(), GW_HWNDPREV);

@@ -23,43 +23,42 @@ using shell::FrmMain;
 using shell::FrmOptions;
 
 const HKEY kHkcu = HKEY_CURRENT_USER;
-const std::wstring kKey = shell::kSettingsKey;
+const std::wstring kKey = L"Software\\Korvane";
 
 const MsgBoxCall kSaved{L"Changes saved successfully", L"Confirmation", MsgIcon::Information, MsgButtons::Ok};
 const MsgBoxCall kNotSaved{L"The preferences could not be saved.", L"Error", MsgIcon::Exclamation, MsgButtons::Ok};
 const MsgBoxCall kDefaults{L"Click 'save changes' to save the default preferences", L"Korvane",
                            MsgIcon::Information, MsgButtons::Ok};
 
-// A message box as a person reads it: text, title, icon and buttons.
-std::string Shown(const MsgBoxCall& call) {
-  std::ostringstream out;
-  out << call;
-  return out.str();
-}
-
 void Dword(const wchar_t* name, DWORD value) { WriteDword(kHkcu, kKey, name, value); }
 void Sz(const wchar_t* name, const wchar_t* text) { WriteSz(kHkcu, kKey, name, text); }
+
+// Runs inside the system's modal box: asks the main window to close, notes what
+// the box held (owned by the preferences, main enabled, preferences enabled,
+// main still there), then presses OK.
+std::vector<int> seen;
+void CALLBACK AnswerSystemBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND box = FindWindowW(L"#32770", L"Korvane");
+  if (!box) return;
+  KillTimer(nullptr, timer);
+  const HWND main = platform::Instance<FrmMain>().Hwnd();
+  const HWND options = platform::Instance<FrmOptions>().Hwnd();
+  seen = {GetWindow(box, GW_OWNER) == options, IsWindowEnabled(main), IsWindowEnabled(options)};
+  SendMessageW(main, WM_CLOSE, 0, 0);
+  seen.push_back(platform::IsLoaded<FrmMain>());
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
 
 class PreferencesTest : public testing::Test {
  protected:
   void SetUp() override { DeleteKey(kHkcu, kKey); }
   void TearDown() override {
-    EndProgram();
+    EndAllForms();
     DeleteKey(kHkcu, kKey);
-  }
-  static void EndProgram() {
-    if (platform::IsLoaded<FrmMain>() || platform::IsLoaded<FrmOptions>() || platform::IsLoaded<shell::frmSplash>()) {
-      platform::Form::EndProgram();
-    }
-    Pump();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
   }
   // The main window, and Ctrl+P pressed in it.
   static FrmOptions& OpenPreferences() {
-    auto& main = platform::Instance<FrmMain>();
-    main.Show();
-    Pump();
+    auto& main = ShowForm<FrmMain>();
     PressShortcut(main, 'P', true);
     EXPECT_TRUE(platform::IsLoaded<FrmOptions>()) << "Ctrl+P opened nothing";
     return platform::Instance<FrmOptions>();
@@ -78,7 +77,7 @@ TEST_F(PreferencesTest, LoadingFillsTheControlsUntilAStepFails) {
       {"0, Info", [] { Dword(L"splash", 0), Sz(L"opentab", L"Info"); }, 0, 1},
       {"1, Tweak", [] { Dword(L"splash", 1), Sz(L"opentab", L"Tweak"); }, 1, 3},
       {"\"0\", About", [] { Sz(L"splash", L"0"), Sz(L"opentab", L"About"); }, 0, 4},
-      {"2 (greyed), Fix", [] { Dword(L"splash", 2), Sz(L"opentab", L"Fix"); }, 1, 2},
+      {"2 (greyed), Fix", [] { Dword(L"splash", 2), Sz(L"opentab", L"Fix"); }, 2, 2},
       {"absent, Info", [] { Sz(L"opentab", L"Info"); }, 1, -1},
       {"\"abc\", Info", [] { Sz(L"splash", L"abc"), Sz(L"opentab", L"Info"); }, 1, -1},
       {"3, Fix", [] { Dword(L"splash", 3), Sz(L"opentab", L"Fix"); }, 1, -1},
@@ -94,10 +93,10 @@ TEST_F(PreferencesTest, LoadingFillsTheControlsUntilAStepFails) {
     EXPECT_EQ(options.Caption(), L"Preferences");
     EXPECT_EQ(options.ChkSplash.Value(), c.box);
     EXPECT_EQ(options.CmbOptStart.ListIndex(), c.tab);
-    EndProgram();
+    EndAllForms();
     DeleteKey(kHkcu, kKey);
   }
-  EXPECT_TRUE(boxes.Calls().empty()) << Shown(boxes.Calls().front());
+  EXPECT_TRUE(boxes.Calls().empty()) << AsText(boxes.Calls().front());
 }
 
 // What is saved, and what the next start of the program makes of it.
@@ -129,18 +128,46 @@ TEST_F(PreferencesTest, SavingWritesBothValuesHidesAndTakesEffectAtTheNextStart)
     EXPECT_SZ(kHkcu, kKey, L"opentab", c.opentab);
     EXPECT_EQ(ValueNames(kHkcu, kKey).size(), 2u);
     ASSERT_EQ(boxes.Calls().size(), 1u);
-    EXPECT_EQ(Shown(boxes.Calls()[0]), Shown(kSaved));
+    EXPECT_EQ(AsText(boxes.Calls()[0]), AsText(kSaved));
     EXPECT_TRUE(platform::IsLoaded<FrmOptions>()) << "saving only hides the window";
     EXPECT_FALSE(options.Visible());
     EXPECT_EQ(platform::Instance<FrmMain>().TabMain.Tab(), 0) << "the open main window keeps its page";
 
-    EndProgram();
+    EndAllForms();
     shell::StartUp();
     EXPECT_EQ(platform::Instance<shell::frmSplash>().Visible(), c.splash == 1);
     ASSERT_TRUE(PumpUntil([] { return !platform::IsLoaded<shell::frmSplash>(); }, 5000));
     EXPECT_EQ(platform::Instance<FrmMain>().TabMain.Tab(), c.nextPage);
-    EndProgram();
+    EndAllForms();
     DeleteKey(kHkcu, kKey);
+  }
+}
+
+TEST_F(PreferencesTest, AGreyedBoxIsSavedGreyedAndClicksNeverGreyItAgain) {
+  MsgBoxRecorder boxes;
+  for (const int clicks : {0, 1, 2, 3}) {
+    Dword(L"splash", 2);
+    auto& options = OpenPreferences();
+    for (int i = 0; i < clicks; ++i) Click(options.ChkSplash);
+    Click(options.CmdSave);
+    EXPECT_DWORD(kHkcu, kKey, L"splash", clicks == 0 ? 2 : clicks % 2 ? 0 : 1) << clicks << " clicks";
+    EndAllForms();
+  }
+}
+
+TEST_F(PreferencesTest, AMessageBoxHoldsEveryWindowUntilAnswered) {
+  for (const BOOL mainEnabledBefore : {TRUE, FALSE}) {
+    auto& options = OpenPreferences();
+    const HWND main = platform::Instance<FrmMain>().Hwnd();
+    EnableWindow(main, mainEnabledBefore);
+    seen.clear();
+    SetTimer(nullptr, 0, 100, AnswerSystemBox);
+    Click(options.CmdRestore);
+    EXPECT_EQ(seen, (std::vector<int>{1, 0, 0, 1}));
+    EXPECT_TRUE(IsWindowEnabled(options.Hwnd()));
+    EXPECT_EQ(IsWindowEnabled(main), mainEnabledBefore) << "only what was enabled is enabled again";
+    EnableWindow(main, TRUE);
+    EndAllForms();
   }
 }
 
@@ -173,8 +200,8 @@ TEST_F(PreferencesTest, RestoreDefaultsWritesNothing) {
   EXPECT_EQ(options.CmbOptStart.SelectedText(), L"Welcome");
   EXPECT_TRUE(options.Visible());
   ASSERT_EQ(boxes.Calls().size(), 2u);
-  EXPECT_EQ(Shown(boxes.Calls()[0]), Shown(kDefaults));
-  EXPECT_EQ(Shown(boxes.Calls()[1]), Shown(kDefaults));
+  EXPECT_EQ(AsText(boxes.Calls()[0]), AsText(kDefaults));
+  EXPECT_EQ(AsText(boxes.Calls()[1]), AsText(kDefaults));
 
   SendMessageW(options.Hwnd(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(platform::IsLoaded<FrmOptions>());
@@ -197,7 +224,7 @@ TEST_F(PreferencesTest, ARefusedSaveSaysSoAndKeepsTheWindow) {
   options.CmbOptStart.SelectText(L"About");
   Click(options.CmdSave);
   ASSERT_EQ(boxes.Calls().size(), 1u);
-  EXPECT_EQ(Shown(boxes.Calls()[0]), Shown(kNotSaved));
+  EXPECT_EQ(AsText(boxes.Calls()[0]), AsText(kNotSaved));
   EXPECT_TRUE(options.Visible());
   EXPECT_EQ(options.ChkSplash.Value(), 0);
   EXPECT_EQ(options.CmbOptStart.SelectedText(), L"About");

@@ -8,8 +8,6 @@ std::wstring RootPath(wchar_t drive) { return std::wstring(1, drive) + L":\\"; }
 
 std::wstring OnDrive(wchar_t drive, const std::wstring& name) { return RootPath(drive) + name; }
 
-namespace {
-
 void ClearFolder(const std::wstring& folder) {
   WIN32_FIND_DATAW data;
   const HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
@@ -28,8 +26,6 @@ void ClearFolder(const std::wstring& folder) {
   } while (FindNextFileW(find, &data));
   FindClose(find);
 }
-
-}  // namespace
 
 void ClearDrive(wchar_t drive) { ClearFolder(RootPath(drive)); }
 

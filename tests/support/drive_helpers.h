@@ -20,6 +20,8 @@ std::wstring OnDrive(wchar_t drive, const std::wstring& name);  // "E:\name"
 
 // Empties a writable test drive, clearing attributes as it goes.
 void ClearDrive(wchar_t drive);
+// Empties a folder ("...\\", with its final backslash) the same way.
+void ClearFolder(const std::wstring& folder);
 void WriteBytes(const std::wstring& path, const std::string& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 std::optional<std::string> ReadBytes(const std::wstring& path);
 // The attributes that matter here (read-only, hidden, system, directory), or

@@ -8,6 +8,10 @@
 
 namespace testing_support {
 
+int Px(const platform::Form& form, int twips) {
+  return MulDiv(twips, static_cast<int>(GetDpiForWindow(form.Hwnd())), 1440);
+}
+
 RECT InParent(const platform::Control& control) {
   RECT rect;
   GetWindowRect(control.Hwnd(), &rect);

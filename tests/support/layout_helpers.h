@@ -11,6 +11,9 @@
 
 namespace testing_support {
 
+// Twips in pixels at the DPI Windows gives the form's window, so that a size
+// a test expects does not rest on the form's own idea of its DPI.
+int Px(const platform::Form& form, int twips);
 // The control's rectangle in its parent's client coordinates.
 RECT InParent(const platform::Control& control);
 // Whether the control's text, wrapped as a label wraps it, fits its rectangle.

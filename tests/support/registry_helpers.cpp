@@ -92,6 +92,25 @@ std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& key) {
   return names;
 }
 
+SavedValues::~SavedValues() {
+  for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) {
+    if (it->before) {
+      WriteRaw(it->root, it->key, it->name, it->before->type, it->before->bytes);
+    } else {
+      DeleteValue(it->root, it->key, it->name);
+    }
+  }
+}
+
+void SavedValues::Keep(HKEY root, const std::wstring& key, const std::wstring& name) {
+  kept_.push_back({root, key, name, ReadRaw(root, key, name)});
+}
+
+void SavedValues::KeepAndClear(HKEY root, const std::wstring& key, const std::wstring& name) {
+  Keep(root, key, name);
+  DeleteValue(root, key, name);
+}
+
 namespace {
 
 void SetDacl(HKEY root, const std::wstring& key, const wchar_t* sddl) {

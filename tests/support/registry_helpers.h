@@ -49,6 +49,29 @@ class ScopedRefusal {
   std::wstring key_;
 };
 
+// Remembers values as they were and puts them back, present or absent, when
+// it goes. A value kept twice goes back to what it held the first time.
+class SavedValues {
+ public:
+  SavedValues() = default;
+  ~SavedValues();
+  SavedValues(const SavedValues&) = delete;
+  SavedValues& operator=(const SavedValues&) = delete;
+
+  void Keep(HKEY root, const std::wstring& key, const std::wstring& name);
+  // Keeps the value and removes it, for a clean start.
+  void KeepAndClear(HKEY root, const std::wstring& key, const std::wstring& name);
+
+ private:
+  struct Kept {
+    HKEY root;
+    std::wstring key;
+    std::wstring name;
+    std::optional<RawValue> before;
+  };
+  std::vector<Kept> kept_;
+};
+
 std::vector<BYTE> SzBytes(const std::wstring& text);  // with the NUL
 std::vector<BYTE> DwordBytes(DWORD value);
 

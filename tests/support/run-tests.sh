@@ -6,34 +6,20 @@ build="$(cd "$1" && pwd)"
 shift
 
 run="$(mktemp -d /tmp/korvane-tests.XXXXXX)"
-export WINEPREFIX="$run/prefix"
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEDEBUG="-all"
-export WINEARCH=win64
+# shellcheck source=wine-prefix.sh
+source "$(dirname "$0")/wine-prefix.sh"
 
 cleanup() {
-  wineserver -k 2>/dev/null || true
-  [[ -n "${xvfb:-}" ]] && kill "$xvfb" 2>/dev/null || true
+  korvane_stop
   umount "$run/readonly" 2>/dev/null || true
   rm -rf "$run"
 }
 trap cleanup EXIT
 
 started=$(date +%s)
-# A virtual display for the tests that create windows; Xvfb picks a free number.
-exec {displayfd}<> <(:)
-Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-read -r -t 20 -u "$displayfd" number
-export DISPLAY=":$number"
-
-wineboot -i >/dev/null 2>&1
-wineserver -w
-# Windows live on Wine's own desktop: without a window manager, hiding an X
-# window waits two seconds for a confirmation that never comes.
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
-wineserver -w
+# A virtual display for the tests that create windows.
+korvane_display 1280x1024
+korvane_prefix "$run/prefix" 1280x1024
 wineserver -p  # stays up between test programs
 
 # Test drives: E: and F: are writable folders, M: a link to nothing (a missing

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
 
 #include "support/text.h"
 
@@ -26,6 +27,18 @@ std::vector<std::wstring> MsgBoxRecorder::Texts() const {
   std::vector<std::wstring> texts;
   for (const auto& call : calls_) texts.push_back(call.text);
   return texts;
+}
+
+std::vector<std::string> MsgBoxRecorder::Shown() const {
+  std::vector<std::string> shown;
+  for (const auto& call : calls_) shown.push_back(AsText(call));
+  return shown;
+}
+
+std::string AsText(const platform::MsgBoxCall& call) {
+  std::ostringstream out;
+  out << call;
+  return out.str();
 }
 
 ShellRecorder::ShellRecorder() {
@@ -70,7 +83,9 @@ namespace platform {
 std::ostream& operator<<(std::ostream& out, const MsgBoxCall& call) {
   return out << "[" << testing_support::Utf8(call.title) << "] \""
              << testing_support::Utf8(call.text) << "\" " << IconName(call.icon)
-             << (call.buttons == platform::MsgButtons::YesNo ? " Yes/No" : " OK");
+             << (call.buttons == platform::MsgButtons::YesNo         ? " Yes/No"
+                 : call.buttons == platform::MsgButtons::YesNoCancel ? " Yes/No/Cancel"
+                                                                     : " OK");
 }
 
 bool operator==(const MsgBoxCall& a, const MsgBoxCall& b) {

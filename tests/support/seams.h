@@ -26,6 +26,8 @@ class MsgBoxRecorder {
   void OnShow(std::function<void(const platform::MsgBoxCall&)> action) { onShow_ = std::move(action); }
   const std::vector<platform::MsgBoxCall>& Calls() const { return calls_; }
   std::vector<std::wstring> Texts() const;
+  // Every box as a person reads it (see AsText).
+  std::vector<std::string> Shown() const;
   void Clear() { calls_.clear(); }
 
  private:
@@ -60,6 +62,9 @@ class OpenFileAnswerer {
   std::deque<std::wstring> choices_;
   std::vector<platform::OpenFileRequest> requests_;
 };
+
+// A message box as a person reads it: [title] "text" icon buttons.
+std::string AsText(const platform::MsgBoxCall& call);
 
 }  // namespace testing_support
 

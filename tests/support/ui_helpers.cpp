@@ -4,6 +4,11 @@ namespace testing_support {
 
 void Pump() { platform::PumpMessages(); }
 
+void EndAllForms() {
+  platform::Form::EndProgram();
+  Pump();
+}
+
 void Click(const platform::Control& control) {
   SendMessageW(control.Hwnd(), BM_CLICK, 0, 0);
   Pump();

@@ -9,6 +9,17 @@
 namespace testing_support {
 
 void Pump();
+// Ends every form as ending the program does, and takes away the quit message
+// that leaves behind, so the next test's windows run.
+void EndAllForms();
+// The form loaded and shown as a person first sees it.
+template <class F>
+F& ShowForm() {
+  auto& form = platform::Instance<F>();
+  form.Show();
+  Pump();
+  return form;
+}
 // A mouse-free press: BM_CLICK, which raises the same notification a click does.
 void Click(const platform::Control& control);
 // Types each character as keyboard input (WM_CHAR), so key handlers see them.

@@ -8,6 +8,7 @@
 #include "platform/artwork.h"
 #include "platform/drive_letter_box.h"
 #include "platform/file_ops.h"
+#include "platform/journal.h"
 #include "platform/message_box.h"
 #include "platform/tweak_page.h"
 
@@ -115,6 +116,8 @@ void DriveIconTool::cmdiconok_Click() {
   }
   const std::wstring icon = drive + L":/icon.ico";
   const std::wstring autorun = drive + L":/autorun.inf";
+  const platform::journal::Action action(L"Drive icon: assign to drive " + drive + L":");
+  if (action.Cancelled()) return;
   // A hidden or system icon.ico from an earlier assignment cannot be
   // overwritten; its attributes go back as they were if the copy still fails.
   std::optional<DWORD> previous;
@@ -162,6 +165,8 @@ void DriveIconTool::cmdiconrestore_Click() {
   }
   const std::wstring autorun = drive + L":/autorun.inf";
   const std::wstring icon = drive + L":/icon.ico";
+  const platform::journal::Action action(L"Drive icon: restore defaults of drive " + drive + L":");
+  if (action.Cancelled()) return;
   try {
     // Fails when there is no autorun.inf: nothing was assigned.
     platform::SetAttr(autorun, platform::kAttrNormal);

@@ -1,5 +1,6 @@
 #include "tweaks/security/set_password.h"
 
+#include "platform/journal.h"
 #include "platform/message_box.h"
 #include "platform/numeric_text.h"
 #include "tweaks/security/security_page.h"
@@ -40,7 +41,17 @@ void FrmSecOpt::CmdSavePass_Click() {
   // Kept exactly as typed (never made a number, never trimmed); blanks alone turn protection off.
   const std::wstring typed = TxtPass.Text();
   const std::wstring_view password = platform::TrimBlanks(typed).empty() ? std::wstring_view() : typed;
-  if (platform::RegSetText(kPasswordRoot, kPasswordKey, kPasswordValue, password) != platform::RegOutcome::Done) {
+  // The password never reaches the journal: its group only says that it was set or cleared.
+  const wchar_t* const what = password.empty() ? L"Password cleared" : L"Password set";
+  platform::journal::Action action(what);
+  if (action.Cancelled()) return;
+  platform::RegOutcome outcome = platform::RegOutcome::Refused;
+  {
+    const platform::journal::Unrecorded unrecorded;
+    outcome = platform::RegSetText(kPasswordRoot, kPasswordKey, kPasswordValue, password);
+  }
+  if (outcome == platform::RegOutcome::Done) action.Note(what);
+  if (outcome != platform::RegOutcome::Done) {
     platform::MsgBox(L"The password could not be saved. Administrator rights may be required.",
                      platform::MsgIcon::Critical, L"Error");
     return;

@@ -252,7 +252,7 @@ void ExpectTextsFit(tweaks::FrmAppTweaks& form) {
     if (!isLabel && !isBox && !isButton) continue;
     RECT client;
     GetClientRect(control->Hwnd(), &client);
-    if (isBox) client.right -= GetSystemMetricsForDpi(SM_CXMENUCHECK, form.Dpi()) + 4;
+    if (isBox) client.right -= GetSystemMetricsForDpi(SM_CXMENUCHECK, GetDpiForWindow(form.Hwnd())) + 4;
     const HDC dc = GetDC(control->Hwnd());
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control->Hwnd(), WM_GETFONT, 0, 0)));
     const std::wstring text = control->Text();
@@ -310,9 +310,7 @@ TEST_F(AppearancePageTest, TweakButtonOpensThePageOnceAndLeavesTheMainWindowUsab
   EXPECT_TRUE(platform::IsLoaded<shell::FrmMain>());
   Click(main.tweak.CmdAppTweak);
   EXPECT_EQ(platform::Instance<tweaks::FrmAppTweaks>().Box(L"ChkSmoothScroll").Value(), 1);
-  platform::Form::EndProgram();
-  MSG msg;
-  PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  EndAllForms();
 }
 
 }  // namespace

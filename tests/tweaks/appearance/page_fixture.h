@@ -45,33 +45,22 @@ inline const std::vector<ValuePlace>& TouchedValues() {
 class AppearancePageTest : public testing::Test {
  protected:
   void SetUp() override {
-    for (const auto& place : TouchedValues()) saved_.push_back(testing_support::ReadRaw(place.root, place.key, place.name));
-    ClearValues();
+    for (const auto& place : TouchedValues()) saved_.KeepAndClear(place.root, place.key, place.name);
   }
   void TearDown() override {
     Close();
-    for (std::size_t i = 0; i < saved_.size(); ++i) {
-      const auto& place = TouchedValues()[i];
-      testing_support::DeleteValue(place.root, place.key, place.name);
-      if (saved_[i]) testing_support::WriteRaw(place.root, place.key, place.name, saved_[i]->type, saved_[i]->bytes);
-    }
   }
   static void ClearValues() {
     for (const auto& place : TouchedValues()) testing_support::DeleteValue(place.root, place.key, place.name);
   }
-  static tweaks::FrmAppTweaks& Open() {
-    auto& form = platform::Instance<tweaks::FrmAppTweaks>();
-    form.Show();
-    testing_support::Pump();
-    return form;
-  }
+  static tweaks::FrmAppTweaks& Open() { return testing_support::ShowForm<tweaks::FrmAppTweaks>(); }
   static void Close() {
     if (platform::IsLoaded<tweaks::FrmAppTweaks>()) platform::Instance<tweaks::FrmAppTweaks>().Unload();
     testing_support::Pump();
   }
 
  private:
-  std::vector<std::optional<testing_support::RawValue>> saved_;
+  testing_support::SavedValues saved_;
 };
 
 }  // namespace appearance_tests

@@ -17,10 +17,10 @@ using namespace testing_support;
 using platform::Instance;
 using platform::IsLoaded;
 using tweaks::FrmProgTweaks;
-using tweaks::kConnectionKey;
-using tweaks::kIEPolicyKey;
 
 const HKEY kHkcu = HKEY_CURRENT_USER;
+const wchar_t kIEPolicyKey[] = L"Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel";
+const wchar_t kConnectionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const wchar_t* const kConnectionValues[] = {L"MaxConnectionsPer1_0Server", L"MaxConnectionsPerServer"};
 
 // The policy key is ours alone; Internet Settings also holds Wine's own values,
@@ -29,32 +29,20 @@ class IEPageTest : public testing::Test {
  protected:
   void SetUp() override {
     DeleteKey(kHkcu, kIEPolicyKey);
-    for (std::size_t i = 0; i < 2; ++i) {
-      saved_[i] = ReadRaw(kHkcu, kConnectionKey, kConnectionValues[i]);
-      DeleteValue(kHkcu, kConnectionKey, kConnectionValues[i]);
-    }
+    for (const wchar_t* name : kConnectionValues) saved_.KeepAndClear(kHkcu, kConnectionKey, name);
   }
   void TearDown() override {
     if (IsLoaded<FrmProgTweaks>()) Close();
     DeleteKey(kHkcu, kIEPolicyKey);
-    for (std::size_t i = 0; i < 2; ++i) {
-      DeleteValue(kHkcu, kConnectionKey, kConnectionValues[i]);
-      if (saved_[i]) WriteRaw(kHkcu, kConnectionKey, kConnectionValues[i], saved_[i]->type, saved_[i]->bytes);
-    }
   }
-  static FrmProgTweaks& Open() {
-    auto& form = Instance<FrmProgTweaks>();
-    form.Show();
-    Pump();
-    return form;
-  }
+  static FrmProgTweaks& Open() { return ShowForm<FrmProgTweaks>(); }
   static void Close() {
     SendMessageW(Instance<FrmProgTweaks>().Hwnd(), WM_CLOSE, 0, 0);
     Pump();
   }
 
  private:
-  std::optional<RawValue> saved_[2];
+  SavedValues saved_;
 };
 
 TEST_F(IEPageTest, WithNoValuesAllBoxesLoadUncheckedAndNothingIsWritten) {
@@ -208,7 +196,7 @@ TEST_F(IEPageTest, BoxesStandInOneColumnInKeyboardOrderWithTheirTexts) {
   for (std::size_t i = 0; i < 4; ++i) {
     const RECT box = InParent(form.Box(column[i]));
     EXPECT_EQ(box.left, first.left);
-    EXPECT_NEAR(box.top - first.top, form.Px(360 * static_cast<int>(i)), 1) << Utf8(column[i]);
+    EXPECT_NEAR(box.top - first.top, Px(form, 360 * static_cast<int>(i)), 1) << Utf8(column[i]);
     EXPECT_LT(box.right, group.right) << Utf8(column[i]) << " is clipped";
     EXPECT_LT(box.bottom, group.bottom);
     EXPECT_EQ(ShownTip(form, form.Box(column[i])), form.boxes.Binding(column[i]).toolTip);
@@ -227,9 +215,7 @@ TEST_F(IEPageTest, TheTweakPageButtonOpensThePage) {
   ASSERT_TRUE(IsLoaded<FrmProgTweaks>());
   EXPECT_TRUE(Instance<FrmProgTweaks>().Visible());
   EXPECT_EQ(Instance<FrmProgTweaks>().Caption(), L"Internet Explorer Tweaks");
-  platform::Form::EndProgram();
-  MSG msg;
-  PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  EndAllForms();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "saved_values.h"
 #include "shell/main_window.h"
+#include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"
@@ -31,9 +32,7 @@ const std::string kTryAgain = "[Korvane] \"Please try again\" Information OK";
 class PasswordTest : public testing::Test {
  protected:
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
   }
 
   // The user presses "Security Tweaks" on the main window's Tweak page.
@@ -78,7 +77,7 @@ class PasswordTest : public testing::Test {
     return !Instance<FrmSecTweaks>().Visible() && IsLoaded<FrmEntSecPAss>() && Instance<FrmEntSecPAss>().Visible();
   }
 
-  SavedValues saved;
+  security_test::SecurityValues saved;
   MsgBoxRecorder messages;
 };
 
@@ -95,7 +94,7 @@ TEST_F(PasswordTest, TheLockThroughItsStates) {
   EXPECT_TRUE(options.Visible());
   EXPECT_TRUE(options.TxtPass.HasFocus());
   SetPassword(L"Secret");
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{kSaved});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{kSaved});
   EXPECT_FALSE(options.Visible());
   EXPECT_SZ(kHkcr, kWab, kRandomId, L"Secret");
   ReturnToPage();
@@ -105,13 +104,13 @@ TEST_F(PasswordTest, TheLockThroughItsStates) {
   EXPECT_EQ(page.Label1.Text(), L"");
 
   EXPECT_FALSE(Enter(L"secret")) << "case counts";
-  EXPECT_EQ(Shown(messages), (std::vector<std::string>{kIncorrect, kTryAgain}));
+  EXPECT_EQ(messages.Shown(), (std::vector<std::string>{kIncorrect, kTryAgain}));
   EXPECT_EQ(enter.TxtPass.Text(), L"secret") << "the typed text stays";
   EXPECT_TRUE(enter.TxtPass.HasFocus());
   EXPECT_TRUE(Locked());
 
   EXPECT_TRUE(Enter(L"Secret"));
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
   EXPECT_TRUE(page.Visible());
   EXPECT_FALSE(enter.Visible());
   EXPECT_EQ(enter.TxtPass.Text(), L"");
@@ -130,7 +129,7 @@ TEST_F(PasswordTest, TheLockThroughItsStates) {
   ASSERT_TRUE(Locked());
   EXPECT_EQ(Instance<FrmSecTweaks>().Label1.Text(), L"");
   EXPECT_FALSE(Enter(L"Secret")) << "the old password no longer unlocks";
-  EXPECT_EQ(Shown(messages), (std::vector<std::string>{kIncorrect, kTryAgain}));
+  EXPECT_EQ(messages.Shown(), (std::vector<std::string>{kIncorrect, kTryAgain}));
   EXPECT_TRUE(Enter(L"New one")) << "the new one does, in the window that was already open";
 }
 
@@ -182,9 +181,7 @@ TEST_F(PasswordTest, PasswordsAreStoredExactlyAsTyped) {
       for (const wchar_t* wrong : c.refused) EXPECT_FALSE(Enter(wrong)) << Utf8(wrong);
       EXPECT_TRUE(Enter(c.unlocks));
     }
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
   }
 }
 
@@ -197,14 +194,12 @@ TEST_F(PasswordTest, ANumberLeftByAnEarlierVersionReadsAsItsDigits) {
 
 TEST_F(PasswordTest, ARefusedPasswordWriteSaysSoAndKeepsTheWindow) {
   WriteSz(kHkcr, kWab, kRandomId, L"old");
-  auto& options = Instance<FrmSecOpt>();
-  options.Show();
-  Pump();
+  auto& options = ShowForm<FrmSecOpt>();
   {
     ScopedRefusal refusal(kHkcr, kWab);
     SetPassword(L"new");
   }
-  EXPECT_EQ(Shown(messages),
+  EXPECT_EQ(messages.Shown(),
             std::vector<std::string>{
                 "[Error] \"The password could not be saved. Administrator rights may be required.\" Critical OK"});
   EXPECT_TRUE(options.Visible());
@@ -213,35 +208,31 @@ TEST_F(PasswordTest, ARefusedPasswordWriteSaysSoAndKeepsTheWindow) {
 
 TEST_F(PasswordTest, EnterOnlyMovesTheFocusToTheButton) {
   WriteSz(kHkcr, kWab, kRandomId, L"pw");
-  auto& options = Instance<FrmSecOpt>();
-  options.Show();
-  Pump();
+  auto& options = ShowForm<FrmSecOpt>();
   options.TxtPass.SetText(L"typed");
   PressEnter(options.TxtPass);
   EXPECT_TRUE(options.CmdSavePass.HasFocus());
   EXPECT_SZ(kHkcr, kWab, kRandomId, L"pw") << "nothing saved";
 
-  auto& enter = Instance<FrmEntSecPAss>();
-  enter.Show();
-  Pump();
+  auto& enter = ShowForm<FrmEntSecPAss>();
   EXPECT_TRUE(enter.TxtPass.HasFocus());
   enter.TxtPass.SetText(L"pw");
   PressEnter(enter.TxtPass);
   EXPECT_TRUE(enter.CmdOk.HasFocus());
   EXPECT_FALSE(IsLoaded<FrmSecTweaks>()) << "nothing checked";
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
 }
 
 TEST_F(PasswordTest, WindowsTextsAndHelp) {
   auto& options = Instance<FrmSecOpt>();
   EXPECT_EQ(options.FrmPassOpt.TextColor(), RGB(0, 128, 128));
-  EXPECT_EQ(options.CmdSavePass.ToolTip(), L"To remove the password leave the field blank");
+  EXPECT_EQ(ShownTip(options, options.CmdSavePass), L"To remove the password leave the field blank");
   EXPECT_EQ(GetWindowLongW(options.TxtPass.Hwnd(), GWL_STYLE) & ES_PASSWORD, 0) << "shown in plain characters";
   EXPECT_EQ(options.LblQ.Text(), L"?");
   EXPECT_EQ(options.LblQ.Cursor(), LoadCursorW(nullptr, IDC_HAND));
   SendMessageW(options.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(options.LblQ.Hwnd()), STN_CLICKED),
                reinterpret_cast<LPARAM>(options.LblQ.Hwnd()));
-  EXPECT_EQ(Shown(messages),
+  EXPECT_EQ(messages.Shown(),
             (std::vector<std::string>{
                 "[WARNING!] \"If you forget the password you cannot recover it again\" Exclamation OK",
                 "[Help] \"To remove password protection leave the password field blank\" Information OK"}));
@@ -253,11 +244,11 @@ TEST_F(PasswordTest, WindowsTextsAndHelp) {
   }
   RECT client;
   GetClientRect(options.Hwnd(), &client);
-  EXPECT_EQ(client.right, options.Px(5520));
-  EXPECT_EQ(client.bottom, options.Px(2670));
+  EXPECT_EQ(client.right, Px(options, 5520));
+  EXPECT_EQ(client.bottom, Px(options, 2670));
   GetClientRect(enter.Hwnd(), &client);
-  EXPECT_EQ(client.right, enter.Px(4680));
-  EXPECT_EQ(client.bottom, enter.Px(1650));
+  EXPECT_EQ(client.right, Px(enter, 4680));
+  EXPECT_EQ(client.bottom, Px(enter, 1650));
 }
 
 }  // namespace

@@ -4,13 +4,10 @@
 
 #include <windows.h>
 
-#include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/registry_helpers.h"
-#include "support/seams.h"
 
 namespace security_test {
 
@@ -53,41 +50,11 @@ inline std::vector<Place> TouchedValues() {
   };
 }
 
-class SavedValues {
+class SecurityValues : public testing_support::SavedValues {
  public:
-  SavedValues() {
-    for (const Place& place : TouchedValues()) {
-      saved_.push_back(testing_support::ReadRaw(place.root, place.key, place.name));
-      testing_support::DeleteValue(place.root, place.key, place.name);
-    }
+  SecurityValues() {
+    for (const Place& place : TouchedValues()) KeepAndClear(place.root, place.key, place.name);
   }
-  ~SavedValues() {
-    const auto places = TouchedValues();
-    for (std::size_t i = 0; i < places.size(); ++i) {
-      const Place& place = places[i];
-      if (saved_[i]) {
-        testing_support::WriteRaw(place.root, place.key, place.name, saved_[i]->type, saved_[i]->bytes);
-      } else {
-        testing_support::DeleteValue(place.root, place.key, place.name);
-      }
-    }
-  }
-  SavedValues(const SavedValues&) = delete;
-  SavedValues& operator=(const SavedValues&) = delete;
-
- private:
-  std::vector<std::optional<testing_support::RawValue>> saved_;
 };
-
-// The message boxes shown, as a person reads them.
-inline std::vector<std::string> Shown(const testing_support::MsgBoxRecorder& messages) {
-  std::vector<std::string> shown;
-  for (const auto& call : messages.Calls()) {
-    std::ostringstream text;
-    text << call;
-    shown.push_back(text.str());
-  }
-  return shown;
-}
 
 }  // namespace security_test

@@ -8,6 +8,7 @@
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "tweaks/controlpanel/control_panel_page.h"
+#include "support/layout_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"
@@ -59,9 +60,7 @@ const std::vector<Row>& Rows() {
 class SecurityPageTest : public testing::Test {
  protected:
   void TearDown() override {
-    platform::Form::EndProgram();
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    EndAllForms();
   }
   static FrmSecTweaks& Page() { return platform::Instance<FrmSecTweaks>(); }
   static platform::CheckBox& Box(const wchar_t* name) { return Page().boxes.Box(name); }
@@ -77,7 +76,7 @@ class SecurityPageTest : public testing::Test {
     return checked;
   }
 
-  SavedValues saved;
+  security_test::SecurityValues saved;
   MsgBoxRecorder messages;
 };
 
@@ -92,8 +91,8 @@ TEST_F(SecurityPageTest, SixteenBoxesInTwoColumnsWithTheirTextsAndKeyboardOrder)
   EXPECT_EQ(page.Caption(), L"Security Tweaks");
   RECT client;
   GetClientRect(page.Hwnd(), &client);
-  EXPECT_EQ(client.right, page.Px(8145));
-  EXPECT_EQ(client.bottom, page.Px(5985));
+  EXPECT_EQ(client.right, Px(page, 8145));
+  EXPECT_EQ(client.bottom, Px(page, 5985));
   EXPECT_EQ(GetWindowLongW(page.Hwnd(), GWL_STYLE) & WS_MAXIMIZEBOX, 0);
   EXPECT_EQ(page.LblTweakIntro.TextColor(), RGB(192, 64, 0));
   EXPECT_EQ(page.FrmsecTweak.TextColor(), RGB(0, 128, 128));
@@ -103,8 +102,8 @@ TEST_F(SecurityPageTest, SixteenBoxesInTwoColumnsWithTheirTextsAndKeyboardOrder)
   RECT group;
   GetWindowRect(page.FrmsecTweak.Hwnd(), &group);
   MapWindowPoints(HWND_DESKTOP, page.Hwnd(), reinterpret_cast<POINT*>(&group), 2);
-  EXPECT_EQ(group.left, page.Px(600));
-  EXPECT_EQ(group.top, page.Px(1560));
+  EXPECT_EQ(group.left, Px(page, 600));
+  EXPECT_EQ(group.top, Px(page, 1560));
   for (const Row& row : Rows()) {
     SCOPED_TRACE(Utf8(row.box));
     auto& box = Box(row.box);
@@ -112,17 +111,17 @@ TEST_F(SecurityPageTest, SixteenBoxesInTwoColumnsWithTheirTextsAndKeyboardOrder)
     RECT place;
     GetWindowRect(box.Hwnd(), &place);
     MapWindowPoints(HWND_DESKTOP, page.Hwnd(), reinterpret_cast<POINT*>(&place), 2);
-    EXPECT_EQ(place.left, page.Px(600 + (row.column == 0 ? 480 : 4080)));
-    EXPECT_EQ(place.top, page.Px(1560 + 360 + row.row * 480));
-    EXPECT_EQ(place.bottom - place.top, page.Px(255));
+    EXPECT_EQ(place.left, Px(page, 600 + (row.column == 0 ? 480 : 4080)));
+    EXPECT_EQ(place.top, Px(page, 1560 + 360 + row.row * 480));
+    EXPECT_EQ(place.bottom - place.top, Px(page, 255));
   }
 
   // The texts whose odd ends are easy to lose.
   EXPECT_EQ(Box(L"chkFO").Text(), L"Disable Folder options ");
   EXPECT_EQ(Box(L"ChkMyCompMng").Text(), L"Disable 'manage' in My Computer ");
-  EXPECT_EQ(Box(L"ChkRE").ToolTip(),
+  EXPECT_EQ(ShownTip(Page(), Box(L"ChkRE")),
             L"Checking this disables the registry editor whichc can be accessed by Run->\"Regedit\"");
-  EXPECT_EQ(Box(L"ChkBeep").ToolTip().back(), L' ');
+  EXPECT_EQ(ShownTip(Page(), Box(L"ChkBeep")).back(), L' ');
 
   std::vector<std::wstring> order;
   for (platform::Control* control : page.Controls()) {
@@ -186,7 +185,7 @@ TEST_F(SecurityPageTest, EachBoxWritesItsValueAndUndoesItByItsOwnRule) {
         break;
     }
   }
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
 }
 
 TEST_F(SecurityPageTest, LoadRulesAndTheRewriteOfCheckedValues) {
@@ -251,7 +250,7 @@ TEST_F(SecurityPageTest, LoadRulesAndTheRewriteOfCheckedValues) {
     ClosePage();
     for (const Place& place : TouchedValues()) DeleteValue(place.root, place.key, place.name);
   }
-  EXPECT_EQ(Shown(messages), std::vector<std::string>{});
+  EXPECT_EQ(messages.Shown(), std::vector<std::string>{});
 }
 
 TEST_F(SecurityPageTest, ChangesMadeElsewhereShowOnlyWhenThePageIsOpenedAgain) {

@@ -1,0 +1,132 @@
+// Times a tweak click with its journal record against the same writes made
+// unrecorded, alternating checked and unchecked so that every click changes
+// something; then the reading of a journal of 10,000 groups, and opening the
+// Undo Changes window on it. The journal found there is set aside and put back.
+// Usage: journal_timer <runs>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/journal.h"
+#include "platform/journal_format.h"
+#include "platform/tweak_binding.h"
+#include "shell/undo_window.h"
+#include "tweaks/security/security_bindings.h"
+
+namespace {
+
+namespace journal = platform::journal;
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+template <class F>
+double Time(F&& f) {
+  const double start = Now();
+  f();
+  return Now() - start;
+}
+
+bool WriteWhole(const std::wstring& path, const std::string& bytes) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+// Ten thousand groups of two registry items each, as clicks leave them.
+std::string LargeJournal(const platform::TweakBinding& binding, const std::wstring& folder) {
+  std::string bytes;
+  journal::Item item;
+  item.kind = journal::ItemKind::Registry;
+  item.root = binding.load.root;
+  item.key = binding.load.key;
+  item.name = binding.load.name;
+  item.regAfter = {true, REG_DWORD, {1, 0, 0, 0}};
+  for (journal::GroupId id = 1; id <= 10000; ++id) {
+    bytes += journal::format::HeaderLine(id, L"2026-12-08 14:03:12", L"Security Tweaks: Disable Task Manager checked");
+    bytes += journal::format::ItemLine(id, 0, item, folder);
+    bytes += journal::format::ItemLine(id, 1, item, folder);
+    bytes += journal::format::EndLine(id);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const int runs = argc > 1 ? std::max(20, _wtoi(argv[1])) : 21;
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  journal::SetJournalFailureHandler([](std::wstring_view) { return journal::WithoutJournal::GoOn; });
+  const std::wstring folder = journal::Folder();
+  const std::wstring file = folder + L"journal.jsonl";
+  const std::wstring saved = file + L".bench-saved";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const bool hadJournal = MoveFileExW(file.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING);
+
+  const platform::TweakBinding& binding = tweaks::SecurityBindings().front();
+  std::vector<double> recorded;
+  std::vector<double> unrecorded;
+  bool checked = false;
+  for (int i = 0; i < runs + 1; ++i) {
+    // Interleaved, so that drift in the machine's speed touches both alike; the first pair warms up.
+    checked = !checked;
+    const double withJournal = Time([&] { platform::ApplyTweak(binding, checked, L"Security Tweaks"); });
+    checked = !checked;
+    const double without = Time([&] {
+      const journal::Unrecorded off;
+      platform::RunSteps(checked ? binding.checked : binding.unchecked);
+    });
+    if (i == 0) continue;
+    recorded.push_back(withJournal);
+    unrecorded.push_back(without);
+  }
+  const double click = Median(recorded);
+  const double plain = Median(unrecorded);
+  std::printf("Tweak click: runs %d, with its journal record median %.3f ms, unrecorded median %.3f ms, ratio %.2f\n",
+              runs, click, plain, click / plain);
+
+  if (!WriteWhole(file, LargeJournal(binding, folder))) {
+    std::printf("Could not write the large journal\n");
+    return 1;
+  }
+  std::vector<double> reads;
+  std::size_t groups = 0;
+  for (int i = 0; i < 5; ++i) reads.push_back(Time([&] { groups = journal::Read().groups.size(); }));
+  std::printf("Read a journal of %zu groups: median %.1f ms\n", groups, Median(reads));
+  const double open = Time([] {
+    shell::FrmUndo& form = platform::Instance<shell::FrmUndo>();
+    form.Show();
+    UpdateWindow(form.Hwnd());
+  });
+  std::printf("Open the Undo Changes window on it: %.1f ms, %d rows\n", open,
+              platform::Instance<shell::FrmUndo>().LvwGroups.RowCount());
+  platform::Form::EndProgram();
+
+  DeleteFileW(file.c_str());
+  if (hadJournal) MoveFileExW(saved.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
+  return 0;
+}

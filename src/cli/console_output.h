@@ -1,0 +1,23 @@
+// Lines for the console the command line runs in. Text reaches a console
+// through WriteConsoleW, so that any character shows as itself; a redirected
+// file or a pipe receives UTF-8.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+void PrintLine(std::wstring_view line);       // to standard output
+void PrintError(std::wstring_view line);      // to standard error
+void PrintUtf8(const std::string& document);  // a JSON document, to standard output
+
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
+// The system's own words for an error code, without the trailing line break.
+std::wstring SystemMessage(DWORD error);
+
+}  // namespace cli

@@ -1,0 +1,40 @@
+// Carries out the checked findings of a scan as one group of the change
+// journal: attributes cleared, files moved to the quarantine, a blank-named
+// folder renamed. Nothing is deleted without a checked copy.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/journal.h"
+#include "repair/drive_check/scan.h"
+
+namespace repair::drive_check {
+
+inline constexpr wchar_t kRecoveredName[] = L"Recovered items";
+
+struct CleanFailure {
+  std::wstring path;
+  std::wstring reason;
+};
+
+struct CleanReport {
+  bool cancelled = false;  // the journal could not be written and the person chose not to go on
+  std::size_t madeVisible = 0;
+  std::size_t quarantined = 0;
+  std::size_t renamed = 0;
+  std::vector<CleanFailure> failures;
+  std::wstring quarantineFolder;  // empty when nothing needed it
+  std::optional<platform::journal::GroupId> group;
+};
+
+// `selected` holds one flag per finding of `scan`, in order.
+CleanReport Clean(const ScanResult& scan, std::span<const bool> selected);
+
+// The one message a front end shows or prints at the end of a clean.
+std::wstring DescribeClean(const CleanReport& report, wchar_t drive);
+
+}  // namespace repair::drive_check

@@ -1,0 +1,65 @@
+#include "repair/drive_check/drives.h"
+
+#include <windows.h>
+
+#include <shlwapi.h>
+
+namespace repair::drive_check {
+
+namespace {
+
+const wchar_t* TypeName(unsigned type) {
+  switch (type) {
+    case DRIVE_REMOVABLE: return L"Removable";
+    case DRIVE_FIXED: return L"Fixed";
+    case DRIVE_REMOTE: return L"Network";
+    case DRIVE_CDROM: return L"CD/DVD";
+    case DRIVE_RAMDISK: return L"RAM disk";
+    default: return L"Unknown";
+  }
+}
+
+std::wstring Size(std::uint64_t bytes) {
+  wchar_t text[32];
+  StrFormatByteSizeW(static_cast<LONGLONG>(bytes), text, static_cast<UINT>(std::size(text)));
+  return text;
+}
+
+}  // namespace
+
+std::vector<DriveInfo> PresentDrives() {
+  std::vector<DriveInfo> drives;
+  // A drive without its medium would otherwise bring up a system error box.
+  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  const DWORD mask = GetLogicalDrives();
+  for (int i = 0; i < 26; ++i) {
+    if (!(mask & (1u << i))) continue;
+    DriveInfo drive;
+    drive.letter = static_cast<wchar_t>(L'A' + i);
+    const std::wstring root = std::wstring(1, drive.letter) + L":\\";
+    drive.type = GetDriveTypeW(root.c_str());
+    if (drive.type == DRIVE_NO_ROOT_DIR || drive.type == DRIVE_UNKNOWN) continue;
+    wchar_t label[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)) continue;
+    drive.label = label;
+    ULARGE_INTEGER free{};
+    ULARGE_INTEGER total{};
+    if (GetDiskFreeSpaceExW(root.c_str(), &free, &total, nullptr)) {
+      drive.freeBytes = free.QuadPart;
+      drive.totalBytes = total.QuadPart;
+    }
+    drives.push_back(drive);
+  }
+  SetErrorMode(oldMode);
+  return drives;
+}
+
+std::wstring Describe(const DriveInfo& drive) {
+  std::wstring text = std::wstring(1, drive.letter) + L":";
+  if (!drive.label.empty()) text += L" " + drive.label;
+  text += std::wstring(L" (") + TypeName(drive.type) + L", " + Size(drive.freeBytes) + L" free of " +
+          Size(drive.totalBytes) + L")";
+  return text;
+}
+
+}  // namespace repair::drive_check

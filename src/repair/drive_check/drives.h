@@ -1,0 +1,23 @@
+// The drives present now, for a person to choose from.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace repair::drive_check {
+
+struct DriveInfo {
+  wchar_t letter = L'\0';
+  std::wstring label;
+  unsigned type = 0;  // GetDriveTypeW
+  std::uint64_t freeBytes = 0;
+  std::uint64_t totalBytes = 0;
+};
+
+// Drives whose volume answers: a card reader with no card is left out.
+std::vector<DriveInfo> PresentDrives();
+// "E: BACKUP (Removable, 1.2 GB free of 7.4 GB)"
+std::wstring Describe(const DriveInfo& drive);
+
+}  // namespace repair::drive_check

@@ -1,0 +1,58 @@
+// Finds what a USB worm did to a drive: items it hid, the shortcuts it put in
+// their place, the programs those start, an autorun.inf that runs one, and a
+// hidden folder with a blank-looking name. Nothing on the drive is changed.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace repair::drive_check {
+
+// In the order the findings are grouped for a person.
+enum class FindingKind { Shortcut, WormProgram, Autorun, BlankFolder, Hidden, Link };
+enum class Proposal { MakeVisible, MoveToQuarantine, RenameToRecovered, LeaveAlone };
+
+struct Finding {
+  FindingKind kind = FindingKind::Hidden;
+  Proposal proposal = Proposal::LeaveAlone;
+  bool checked = false;  // carried out by a clean unless the person unchecks it
+  std::wstring path;     // "E:\Folder\name"
+  std::wstring details;  // why it was found, for a person
+  DWORD attributes = 0;  // as found
+};
+
+std::wstring_view KindCaption(FindingKind kind);
+std::wstring_view ProposalCaption(Proposal proposal);
+
+enum class ScanEnd { Done, Cancelled, DriveGone };
+
+struct ScanResult {
+  wchar_t drive = L'\0';
+  std::wstring root;  // "E:\"
+  ScanEnd end = ScanEnd::Done;
+  std::uint64_t items = 0;
+  std::vector<Finding> findings;  // grouped by kind, in walk order within a kind
+  std::vector<std::wstring> unreadable;  // folders that could not be listed
+};
+
+struct ScanOptions {
+  std::wstring root;  // a folder to scan as if it were a drive's root; empty: the drive's root
+};
+
+// Shared with the thread that started the scan: it sets `cancel`; the scan
+// calls onProgress at most every `intervalMs`, from the scanning thread.
+struct Progress {
+  std::atomic<bool> cancel{false};
+  std::function<void(std::uint64_t items, const std::wstring& folder)> onProgress;
+  unsigned intervalMs = 250;
+};
+
+ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress);
+
+}  // namespace repair::drive_check

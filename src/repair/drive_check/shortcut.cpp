@@ -1,0 +1,75 @@
+#include "repair/drive_check/shortcut.h"
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include "repair/drive_check/walker.h"
+
+namespace repair::drive_check {
+
+namespace {
+
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  T** Out() { return &p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+std::wstring Field(wchar_t* buffer) { return std::wstring(buffer); }
+
+}  // namespace
+
+ComScope::ComScope() {
+  const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  owned_ = SUCCEEDED(hr);  // RPC_E_CHANGED_MODE: the thread has COM already, in another model
+}
+
+ComScope::~ComScope() {
+  if (owned_) CoUninitialize();
+}
+
+ShortcutReader::ShortcutReader() {
+  if (FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(&factory_)))) {
+    factory_ = nullptr;
+  }
+}
+
+ShortcutReader::~ShortcutReader() {
+  if (factory_) factory_->Release();
+}
+
+std::optional<ShortcutTarget> ShortcutReader::Read(const std::wstring& file) const {
+  // A fresh link object per file, so nothing of the last one can linger.
+  ComPtr<IShellLinkW> link;
+  if (!factory_ || FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkW, reinterpret_cast<void**>(link.Out())))) {
+    return std::nullopt;
+  }
+  ComPtr<IPersistFile> persist;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out())))) return std::nullopt;
+  const std::wstring name = file.size() < MAX_PATH ? file : LongPath(file);
+  if (FAILED(persist->Load(name.c_str(), STGM_READ))) return std::nullopt;
+  // The shell's fields hold at most INFOTIPSIZE characters.
+  wchar_t buffer[INFOTIPSIZE + 1] = {};
+  ShortcutTarget target;
+  if (link->GetPath(buffer, INFOTIPSIZE, nullptr, SLGP_RAWPATH) == S_OK) target.path = Field(buffer);
+  buffer[0] = L'\0';
+  if (SUCCEEDED(link->GetArguments(buffer, INFOTIPSIZE))) target.arguments = Field(buffer);
+  buffer[0] = L'\0';
+  if (SUCCEEDED(link->GetWorkingDirectory(buffer, INFOTIPSIZE))) target.workingFolder = Field(buffer);
+  return target;
+}
+
+}  // namespace repair::drive_check

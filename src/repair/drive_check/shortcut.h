@@ -1,0 +1,51 @@
+// What a shortcut file says it starts, read through the shell's own link
+// object and never resolved (resolving would search the disks for a target).
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct IClassFactory;
+
+namespace repair::drive_check {
+
+struct ShortcutTarget {
+  std::wstring path;  // as stored, environment variables not expanded; empty for a shell item
+  std::wstring arguments;
+  std::wstring workingFolder;
+};
+
+class ShortcutSource {
+ public:
+  virtual ~ShortcutSource() = default;
+  // Nothing when the file is not a readable shortcut.
+  virtual std::optional<ShortcutTarget> Read(const std::wstring& file) const = 0;
+};
+
+// Reads shortcuts on the thread that made it, which needs COM. The link
+// class is looked up once: a lookup per file would cost more than the walk.
+class ShortcutReader : public ShortcutSource {
+ public:
+  ShortcutReader();
+  ShortcutReader(const ShortcutReader&) = delete;
+  ShortcutReader& operator=(const ShortcutReader&) = delete;
+  ~ShortcutReader() override;
+  std::optional<ShortcutTarget> Read(const std::wstring& file) const override;
+
+ private:
+  IClassFactory* factory_ = nullptr;
+};
+
+// COM for the lifetime of the object, on this thread.
+class ComScope {
+ public:
+  ComScope();
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  ~ComScope();
+
+ private:
+  bool owned_;
+};
+
+}  // namespace repair::drive_check

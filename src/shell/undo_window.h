@@ -1,0 +1,36 @@
+// FrmUndo: the groups of the change journal, newest first, and the undo of
+// the selected ones.
+#pragma once
+
+#include "platform/controls.h"
+#include "platform/form.h"
+#include "platform/journal.h"
+#include "platform/virtual_list_view.h"
+
+namespace shell {
+
+class FrmUndo : public platform::Form {
+ public:
+  FrmUndo();
+
+  platform::VirtualListView LvwGroups;
+  platform::Label LblDropped;
+  platform::Button CmdUndo;
+
+  // Reads the journal again and selects the newest group.
+  void Refresh();
+  void CmdUndo_Click();
+  const platform::journal::Listing& Listing() const { return listing_; }
+
+ protected:
+  void Form_Load() override;
+
+ private:
+  std::wstring CellText(int row, int column) const;
+  platform::journal::Listing listing_;
+};
+
+// The Tools menu's entry: opens the window, or brings it forward with the journal read again.
+void ShowUndoWindow();
+
+}  // namespace shell

@@ -1,0 +1,198 @@
+#include "repair/drive_check/clean.h"
+
+#include <map>
+
+#include "infected_drive.h"
+#include "platform/journal.h"
+#include "repair/drive_check/quarantine.h"
+#include "repair/drive_check/shortcut.h"
+
+namespace {
+
+using namespace drive_check_tests;
+namespace journal = platform::journal;
+using repair::drive_check::Clean;
+using repair::drive_check::CleanReport;
+using repair::drive_check::Progress;
+using repair::drive_check::Scan;
+using repair::drive_check::ScanResult;
+
+// Every item under a folder: its attributes and, for files, its bytes.
+using DriveState = std::map<std::wstring, std::string>;
+
+void Record(const std::wstring& folder, DriveState& state) {
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    const DWORD attributes = Attributes(L"\\\\?\\" + path);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      state[path] = "folder " + std::to_string(attributes);
+      Record(path, state);
+    } else {
+      state[path] = std::to_string(attributes) + " " + ReadBytes(L"\\\\?\\" + path).value_or("unreadable");
+    }
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+DriveState StateOf(const std::wstring& folder) {
+  DriveState state;
+  Record(folder, state);
+  return state;
+}
+
+// The items that differ, one line each: empty when the states are the same.
+std::string Differences(const DriveState& got, const DriveState& expected) {
+  std::string lines;
+  for (const auto& [path, state] : expected) {
+    auto it = got.find(path);
+    if (it == got.end()) {
+      lines += "missing " + Utf8(path) + "\n";
+    } else if (it->second != state) {
+      lines += "changed " + Utf8(path) + ": " + it->second.substr(0, 12) + "\n";
+    }
+  }
+  for (const auto& [path, state] : got) {
+    if (!expected.count(path)) lines += "added " + Utf8(path) + "\n";
+  }
+  return lines;
+}
+
+std::vector<char> Defaults(const ScanResult& scan) {
+  std::vector<char> flags;
+  for (const auto& finding : scan.findings) flags.push_back(finding.checked ? 1 : 0);
+  return flags;
+}
+
+CleanReport CleanChecked(const ScanResult& scan) {
+  const auto flags = Defaults(scan);
+  const auto selected = std::make_unique<bool[]>(flags.size());
+  for (std::size_t i = 0; i < flags.size(); ++i) selected[i] = flags[i] != 0;
+  return Clean(scan, std::span<const bool>(selected.get(), flags.size()));
+}
+
+std::string Failures(const CleanReport& report) {
+  std::string text;
+  for (const auto& failure : report.failures) text += Utf8(failure.path + L": " + failure.reason) + "\n";
+  return text;
+}
+
+class CleanTest : public testing::Test {
+ protected:
+  void SetUp() override { TearDown(); }
+  void TearDown() override {
+    ClearDrive(kDrive);
+    SetFileAttributesW(quarantine.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(quarantine.c_str());
+    ClearFolder(journal::Folder());
+  }
+  ScanResult ScanOf(wchar_t drive) {
+    Progress progress;
+    return Scan(drive, {}, progress);
+  }
+  repair::drive_check::ComScope com;
+  const std::wstring quarantine = repair::drive_check::QuarantineRoot();
+};
+
+TEST_F(CleanTest, QuarantinesAndRevealsAsOneGroupThatUndoPutsBackByteForByte) {
+  Infect(kDrive);
+  const std::wstring root = OnDrive(kDrive, L"").substr(0, 2);
+  const DriveState before = StateOf(root);
+  const ScanResult scan = ScanOf(kDrive);
+  const CleanReport report = CleanChecked(scan);
+  EXPECT_EQ(report.failures.size(), 0u) << Failures(report);
+  EXPECT_EQ(report.madeVisible, 6u);
+  EXPECT_EQ(report.quarantined, 10u);
+  EXPECT_EQ(report.renamed, 0u) << "the rename is unchecked by default";
+  ASSERT_TRUE(report.group);
+
+  // The drive: what was moved is gone, what was hidden shows, read-only stays, the rest is as it was.
+  DriveState after = StateOf(root);
+  for (const auto& finding : scan.findings) {
+    if (finding.proposal == Proposal::MoveToQuarantine) {
+      EXPECT_FALSE(Exists(L"\\\\?\\" + finding.path)) << Utf8(finding.path);
+      const std::wstring kept = report.quarantineFolder + finding.path.substr(2) + repair::drive_check::kQuarantinedSuffix;
+      const std::string& was = before.at(finding.path);
+      EXPECT_TRUE(ReadBytes(L"\\\\?\\" + kept) == was.substr(was.find(' ') + 1)) << Utf8(kept);
+      const auto record = ReadBytes(report.quarantineFolder + finding.path.substr(2) + repair::drive_check::kRecordSuffix);
+      EXPECT_NE(record.value_or("").find("From: " + Utf8(finding.path)), std::string::npos) << Utf8(finding.path);
+    } else if (finding.proposal == Proposal::MakeVisible) {
+      EXPECT_EQ(Attributes(L"\\\\?\\" + finding.path) & kHiddenSystem, 0u) << Utf8(finding.path);
+    }
+  }
+  EXPECT_EQ(Attributes(OnDrive(kDrive, L"hidden.txt")), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  for (const wchar_t* kept : {L"System Volume Information", L"System Volume Information\\tracking.log", L"RECYCLER",
+                              L"Music\\desktop.ini", L"Notepad.lnk", L"Letter.lnk"}) {
+    EXPECT_TRUE(after[OnDrive(kDrive, kept)] == before.at(OnDrive(kDrive, kept))) << Utf8(kept);
+  }
+  // Nothing kept in the quarantine starts on a double-click.
+  for (const auto& [path, state] : StateOf(report.quarantineFolder)) {
+    const bool data = path.ends_with(repair::drive_check::kQuarantinedSuffix);
+    const bool record = path.ends_with(repair::drive_check::kRecordSuffix);
+    EXPECT_TRUE(state.starts_with("folder") || data || record) << Utf8(path);
+  }
+  EXPECT_TRUE(ScanOf(kDrive).findings.empty()) << "a second scan finds nothing left";
+
+  const journal::GroupId ids[] = {*report.group};
+  const auto undo = journal::Undo(ids, [](const journal::Group&) { return journal::OnConflict::UndoAnyway; });
+  EXPECT_TRUE(undo.failures.empty()) << (undo.failures.empty() ? "" : Utf8(undo.failures.front()));
+  EXPECT_EQ(Differences(StateOf(root), before), "") << "undo puts every file and attribute back";
+}
+
+TEST_F(CleanTest, WhatCannotBeDoneIsReportedAndStays) {
+  struct Case {
+    const wchar_t* what;
+    wchar_t drive;
+    bool blockQuarantine;
+    bool holdScript;
+    std::size_t madeVisible;
+    std::size_t quarantined;
+    std::size_t failed;
+  };
+  const Case cases[] = {
+      {L"a file in use", kDrive, false, true, 1, 2, 1},
+      {L"a quarantine that cannot be written", kDrive, true, false, 1, 0, 3},
+      {L"a write-protected drive", kReadOnlyDrive, false, false, 0, 0, 1},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    if (c.drive == kDrive) {
+      MakeFolder(OnDrive(kDrive, L"Photos"), kHiddenSystem);
+      WriteBytes(OnDrive(kDrive, L"worm.vbs"), kWormVbs, kHiddenSystem);
+      MakeShortcut(OnDrive(kDrive, L"Photos.lnk"), L"C:\\windows\\system32\\wscript.exe", L"worm.vbs");
+      WriteBytes(OnDrive(kDrive, L"autorun.inf"), "[autorun]\r\nopen=wscript worm.vbs\r\n");
+    }
+    if (c.blockQuarantine) WriteBytes(quarantine, "not a folder");
+    const DriveState before = StateOf(std::wstring(1, c.drive) + L":");
+    const HANDLE held = c.holdScript ? CreateFileW(OnDrive(kDrive, L"worm.vbs").c_str(), GENERIC_READ, 0, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr)
+                                     : INVALID_HANDLE_VALUE;
+    const ScanResult scan = ScanOf(c.drive);
+    const CleanReport report = CleanChecked(scan);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    EXPECT_EQ(report.madeVisible, c.madeVisible) << Utf8(c.what);
+    EXPECT_EQ(report.quarantined, c.quarantined) << Utf8(c.what);
+    EXPECT_EQ(report.failures.size(), c.failed) << Utf8(c.what) << "\n" << Failures(report);
+    const DriveState after = StateOf(std::wstring(1, c.drive) + L":");
+    for (const auto& failure : report.failures) {
+      EXPECT_EQ(after.count(failure.path), 1u) << Utf8(c.what) << ": stays " << Utf8(failure.path);
+      if (after.count(failure.path)) {
+        EXPECT_TRUE(after.at(failure.path) == before.at(failure.path)) << Utf8(c.what) << ": unchanged " << Utf8(failure.path);
+      }
+    }
+    if (c.drive == kReadOnlyDrive && !report.failures.empty()) {
+      EXPECT_EQ(report.failures.front().reason, L"the drive is write-protected");
+      EXPECT_TRUE(StateOf(repair::drive_check::QuarantineRoot()).empty()) << "nothing copied off a drive that stays";
+    }
+    const std::wstring message = repair::drive_check::DescribeClean(report, c.drive);
+    for (const auto& failure : report.failures) {
+      EXPECT_NE(message.find(failure.path + L": " + failure.reason), std::wstring::npos) << Utf8(message);
+    }
+  }
+}
+
+}  // namespace
