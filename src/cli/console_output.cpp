@@ -19,23 +19,6 @@ void Write(DWORD stream, std::wstring_view text) {
 
 }  // namespace
 
-std::string ToUtf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-  return out;
-}
-
 void PrintLine(std::wstring_view line) { Write(STD_OUTPUT_HANDLE, std::wstring(line) + L"\r\n"); }
 
 void PrintError(std::wstring_view line) { Write(STD_ERROR_HANDLE, std::wstring(line) + L"\r\n"); }

@@ -8,14 +8,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf8.h"
+
 namespace cli {
 
 void PrintLine(std::wstring_view line);       // to standard output
 void PrintError(std::wstring_view line);      // to standard error
 void PrintUtf8(const std::string& document);  // a JSON document, to standard output
 
-std::string ToUtf8(std::wstring_view text);
-std::wstring FromUtf8(std::string_view text);
+using platform::FromUtf8;
+using platform::ToUtf8;
 
 // The system's own words for an error code, without the trailing line break.
 std::wstring SystemMessage(DWORD error);

@@ -7,11 +7,12 @@
 #include <string_view>
 
 #include "platform/journal.h"
+#include "platform/utf8.h"
 
 namespace platform::journal::format {
 
-std::string ToUtf8(std::wstring_view text);
-std::wstring FromUtf8(std::string_view text);
+using platform::FromUtf8;
+using platform::ToUtf8;
 
 // Each line ends with its newline; a line without one was cut short.
 std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/journal_format.h"
+#include "platform/named_lock.h"
 
 namespace platform::journal::store {
 
@@ -21,23 +22,15 @@ std::atomic<std::uint64_t> maxGroups{Bounds{}.groups};
 std::atomic<std::uint64_t> maxKeptBytes{Bounds{}.keptBytes};
 
 // Held around every append and rewrite, by every Korvane process.
-class Lock {
+class Lock : public NamedLock {
  public:
-  Lock() {
-    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneJournal");
-    if (!mutex) return;
-    const DWORD waited = WaitForSingleObject(mutex, 10000);
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) held_ = mutex;
-  }
-  ~Lock() {
-    if (held_) ReleaseMutex(held_);
-  }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
-  explicit operator bool() const { return held_ != nullptr; }
+  Lock() : NamedLock(Mutex(), 10000) {}
 
  private:
-  HANDLE held_ = nullptr;
+  static HANDLE Mutex() {
+    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneJournal");
+    return mutex;
+  }
 };
 
 class Handle {

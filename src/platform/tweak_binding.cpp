@@ -5,6 +5,7 @@
 #include "platform/form.h"
 #include "platform/journal.h"
 #include "platform/message_box.h"
+#include "platform/named_lock.h"
 #include "platform/numeric_text.h"
 
 namespace platform {
@@ -19,23 +20,15 @@ namespace {
 // Two copies of Korvane may click the same box at once. The values of one
 // click are written together, so that the registry ends as one of them left
 // it and never with one value from each.
-class ChangeLock {
+class ChangeLock : public NamedLock {
  public:
-  ChangeLock() {
-    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneRegistryChange");
-    // A copy that hangs while holding it must not hang this one too.
-    if (!mutex) return;
-    const DWORD waited = WaitForSingleObject(mutex, 2000);
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) held_ = mutex;
-  }
-  ~ChangeLock() {
-    if (held_) ReleaseMutex(held_);
-  }
-  ChangeLock(const ChangeLock&) = delete;
-  ChangeLock& operator=(const ChangeLock&) = delete;
+  ChangeLock() : NamedLock(Mutex(), 2000) {}
 
  private:
-  HANDLE held_ = nullptr;
+  static HANDLE Mutex() {
+    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneRegistryChange");
+    return mutex;
+  }
 };
 
 }  // namespace
