@@ -18,26 +18,14 @@
 #include "shell/undo_window.h"
 #include "tweaks/security/security_bindings.h"
 
+#include "timing.h"
+
 namespace {
 
+using bench::Median;
+using bench::Now;
+
 namespace journal = platform::journal;
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 template <class F>
 double Time(F&& f) {

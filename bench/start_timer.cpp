@@ -12,7 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "timing.h"
+
 namespace {
+
+using bench::Median;
+using bench::Now;
 
 struct Search {
   DWORD pid;
@@ -31,12 +36,6 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM data) {
     return FALSE;
   }
   return TRUE;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 std::string ReadWhole(const std::wstring& path) {
