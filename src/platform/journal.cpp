@@ -243,6 +243,17 @@ bool RecordMove(std::wstring_view from, std::wstring_view to) {
   return Add(*group, item);
 }
 
+bool RecordRename(std::wstring_view from, std::wstring_view to) {
+  OpenGroup* group = Recording();
+  if (!group) return Unrecording();
+  group->lastAdded.reset();
+  Item item;
+  item.kind = ItemKind::Rename;
+  item.path = from;
+  item.kept = to;
+  return Add(*group, item);
+}
+
 Listing Read() { return format::Parse(store::ReadAll(), Folder()); }
 
 Listing ReadGroups() {

@@ -32,6 +32,7 @@ enum class ItemKind {
   Attributes,  // a file's or folder's attributes: before and after
   Content,     // a file overwritten, replaced, created or emptied: a kept copy of what was there
   Move,        // a file moved off a drive (to the quarantine): where from, where to
+  Rename,      // a file or folder renamed in place: its old path, its new one
   Note,        // something said but never undone (a password set or cleared)
 };
 
@@ -48,7 +49,7 @@ struct Item {
   DWORD attrBefore = 0;
   DWORD attrAfter = 0;
   bool existedBefore = false;  // Content: false when the action created the file
-  std::wstring kept;           // Content: the kept copy in the journal's folder; Move: where the file went
+  std::wstring kept;           // Content: the kept copy in the journal's folder; Move, Rename: where it went
   std::wstring afterDigest;    // Content, Move: what the file held once changed, to see a later change
 };
 
@@ -118,6 +119,7 @@ bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name,
 bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
 bool RecordContent(std::wstring_view path);  // before the file is written, emptied, replaced or deleted
 bool RecordMove(std::wstring_view from, std::wstring_view to);  // after the copy at `to` was checked, before `from` goes
+bool RecordRename(std::wstring_view from, std::wstring_view to);  // before the rename
 // The change just recorded was refused after all: undo leaves it alone.
 void RecordNotMade();
 // After a recorded content change ended: what the file now holds, so that undo sees a later change.

@@ -84,6 +84,8 @@ const char* KindName(ItemKind kind) {
       return "content";
     case ItemKind::Move:
       return "move";
+    case ItemKind::Rename:
+      return "rename";
     case ItemKind::Note:
       return "note";
   }
@@ -92,7 +94,7 @@ const char* KindName(ItemKind kind) {
 
 std::optional<ItemKind> KindFrom(const std::string& name) {
   for (const ItemKind kind :
-       {ItemKind::Registry, ItemKind::Attributes, ItemKind::Content, ItemKind::Move, ItemKind::Note}) {
+       {ItemKind::Registry, ItemKind::Attributes, ItemKind::Content, ItemKind::Move, ItemKind::Rename, ItemKind::Note}) {
     if (name == KindName(kind)) return kind;
   }
   return std::nullopt;
@@ -148,6 +150,10 @@ Item ItemFrom(const Json& j, ItemKind kind, std::wstring_view folder) {
       item.path = WideText(j, "path");
       item.kept = WideText(j, "to");
       item.afterDigest = WideText(j, "after");
+      break;
+    case ItemKind::Rename:
+      item.path = WideText(j, "path");
+      item.kept = WideText(j, "to");
       break;
     case ItemKind::Note:
       item.path = WideText(j, "text");
@@ -208,6 +214,10 @@ std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstri
       j["path"] = ToUtf8(item.path);
       j["to"] = ToUtf8(item.kept);
       j["after"] = ToUtf8(item.afterDigest);
+      break;
+    case ItemKind::Rename:
+      j["path"] = ToUtf8(item.path);
+      j["to"] = ToUtf8(item.kept);
       break;
     case ItemKind::Note:
       j["text"] = ToUtf8(item.path);

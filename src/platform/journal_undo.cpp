@@ -29,6 +29,8 @@ bool ChangedSince(const Item& item) {
       return item.afterDigest.empty() || format::Digest(item.path) != item.afterDigest;
     case ItemKind::Move:
       return Exists(item.path) || (Exists(item.kept) && format::Digest(item.kept) != item.afterDigest);
+    case ItemKind::Rename:
+      return Exists(item.path) || !Exists(item.kept);
     case ItemKind::Note:
       return false;
   }
@@ -50,6 +52,8 @@ std::wstring Target(const Item& item) {
     case ItemKind::Content:
     case ItemKind::Move:
       return L"C" + Upper(item.path);
+    case ItemKind::Rename:
+      return L"N" + Upper(item.path);
     case ItemKind::Note:
       break;
   }
@@ -59,17 +63,31 @@ std::wstring Target(const Item& item) {
 // A path with or without the long-path prefix names the same file.
 std::wstring PlainPath(const std::wstring& path) { return Upper(path.starts_with(L"\\\\?\\") ? path.substr(4) : path); }
 
+// Where an older item's path lies now that later renames of the group moved it.
+Item Relocated(Item item, const std::vector<std::pair<std::wstring, std::wstring>>& renames) {
+  for (const auto& [from, to] : renames) {
+    const std::wstring plain = PlainPath(item.path);
+    if (plain == from || (plain.starts_with(from) && plain[from.size()] == L'\\')) {
+      item.path = to + item.path.substr(item.path.size() - (plain.size() - from.size()));
+    }
+  }
+  return item;
+}
+
 // Only the last change to each thing tells what Korvane left there; the
-// attributes of a file the group later moved away went with the file.
+// attributes of a file the group later moved away went with the file, and
+// what a later rename carried along is looked for where it went.
 bool GroupChangedSince(const Group& group) {
   std::set<std::wstring> seen;
   std::set<std::wstring> movedAway;
+  std::vector<std::pair<std::wstring, std::wstring>> renames;
   // Newest first; clang-tidy's reverse_view does not build with this C++ library.
   for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {  // NOLINT(modernize-loop-convert)
     if (item->kind == ItemKind::Move) movedAway.insert(PlainPath(item->path));
     if (item->kind == ItemKind::Attributes && movedAway.contains(PlainPath(item->path))) continue;
     if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
-    if (ChangedSince(*item)) return true;
+    if (ChangedSince(Relocated(*item, renames))) return true;
+    if (item->kind == ItemKind::Rename) renames.emplace_back(PlainPath(item->path), item->kept);
   }
   return false;
 }
@@ -143,6 +161,9 @@ std::wstring PutBack(const Item& item) {
     case ItemKind::Move:
       if (PutBackMove(item)) return {};
       return item.path + L": could not be brought back from " + item.kept;
+    case ItemKind::Rename:
+      if (RecordRename(item.kept, item.path) && MoveFileExW(item.kept.c_str(), item.path.c_str(), 0)) return {};
+      return item.kept + L": could not be renamed back to " + item.path;
     case ItemKind::Note:
       if (item.path.empty()) return {};
       return item.path + L": not kept in the journal, so it cannot be undone";

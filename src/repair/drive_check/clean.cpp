@@ -33,12 +33,10 @@ std::wstring FreeName(const std::wstring& folder) {
   return name;
 }
 
-// The journal keeps files, not folders, so a rename is noted in the clean's
-// group but not undone with it; the person is told so.
-std::wstring RenameRecovered(const std::wstring& path, platform::journal::Action& action) {
+std::wstring RenameRecovered(const std::wstring& path) {
   const auto slash = path.find_last_of(L'\\');
   const std::wstring to = FreeName(path.substr(0, slash + 1));
-  action.Note(L"Renamed " + path + L" to " + to + L" (rename it back by hand to undo)");
+  if (!platform::journal::RecordRename(SystemPath(path), SystemPath(to))) return L"the change journal could not be written";
   if (!MoveFileExW(SystemPath(path).c_str(), SystemPath(to).c_str(), 0)) return ErrorText(GetLastError());
   return {};
 }
@@ -108,7 +106,7 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
                              : L"the quarantine folder cannot be written, so nothing was moved";
         if (failure.empty()) ++report.quarantined;
       } else {
-        failure = RenameRecovered(finding->path, action);
+        failure = RenameRecovered(finding->path);
         if (failure.empty()) ++report.renamed;
       }
       if (!failure.empty()) report.failures.push_back({finding->path, failure});
@@ -133,7 +131,6 @@ std::wstring DescribeClean(const CleanReport& report, wchar_t drive) {
   for (const auto& failure : report.failures) text += L"\r\n    " + failure.path + L": " + failure.reason;
   if (report.quarantined) text += L"\r\n\r\nThe quarantine is in " + report.quarantineFolder;
   if (changed) text += L"\r\n\r\nTo undo this clean, use Tools > Undo Changes.";
-  if (report.renamed) text += L" A renamed folder is not renamed back; rename it by hand.";
   return text;
 }
 

@@ -109,7 +109,7 @@ class Scanner {
       const std::uint64_t count = blankCounts_[blank.path];
       blank.details = std::to_wstring(count) + (count == 1 ? L" item inside; " : L" items inside; ") + blank.details;
       if (index + 1 < findings_.size() && findings_[index + 1].proposal == Proposal::RenameToRecovered) {
-        findings_[index + 1].details = blank.details + L"; not renamed back by Undo Changes";
+        findings_[index + 1].details = blank.details;
       }
     }
     // Grouped by kind; within a kind, in the order the walk met them.

@@ -1,5 +1,6 @@
 #include "repair/drive_check/clean.h"
 
+#include <algorithm>
 #include <map>
 
 #include "infected_drive.h"
@@ -141,6 +142,27 @@ TEST_F(CleanTest, QuarantinesAndRevealsAsOneGroupThatUndoPutsBackByteForByte) {
   const auto undo = journal::Undo(ids, [](const journal::Group&) { return journal::OnConflict::UndoAnyway; });
   EXPECT_TRUE(undo.failures.empty()) << (undo.failures.empty() ? "" : Utf8(undo.failures.front()));
   EXPECT_EQ(Differences(StateOf(root), before), "") << "undo puts every file and attribute back";
+}
+
+// The rename of a blank-named folder, asked for, is one more item of the group:
+// undo names the folder back, with all the clean made visible inside it hidden again.
+TEST_F(CleanTest, UndoNamesARenamedFolderBack) {
+  Infect(kDrive);
+  const std::wstring root = OnDrive(kDrive, L"").substr(0, 2);
+  const DriveState before = StateOf(root);
+  const ScanResult scan = ScanOf(kDrive);
+  const auto everything = std::make_unique<bool[]>(scan.findings.size());
+  std::fill_n(everything.get(), scan.findings.size(), true);
+  const CleanReport report = Clean(scan, std::span<const bool>(everything.get(), scan.findings.size()));
+  EXPECT_EQ(report.renamed, 1u) << Failures(report);
+  EXPECT_TRUE(Exists(OnDrive(kDrive, L"Recovered items")));
+  ASSERT_TRUE(report.group);
+
+  const journal::GroupId ids[] = {*report.group};
+  const auto undo = journal::Undo(ids, [](const journal::Group&) { return journal::OnConflict::Stop; });
+  EXPECT_FALSE(undo.stopped) << "nothing changed since the clean, so nothing is asked";
+  EXPECT_TRUE(undo.failures.empty()) << (undo.failures.empty() ? "" : Utf8(undo.failures.front()));
+  EXPECT_EQ(Differences(StateOf(root), before), "");
 }
 
 TEST_F(CleanTest, WhatCannotBeDoneIsReportedAndStays) {
