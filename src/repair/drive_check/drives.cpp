@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include <shlwapi.h>
+#include <cwchar>
+#include <iterator>
 
 namespace repair::drive_check {
 
@@ -19,9 +20,18 @@ const wchar_t* TypeName(unsigned type) {
   }
 }
 
+// "76.2 GB": three figures, as Explorer shows sizes.
 std::wstring Size(std::uint64_t bytes) {
+  constexpr const wchar_t* kUnits[] = {L"bytes", L"KB", L"MB", L"GB", L"TB", L"PB"};
+  double value = static_cast<double>(bytes);
+  std::size_t unit = 0;
+  while (value >= 1000 && unit + 1 < std::size(kUnits)) {
+    value /= 1024;
+    ++unit;
+  }
+  const int decimals = unit == 0 || value >= 100 ? 0 : value >= 10 ? 1 : 2;
   wchar_t text[32];
-  StrFormatByteSizeW(static_cast<LONGLONG>(bytes), text, static_cast<UINT>(std::size(text)));
+  std::swprintf(text, std::size(text), L"%.*f %ls", decimals, value, kUnits[unit]);
   return text;
 }
 

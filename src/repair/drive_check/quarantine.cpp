@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <knownfolders.h>
-#include <shlobj.h>
-
 #include <vector>
 
 #include "platform/file_ops.h"
@@ -132,15 +129,15 @@ std::wstring ErrorText(unsigned long code) {
   return message;
 }
 
+// Beside the journal, whose folder lookup loads the shell only when first needed.
 std::wstring QuarantineRoot() {
-  wchar_t* local = nullptr;
-  std::wstring root;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local))) root = local;
-  CoTaskMemFree(local);
-  return root + L"\\Korvane\\Quarantine";
+  const std::wstring folder = platform::journal::Folder();
+  return folder.empty() ? folder : folder + L"Quarantine";
 }
 
 std::optional<Quarantine> Quarantine::Open(wchar_t drive) {
+  // Without the user's folder the name below would point at the root of the current drive.
+  if (QuarantineRoot().empty()) return std::nullopt;
   const std::wstring base = QuarantineRoot() + L"\\" + LocalTime(L"%04u-%02u-%02u %02u%02u%02u") + L" drive " +
                             std::wstring(1, drive);
   std::wstring folder = base;

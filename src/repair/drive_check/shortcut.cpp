@@ -29,19 +29,28 @@ class ComPtr {
 
 std::wstring Field(wchar_t* buffer) { return std::wstring(buffer); }
 
+// ole32 is loaded when a drive is first checked, not at start-up with the program.
+template <class Fn>
+Fn Ole32(const char* name) {
+  static const HMODULE module = LoadLibraryW(L"ole32.dll");
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
+}
+
 }  // namespace
 
 ComScope::ComScope() {
-  const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const auto initialize = Ole32<decltype(&CoInitializeEx)>("CoInitializeEx");
+  const HRESULT hr = initialize ? initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) : E_FAIL;
   owned_ = SUCCEEDED(hr);  // RPC_E_CHANGED_MODE: the thread has COM already, in another model
 }
 
 ComScope::~ComScope() {
-  if (owned_) CoUninitialize();
+  if (owned_) Ole32<decltype(&CoUninitialize)>("CoUninitialize")();
 }
 
 ShortcutReader::ShortcutReader() {
-  if (FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+  const auto classObject = Ole32<decltype(&CoGetClassObject)>("CoGetClassObject");
+  if (!classObject || FAILED(classObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                               reinterpret_cast<void**>(&factory_)))) {
     factory_ = nullptr;
   }
