@@ -8,6 +8,7 @@
 
 #include "cli/command_line.h"
 #include "cli/console_output.h"
+#include "platform/app.h"
 #include "platform/journal.h"
 #include "platform/message_box.h"
 
@@ -33,7 +34,7 @@ platform::journal::WithoutJournal WarnWithoutJournal(std::wstring_view what) {
 
 int wmain(int argc, wchar_t** argv) {
   // No "insert a disk" or "cannot open file" boxes for a missing or empty drive.
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  platform::QuietDriveErrors();
   platform::SetMsgBoxHandler(&PrintMessageBox);
   platform::journal::SetJournalFailureHandler(&WarnWithoutJournal);
   try {
