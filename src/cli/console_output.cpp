@@ -25,15 +25,4 @@ void PrintError(std::wstring_view line) { Write(STD_ERROR_HANDLE, std::wstring(l
 
 void PrintUtf8(const std::string& document) { Write(STD_OUTPUT_HANDLE, FromUtf8(document) + L"\r\n"); }
 
-std::wstring SystemMessage(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length ? std::wstring(buffer, length) : L"error " + std::to_wstring(error);
-  if (buffer) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-  return text;
-}
-
 }  // namespace cli

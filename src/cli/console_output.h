@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_ops.h"
 #include "platform/utf8.h"
 
 namespace cli {
@@ -19,7 +20,6 @@ void PrintUtf8(const std::string& document);  // a JSON document, to standard ou
 using platform::FromUtf8;
 using platform::ToUtf8;
 
-// The system's own words for an error code, without the trailing line break.
-std::wstring SystemMessage(DWORD error);
+using platform::SystemMessage;
 
 }  // namespace cli

@@ -52,6 +52,8 @@ class OutputFile {
 // Copies the content over a destination that can be overwritten.
 void CopyOver(std::wstring_view source, std::wstring_view destination);
 void DeleteOne(std::wstring_view path);
+// The system's own words for an error code, without the trailing line break.
+std::wstring SystemMessage(DWORD code);
 // The folder the program was started from.
 std::wstring ProgramFolder();
 // The folder holding a file, "C:\" for a file at the root of drive C; empty without a folder.
