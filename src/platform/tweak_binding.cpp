@@ -112,19 +112,23 @@ class Counting {
 
 }  // namespace
 
-void TweakBoxes::Load(std::wstring_view control) {
-  Row& row = Find(control);
+void TweakBoxes::LoadRow(Row& row) {
   // The rewrite of a box that loads checked is silent when refused: the
   // registry holds what made the box load checked, so the box is right.
   const Counting loading(loading_);
-  const journal::Action action = LoadAction(form_);
   // Loading only ever checks a box; a box whose rule fails keeps its state.
   if (row.binding->load.Holds()) row.box->SetValue(1);
 }
 
+void TweakBoxes::Load(std::wstring_view control) {
+  const journal::Action action = LoadAction(form_);
+  LoadRow(Find(control));
+}
+
+// One group for the whole page, opened once rather than once for each box.
 void TweakBoxes::LoadAll() {
   const journal::Action action = LoadAction(form_);
-  for (const auto& row : rows_) Load(row->binding->control);
+  for (const auto& row : rows_) LoadRow(*row);
 }
 
 void TweakBoxes::OnClick(Row& row) {

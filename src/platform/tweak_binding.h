@@ -97,6 +97,7 @@ class TweakBoxes {
     const TweakBinding* binding;
     std::unique_ptr<CheckBox> box;
   };
+  void LoadRow(Row& row);
   void OnClick(Row& row);
   Row& Find(std::wstring_view control) const;
 
