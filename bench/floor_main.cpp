@@ -10,7 +10,7 @@
 #include <string>
 
 #include "floor_window.h"
-#include "platform/artwork.h"
+#include "ui/artwork.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <map>
 
 #include "floor_window.h"
-#include "platform/artwork.h"
-#include "platform/controls.h"
+#include "ui/artwork.h"
+#include "ui/controls.h"
 
 namespace bench {
 

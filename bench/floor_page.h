@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/form.h"
-#include "platform/tweak_binding.h"
+#include "ui/form.h"
+#include "tweaks/tweak_binding.h"
 
 namespace bench {
 

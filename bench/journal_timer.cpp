@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/journal.h"
-#include "platform/journal_format.h"
-#include "platform/tweak_binding.h"
+#include "journal/journal.h"
+#include "journal/journal_format.h"
+#include "tweaks/tweak_binding.h"
 #include "shell/undo_window.h"
 #include "tweaks/security/security_bindings.h"
 

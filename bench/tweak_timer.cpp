@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "floor_page.h"
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 #include "shell/main_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"

@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "platform/app.h"
-#include "platform/form.h"
+#include "system/app.h"
+#include "ui/form.h"
 #include "shell/splash_window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

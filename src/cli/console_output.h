@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file_ops.h"
-#include "platform/utf8.h"
+#include "system/file_ops.h"
+#include "system/utf8.h"
 
 namespace cli {
 

@@ -8,9 +8,9 @@
 
 #include "cli/command_line.h"
 #include "cli/console_output.h"
-#include "platform/app.h"
-#include "platform/journal.h"
-#include "platform/message_box.h"
+#include "system/app.h"
+#include "journal/journal.h"
+#include "system/message_box.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_output.h"
-#include "platform/tweak_binding.h"
+#include "tweaks/tweak_binding.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/tweak_catalog.h"
 

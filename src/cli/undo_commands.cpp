@@ -6,7 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_output.h"
-#include "platform/journal.h"
+#include "journal/journal.h"
 
 namespace cli {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/message_box.h"
+#include "system/message_box.h"
 #include "repair/drive_check/clean.h"
 
 namespace repair {

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/list_view.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/list_view.h"
 #include "repair/drive_check/drives.h"
 #include "repair/drive_check/scan.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/file_ops.h"
-#include "platform/journal.h"
+#include "system/file_ops.h"
+#include "journal/journal.h"
 
 namespace repair {
 

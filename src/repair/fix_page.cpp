@@ -1,7 +1,7 @@
 #include "repair/fix_page.h"
 
-#include "platform/artwork.h"
-#include "platform/drive_letter_box.h"
+#include "ui/artwork.h"
+#include "ui/drive_letter_box.h"
 #include "repair/drive_check_window.h"
 #include "repair/drive_repair.h"
 #include "repair/hidden_restore.h"

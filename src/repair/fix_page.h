@@ -2,8 +2,8 @@
 // restriction repairs and the hidden item restore, as handlers of its controls.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/page.h"
+#include "ui/controls.h"
+#include "ui/page.h"
 
 namespace repair {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/file_ops.h"
-#include "platform/journal.h"
-#include "platform/message_box.h"
+#include "system/file_ops.h"
+#include "journal/journal.h"
+#include "system/message_box.h"
 
 namespace repair {
 

@@ -4,8 +4,8 @@
 
 #include <span>
 
-#include "platform/app.h"
-#include "platform/message_box.h"
+#include "system/app.h"
+#include "system/message_box.h"
 
 namespace repair {
 

@@ -1,8 +1,8 @@
 #include "repair/restriction_repair.h"
 
-#include "platform/journal.h"
-#include "platform/message_box.h"
-#include "platform/registry.h"
+#include "journal/journal.h"
+#include "system/message_box.h"
+#include "system/registry.h"
 
 namespace repair {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/app.h"
-#include "platform/artwork.h"
-#include "platform/shell_request.h"
+#include "system/app.h"
+#include "ui/artwork.h"
+#include "system/shell_request.h"
 #include "shell/contact.h"
 
 namespace shell {

@@ -1,8 +1,8 @@
 // The main window's Welcome, Info, Tweak and About pages.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/page.h"
+#include "ui/controls.h"
+#include "ui/page.h"
 
 namespace shell {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/app.h"
-#include "platform/artwork.h"
-#include "platform/registry.h"
+#include "system/app.h"
+#include "ui/artwork.h"
+#include "system/registry.h"
 #include "repair/drive_check_window.h"
 #include "shell/preferences_window.h"
 #include "shell/settings.h"

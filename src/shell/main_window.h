@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 #include "repair/fix_page.h"
 #include "shell/main_pages.h"
 

@@ -2,10 +2,10 @@
 
 #include <optional>
 
-#include "platform/journal.h"
-#include "platform/message_box.h"
-#include "platform/numeric_text.h"
-#include "platform/registry.h"
+#include "journal/journal.h"
+#include "system/message_box.h"
+#include "system/numeric_text.h"
+#include "system/registry.h"
 #include "shell/settings.h"
 
 namespace shell {

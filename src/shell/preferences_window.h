@@ -2,8 +2,8 @@
 // on, kept under the settings key. Changes take effect at the next start.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 
 namespace shell {
 

@@ -1,7 +1,7 @@
 #include "shell/splash_window.h"
 
-#include "platform/artwork.h"
-#include "platform/registry.h"
+#include "ui/artwork.h"
+#include "system/registry.h"
 #include "shell/contact.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 
 namespace shell {
 

@@ -1,7 +1,7 @@
 #include "shell/undo_window.h"
 
-#include "platform/app.h"
-#include "platform/message_box.h"
+#include "system/app.h"
+#include "system/message_box.h"
 
 namespace shell {
 

@@ -2,10 +2,10 @@
 // the selected ones.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/journal.h"
-#include "platform/virtual_list_view.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "journal/journal.h"
+#include "ui/virtual_list_view.h"
 
 namespace shell {
 

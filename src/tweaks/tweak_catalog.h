@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/tweak_binding.h"
+#include "tweaks/tweak_binding.h"
 
 namespace tweaks {
 

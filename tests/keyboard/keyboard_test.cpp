@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/list_view.h"
-#include "platform/virtual_list_view.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/list_view.h"
+#include "ui/virtual_list_view.h"
 #include "shell/main_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/security/set_password.h"

@@ -9,8 +9,8 @@
 #include <regex>
 #include <string>
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 #include "support/drive_helpers.h"
 #include "support/layout_helpers.h"
 #include "support/registry_helpers.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
+#include "ui/controls.h"
 #include "support/ui_helpers.h"
 
 namespace reliability_test {

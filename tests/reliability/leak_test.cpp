@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/tweak_binding.h"
+#include "tweaks/tweak_binding.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"

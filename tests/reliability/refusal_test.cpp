@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/registry.h"
+#include "system/registry.h"
 #include "reliability.h"
 #include "repair/restriction_repair.h"
 #include "shell/preferences_window.h"

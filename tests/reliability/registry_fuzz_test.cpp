@@ -8,7 +8,7 @@
 #include <iostream>
 #include <random>
 
-#include "platform/registry.h"
+#include "system/registry.h"
 #include "reliability.h"
 #include "repair/restriction_repair.h"
 #include "shell/preferences_window.h"

@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/form.h"
-#include "platform/tweak_binding.h"
+#include "ui/form.h"
+#include "tweaks/tweak_binding.h"
 #include "support/registry_helpers.h"
 #include <algorithm>
 #include <climits>

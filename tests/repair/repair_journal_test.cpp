@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/journal.h"
+#include "journal/journal.h"
 #include "repair/drive_repair.h"
 #include "repair/hidden_restore.h"
 #include "repair/restriction_repair.h"

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/form.h"
+#include "ui/form.h"
 #include "support/ui_helpers.h"
 
 namespace testing_support {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/registry.h"
+#include "system/registry.h"
 #include "shell/contact.h"
 #include "shell/main_window.h"
 #include "shell/preferences_window.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 
-#include "platform/registry.h"
+#include "system/registry.h"
 #include "shell/main_window.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 
 namespace testing_support {
 

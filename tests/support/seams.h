@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_box.h"
-#include "platform/open_file_dialog.h"
-#include "platform/shell_request.h"
+#include "system/message_box.h"
+#include "system/open_file_dialog.h"
+#include "system/shell_request.h"
 
 namespace testing_support {
 

@@ -1,6 +1,6 @@
 #include "support/window_list.h"
 
-#include "platform/tweak_binding.h"
+#include "tweaks/tweak_binding.h"
 #include "repair/drive_check/shortcut.h"
 #include "repair/drive_check_window.h"
 #include "shell/main_window.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/form.h"
+#include "ui/form.h"
 
 namespace testing_support {
 

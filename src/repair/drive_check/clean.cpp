@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/file_ops.h"
+#include "system/file_ops.h"
 #include "repair/drive_check/quarantine.h"
 #include "repair/drive_check/walker.h"
 

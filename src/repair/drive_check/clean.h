@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/journal.h"
+#include "journal/journal.h"
 #include "repair/drive_check/scan.h"
 
 namespace repair::drive_check {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "platform/file_ops.h"
-#include "platform/journal.h"
+#include "system/file_ops.h"
+#include "journal/journal.h"
 #include "repair/drive_check/walker.h"
 
 namespace repair::drive_check {

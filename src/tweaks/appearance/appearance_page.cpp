@@ -3,8 +3,8 @@
 #include <array>
 #include <vector>
 
-#include "platform/artwork.h"
-#include "platform/tweak_page.h"
+#include "ui/artwork.h"
+#include "tweaks/tweak_page.h"
 
 namespace tweaks {
 

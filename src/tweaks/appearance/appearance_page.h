@@ -4,9 +4,9 @@
 #include <span>
 #include <string_view>
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/tweak_binding.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "tweaks/tweak_binding.h"
 #include "tweaks/appearance/drive_icon.h"
 
 namespace tweaks {

@@ -4,13 +4,13 @@
 
 #include <optional>
 
-#include "platform/app.h"
-#include "platform/artwork.h"
-#include "platform/drive_letter_box.h"
-#include "platform/file_ops.h"
-#include "platform/journal.h"
-#include "platform/message_box.h"
-#include "platform/tweak_page.h"
+#include "system/app.h"
+#include "ui/artwork.h"
+#include "ui/drive_letter_box.h"
+#include "system/file_ops.h"
+#include "journal/journal.h"
+#include "system/message_box.h"
+#include "tweaks/tweak_page.h"
 
 namespace tweaks {
 

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/open_file_dialog.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "system/open_file_dialog.h"
 
 namespace tweaks {
 

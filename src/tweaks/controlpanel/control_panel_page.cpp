@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "platform/tweak_page.h"
+#include "tweaks/tweak_page.h"
 
 namespace tweaks {
 

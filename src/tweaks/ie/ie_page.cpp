@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/tweak_page.h"
+#include "tweaks/tweak_page.h"
 
 namespace tweaks {
 

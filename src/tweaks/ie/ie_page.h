@@ -5,9 +5,9 @@
 #include <array>
 #include <span>
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/tweak_binding.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "tweaks/tweak_binding.h"
 
 namespace tweaks {
 

@@ -1,6 +1,6 @@
 #include "tweaks/security/enter_password.h"
 
-#include "platform/message_box.h"
+#include "system/message_box.h"
 #include "tweaks/security/security_page.h"
 
 namespace tweaks {

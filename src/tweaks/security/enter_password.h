@@ -1,8 +1,8 @@
 // FrmEntSecPAss: asks for the security page's password and unlocks the page.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 
 namespace tweaks {
 

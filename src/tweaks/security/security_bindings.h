@@ -5,8 +5,8 @@
 #include <span>
 #include <string_view>
 
-#include "platform/tweak_binding.h"
-#include "platform/twips.h"
+#include "tweaks/tweak_binding.h"
+#include "ui/twips.h"
 
 namespace tweaks {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/tweak_page.h"
+#include "tweaks/tweak_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/security/enter_password.h"
 #include "tweaks/security/security_bindings.h"

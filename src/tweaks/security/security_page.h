@@ -2,9 +2,9 @@
 // an optional password.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/form.h"
-#include "platform/tweak_binding.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "tweaks/tweak_binding.h"
 
 namespace tweaks {
 

@@ -1,8 +1,8 @@
 #include "tweaks/security/set_password.h"
 
-#include "platform/journal.h"
-#include "platform/message_box.h"
-#include "platform/numeric_text.h"
+#include "journal/journal.h"
+#include "system/message_box.h"
+#include "system/numeric_text.h"
 #include "tweaks/security/security_page.h"
 
 namespace tweaks {

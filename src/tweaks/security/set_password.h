@@ -1,8 +1,8 @@
 // FrmSecOpt: stores the security page's password, or removes it when left blank.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 
 namespace tweaks {
 

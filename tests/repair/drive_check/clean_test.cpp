@@ -4,7 +4,7 @@
 #include <map>
 
 #include "infected_drive.h"
-#include "platform/journal.h"
+#include "journal/journal.h"
 #include "repair/drive_check/quarantine.h"
 #include "repair/drive_check/shortcut.h"
 

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "page_fixture.h"
-#include "platform/message_box.h"
-#include "platform/tweak_binding.h"
+#include "system/message_box.h"
+#include "tweaks/tweak_binding.h"
 #include "shell/main_window.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"

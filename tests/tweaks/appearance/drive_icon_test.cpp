@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "page_fixture.h"
-#include "platform/file_ops.h"
-#include "platform/message_box.h"
+#include "system/file_ops.h"
+#include "system/message_box.h"
 #include "support/drive_helpers.h"
 #include "support/seams.h"
 #include "support/text.h"

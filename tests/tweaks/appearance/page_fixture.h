@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/form.h"
+#include "ui/form.h"
 #include "support/registry_helpers.h"
 #include "support/ui_helpers.h"
 #include "tweaks/appearance/appearance_page.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/journal.h"
+#include "journal/journal.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/seams.h"

@@ -1,0 +1,268 @@
+#include "journal/journal.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "journal/journal_format.h"
+#include "journal/journal_store.h"
+#include "system/message_box.h"
+
+namespace platform::journal {
+
+namespace {
+
+// The group of the action open on this thread.
+struct OpenGroup {
+  std::wstring what;
+  ActionOptions options;
+  std::wstring time;
+  GroupId id = 0;  // 0 until its header reaches the file
+  std::size_t nextIndex = 0;
+  std::optional<std::size_t> lastAdded;
+  bool asked = false;
+  bool cancelled = false;
+  bool unjournaled = false;  // going on without the journal, as the user chose
+  std::map<std::wstring, std::size_t> awaitingAfter;  // content items whose file is being changed
+};
+
+thread_local OpenGroup* current = nullptr;
+thread_local int unrecorded = 0;
+
+WithoutJournal AskByMessageBox(std::wstring_view what) {
+  std::wstring text = L"Korvane cannot write its change journal, so this change cannot be undone:\n\n";
+  text += what;
+  text += L"\n\nMake the change anyway?";
+  return MsgBox(text, MsgIcon::Exclamation, kAppTitle, MsgButtons::YesNo) == MsgResult::Yes ? WithoutJournal::GoOn
+                                                                                             : WithoutJournal::Cancel;
+}
+
+JournalFailureHandler& FailureHandler() {
+  static JournalFailureHandler handler;
+  return handler;
+}
+
+std::wstring LocalTime() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[32];
+  swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+           now.wSecond);
+  return text;
+}
+
+// The journal failed: asked once per action (never for a silent one). Whether the change may go ahead.
+bool Failed(OpenGroup& group) {
+  if (group.asked || group.options.silent) {
+    group.unjournaled = !group.cancelled;
+    return !group.cancelled;
+  }
+  group.asked = true;
+  const JournalFailureHandler& handler = FailureHandler();
+  const WithoutJournal answer = handler ? handler(group.what) : AskByMessageBox(group.what);
+  group.cancelled = answer == WithoutJournal::Cancel;
+  group.unjournaled = !group.cancelled;
+  return !group.cancelled;
+}
+
+// The group to record into; nullptr when nothing is to be recorded.
+OpenGroup* Recording() {
+  if (!current || unrecorded > 0 || current->unjournaled || current->cancelled) return nullptr;
+  return current;
+}
+
+// Whether a change that is not being recorded may go ahead.
+bool Unrecording() { return !current || !current->cancelled; }
+
+bool EnsureHeader(OpenGroup& group) {
+  if (group.id) return true;
+  const auto id = store::AppendGroup(
+      [&](GroupId fresh) { return format::HeaderLine(fresh, group.time, group.what); }, false);
+  if (!id) return false;
+  group.id = *id;
+  return true;
+}
+
+// Appends an item, flushed, before its change; with the group's header when it is the first.
+bool Add(OpenGroup& group, const Item& item) {
+  const std::size_t index = group.nextIndex;
+  const std::wstring folder = Folder();
+  bool written = false;
+  if (group.id) {
+    written = store::Append(format::ItemLine(group.id, index, item, folder), true);
+  } else if (const auto id = store::AppendGroup(
+                 [&](GroupId fresh) {
+                   return format::HeaderLine(fresh, group.time, group.what) + format::ItemLine(fresh, index, item, folder);
+                 },
+                 true)) {
+    group.id = *id;
+    written = true;
+  }
+  if (!written) return Failed(group);
+  group.lastAdded = index;
+  ++group.nextIndex;
+  return true;
+}
+
+std::wstring PathKey(std::wstring_view path) {
+  std::wstring key(path);
+  CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
+constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+}  // namespace
+
+struct Action::State : OpenGroup {};
+
+void SetJournalFailureHandler(JournalFailureHandler handler) { FailureHandler() = std::move(handler); }
+
+Action::Action(std::wstring what, ActionOptions options) : state_(nullptr) {
+  if (current) return;  // joins the action already open
+  state_ = new State();
+  state_->what = std::move(what);
+  state_->options = options;
+  state_->time = LocalTime();
+  current = state_;
+  // A refused folder is found before anything changes, so the user can still cancel.
+  if (!options.silent && !store::Writable()) Failed(*state_);
+}
+
+Action::~Action() {
+  if (!state_) return;
+  current = nullptr;
+  // An action that changed nothing left no group behind.
+  if (state_->id) store::Append(format::EndLine(state_->id), false);
+  delete state_;
+}
+
+bool Action::Cancelled() const {
+  const OpenGroup* group = state_ ? state_ : current;
+  return group && group->cancelled;
+}
+
+GroupId Action::Id() const {
+  const OpenGroup* group = state_ ? state_ : current;
+  return group ? group->id : 0;
+}
+
+void Action::Note(std::wstring_view text) {
+  OpenGroup* group = state_ ? state_ : current;
+  if (!group || group->unjournaled || group->cancelled) return;
+  Item item;
+  item.kind = ItemKind::Note;
+  item.path = text;
+  Add(*group, item);
+}
+
+Unrecorded::Unrecorded() { ++unrecorded; }
+Unrecorded::~Unrecorded() { --unrecorded; }
+
+bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after) {
+  OpenGroup* group = Recording();
+  if (!group) return Unrecording();
+  group->lastAdded.reset();
+  Item item;
+  item.kind = ItemKind::Registry;
+  item.regBefore = RegGetRaw(root, key, name);
+  if (item.regBefore == after) return true;  // nothing changes, nothing to put back
+  item.root = root;
+  item.key = key;
+  item.name = name;
+  item.regAfter = after;
+  return Add(*group, item);
+}
+
+bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after) {
+  OpenGroup* group = Recording();
+  if (!group) return Unrecording();
+  group->lastAdded.reset();
+  if (((before ^ after) & kVisibleAttributes) == 0) return true;
+  Item item;
+  item.kind = ItemKind::Attributes;
+  item.path = path;
+  item.attrBefore = before;
+  item.attrAfter = after;
+  return Add(*group, item);
+}
+
+bool RecordContent(std::wstring_view path) {
+  OpenGroup* group = Recording();
+  if (!group) return Unrecording();
+  group->lastAdded.reset();
+  Item item;
+  item.kind = ItemKind::Content;
+  item.path = path;
+  const DWORD attributes = GetFileAttributesW(item.path.c_str());
+  item.existedBefore = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (item.existedBefore) {
+    // A file that cannot be read cannot be kept, and is not overwritten: the change fails as it
+    // would have (a file held open by another program), without asking about the journal.
+    const HANDLE readable = CreateFileW(item.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (readable == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(readable);
+    // The copy needs the group's id for its folder, and must be on disk before the item that names it.
+    if (!EnsureHeader(*group)) return Failed(*group);
+    item.kept = store::Keep(group->id, group->nextIndex, path);
+    if (item.kept.empty()) return Failed(*group);
+  }
+  const std::size_t index = group->nextIndex;
+  if (!Add(*group, item)) return false;
+  if (!group->unjournaled) group->awaitingAfter[PathKey(path)] = index;
+  return true;
+}
+
+void RecordNotMade() {
+  OpenGroup* group = Recording();
+  if (!group || !group->lastAdded) return;
+  store::Append(format::NotMadeLine(group->id, *group->lastAdded), false);
+  group->lastAdded.reset();
+}
+
+void RecordContentAfter(std::wstring_view path) {
+  OpenGroup* group = Recording();
+  if (!group) return;
+  const auto found = group->awaitingAfter.find(PathKey(path));
+  if (found == group->awaitingAfter.end()) return;
+  // Not flushed: without it undo only asks before putting the file back.
+  store::Append(format::AfterLine(group->id, found->second, format::Digest(path)), false);
+  group->awaitingAfter.erase(found);
+}
+
+bool RecordMove(std::wstring_view from, std::wstring_view to) {
+  OpenGroup* group = Recording();
+  if (!group) return Unrecording();
+  group->lastAdded.reset();
+  Item item;
+  item.kind = ItemKind::Move;
+  item.path = from;
+  item.kept = to;
+  item.afterDigest = format::Digest(to);
+  return Add(*group, item);
+}
+
+bool RecordRename(std::wstring_view from, std::wstring_view to) {
+  OpenGroup* group = Recording();
+  if (!group) return Unrecording();
+  group->lastAdded.reset();
+  Item item;
+  item.kind = ItemKind::Rename;
+  item.path = from;
+  item.kept = to;
+  return Add(*group, item);
+}
+
+Listing Read() { return format::Parse(store::ReadAll(), Folder()); }
+
+Listing ReadGroups() {
+  return format::Parse(store::ReadAll(), Folder(), [](GroupId) { return false; });
+}
+
+Listing ReadItemsOf(std::span<const GroupId> ids) {
+  return format::Parse(store::ReadAll(), Folder(),
+                       [ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+}
+
+}  // namespace platform::journal

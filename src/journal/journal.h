@@ -1,0 +1,154 @@
+// The change journal: what Korvane changed, recorded before it changes it, so
+// that every action can be undone. One group per user action (a tweak click, a
+// Fix button, a Restore, a clean of a drive); one item per value, attribute
+// set or file the action touches.
+//
+// Changes made through the registry module and the file operations while an
+// Action is open on the calling thread are recorded into that Action by those
+// modules themselves, each before it is made; callers only open the Action.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "system/registry.h"
+
+namespace platform::journal {
+
+using GroupId = std::uint64_t;
+
+// A registry value exactly as stored: absent, or its type and bytes.
+using RegState = platform::RegState;
+
+enum class ItemKind {
+  Registry,    // a value: before and after states
+  Attributes,  // a file's or folder's attributes: before and after
+  Content,     // a file overwritten, replaced, created or emptied: a kept copy of what was there
+  Move,        // a file moved off a drive (to the quarantine): where from, where to
+  Rename,      // a file or folder renamed in place: its old path, its new one
+  Note,        // something said but never undone (a password set or cleared)
+};
+
+struct Item {
+  ItemKind kind = ItemKind::Note;
+  // Registry
+  RegRoot root = 0;
+  std::wstring key;
+  std::wstring name;
+  RegState regBefore;
+  RegState regAfter;
+  // Attributes, Content, Move: the path on the drive; Note: the text
+  std::wstring path;
+  DWORD attrBefore = 0;
+  DWORD attrAfter = 0;
+  bool existedBefore = false;  // Content: false when the action created the file
+  std::wstring kept;           // Content: the kept copy in the journal's folder; Move, Rename: where it went
+  std::wstring afterDigest;    // Content, Move: what the file held once changed, to see a later change
+};
+
+struct Group {
+  GroupId id = 0;
+  std::wstring time;  // local time, "2026-12-08 14:03:12"
+  std::wstring what;  // "Security Tweaks: Disable Task Manager checked"
+  bool finished = false;  // the action ran to its end (a crash leaves false)
+  std::vector<Item> items;  // empty when read with ReadGroups()
+  std::size_t itemCount = 0;
+};
+
+struct Listing {
+  std::vector<Group> groups;  // newest first
+  std::uint64_t droppedGroups = 0;  // let go to keep the journal within its bounds, since it began
+  std::size_t tornSkipped = 0;  // records cut short by a crash, skipped
+};
+
+struct ActionOptions {
+  // Write the group only if an item actually changes something (page-load rewrites).
+  bool onlyChanges = false;
+  // Never ask when the journal cannot be written (page-load rewrites, command line).
+  bool silent = false;
+};
+
+// What the user said when told that the journal cannot be written.
+enum class WithoutJournal { GoOn, Cancel };
+// The window program asks through a message box; the command line answers on its own.
+using JournalFailureHandler = std::function<WithoutJournal(std::wstring_view what)>;
+void SetJournalFailureHandler(JournalFailureHandler handler);
+
+// One user action. Writes and flushes its group header before anything is
+// changed; items are appended, each flushed before its change; the destructor
+// marks the group finished. Actions do not nest: an inner one joins the outer.
+class Action {
+ public:
+  explicit Action(std::wstring what, ActionOptions options = {});
+  Action(const Action&) = delete;
+  Action& operator=(const Action&) = delete;
+  ~Action();
+
+  // The journal could not be written and the user chose not to go on: make no change.
+  bool Cancelled() const;
+  GroupId Id() const;
+  // An item that is shown but never undone (the password's group says only "set" or "cleared").
+  void Note(std::wstring_view text);
+
+ private:
+  struct State;
+  State* state_;
+};
+
+// While one lives on this thread, changes are made without being recorded
+// (the password's value; the journal's own files).
+class Unrecorded {
+ public:
+  Unrecorded();
+  Unrecorded(const Unrecorded&) = delete;
+  Unrecorded& operator=(const Unrecorded&) = delete;
+  ~Unrecorded();
+};
+
+// Called by the registry module and the file operations before each change.
+// Each does nothing when no Action is open on this thread. False means the
+// journal could not be written and the user chose not to go on: make no change.
+bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after);
+bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
+bool RecordContent(std::wstring_view path);  // before the file is written, emptied, replaced or deleted
+bool RecordMove(std::wstring_view from, std::wstring_view to);  // after the copy at `to` was checked, before `from` goes
+bool RecordRename(std::wstring_view from, std::wstring_view to);  // before the rename
+// The change just recorded was refused after all: undo leaves it alone.
+void RecordNotMade();
+// After a recorded content change ended: what the file now holds, so that undo sees a later change.
+void RecordContentAfter(std::wstring_view path);
+
+// The journal's folder: %LOCALAPPDATA%\Korvane\.
+std::wstring Folder();
+Listing Read();
+// The groups without their items (itemCount is still given): what a list of them needs, quickly.
+Listing ReadGroups();
+// Every group, with the items of only the groups named.
+Listing ReadItemsOf(std::span<const GroupId> ids);
+
+// How much the journal keeps; past either bound the oldest groups are let go.
+struct Bounds {
+  std::uint64_t groups = 10000;
+  std::uint64_t keptBytes = 50ull * 1024 * 1024;
+};
+void SetBounds(Bounds bounds);
+
+enum class OnConflict { UndoAnyway, Skip, Stop };
+struct UndoReport {
+  std::vector<std::wstring> failures;  // each item that could not be put back, named for a person
+  std::vector<GroupId> skipped;
+  bool stopped = false;  // Cancel at a conflict, or the journal could not be written and the user chose not to go on
+  std::optional<GroupId> undoGroup;  // the group recording the undo itself
+};
+// Puts back the earlier state of every item of the groups, newest first. An
+// item changed by something else since is a conflict, asked once per group.
+UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict);
+
+}  // namespace platform::journal

@@ -1,0 +1,44 @@
+// The journal's lines on disk and back: one JSON object per line, UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "journal/journal.h"
+#include "system/utf8.h"
+
+namespace platform::journal::format {
+
+using platform::FromUtf8;
+using platform::ToUtf8;
+
+// Each line ends with its newline; a line without one was cut short.
+std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what);
+std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstring_view folder);
+std::string AfterLine(GroupId id, std::size_t index, std::wstring_view digest);
+std::string EndLine(GroupId id);
+std::string NotMadeLine(GroupId id, std::size_t index);
+std::string DroppedLine(std::uint64_t dropped, GroupId lastGroup);
+
+// What a line is, read cheaply without parsing it all (for ids and bounds).
+struct LineFacts {
+  GroupId group = 0;  // 0 when the line belongs to no group
+  bool header = false;
+  std::uint64_t keptBytes = 0;
+  std::uint64_t dropped = 0;  // from the line written when old groups were let go
+  GroupId lastGroup = 0;      // likewise
+};
+LineFacts Facts(std::string_view line);
+
+// Every complete, well-formed line; cut-short or broken ones are counted and skipped.
+// Items are read only for the groups the filter wants (all when there is none).
+Listing Parse(std::string_view bytes, std::wstring_view folder,
+              const std::function<bool(GroupId)>& wantItems = nullptr);
+
+// What a file holds, briefly: "absent", or its size and a hash of its bytes.
+std::wstring Digest(std::wstring_view path);
+inline constexpr wchar_t kAbsent[] = L"absent";
+
+}  // namespace platform::journal::format

@@ -1,0 +1,316 @@
+#include "journal/journal_store.h"
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <vector>
+
+#include "journal/journal_format.h"
+#include "system/named_lock.h"
+
+namespace platform::journal::store {
+
+namespace {
+
+constexpr wchar_t kFileName[] = L"journal.jsonl";
+constexpr wchar_t kKeptFolder[] = L"Kept\\";
+
+std::atomic<std::uint64_t> maxGroups{Bounds{}.groups};
+std::atomic<std::uint64_t> maxKeptBytes{Bounds{}.keptBytes};
+
+// Held around every append and rewrite, by every Korvane process.
+class Lock : public NamedLock {
+ public:
+  Lock() : NamedLock(Mutex(), 10000) {}
+
+ private:
+  static HANDLE Mutex() {
+    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneJournal");
+    return mutex;
+  }
+};
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE Get() const { return h_; }
+  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
+  void Close() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+std::wstring LocalAppData() {
+  // shell32 is loaded on first use, not at start-up.
+  using GetPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+  using FreeMemory = void(WINAPI*)(LPVOID);
+  std::wstring folder;
+  const FARPROC getPath = GetProcAddress(LoadLibraryW(L"shell32.dll"), "SHGetKnownFolderPath");
+  const FARPROC freeMemory = GetProcAddress(LoadLibraryW(L"ole32.dll"), "CoTaskMemFree");
+  PWSTR path = nullptr;
+  if (getPath && reinterpret_cast<GetPath>(reinterpret_cast<void (*)()>(getPath))(FOLDERID_LocalAppData, 0, nullptr,
+                                                                                   &path) == S_OK) {
+    folder = path;
+  }
+  if (path && freeMemory) reinterpret_cast<FreeMemory>(reinterpret_cast<void (*)()>(freeMemory))(path);
+  if (folder.empty()) {
+    wchar_t buffer[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH) < MAX_PATH) folder = buffer;
+  }
+  return folder;
+}
+
+std::wstring FilePath() { return Folder() + kFileName; }
+
+Handle OpenForAppend() {
+  return Handle(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool ReadRange(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& bytes) {
+  bytes.resize(static_cast<std::size_t>(to - from));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    OVERLAPPED at{};
+    const std::uint64_t offset = from + done;
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+    if (!ReadFile(file, bytes.data() + done, want, &got, &at) || got == 0) return false;
+    done += got;
+  }
+  return true;
+}
+
+// What the file holds, learned from its lines: kept from one append to the
+// next and brought up to date with what other processes added since.
+struct Summary {
+  std::uint64_t size = 0;
+  GroupId lastGroup = 0;
+  std::uint64_t dropped = 0;
+  std::uint64_t groups = 0;     // headers present
+  std::uint64_t keptBytes = 0;  // the bytes of every kept copy the items name
+  bool endsWithNewline = true;
+};
+Summary summary;
+
+bool Refresh(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) return false;
+  const auto now = static_cast<std::uint64_t>(size.QuadPart);
+  if (now < summary.size) summary = Summary{};  // rewritten by another process
+  if (now == summary.size) return true;
+  std::string bytes;
+  if (!ReadRange(file, summary.size, now, bytes)) return false;
+  std::size_t start = 0;
+  for (;;) {
+    const auto newline = bytes.find('\n', start);
+    if (newline == std::string::npos) break;
+    const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
+    if (facts.header) ++summary.groups;
+    summary.keptBytes += facts.keptBytes;
+    summary.lastGroup = std::max({summary.lastGroup, facts.group, facts.lastGroup});
+    if (facts.dropped) summary.dropped = facts.dropped;
+    start = newline + 1;
+  }
+  summary.size = now;
+  summary.endsWithNewline = bytes.empty() ? summary.endsWithNewline : bytes.back() == '\n';
+  return true;
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
+  DWORD written = 0;
+  if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
+    return false;
+  }
+  return !flush || FlushFileBuffers(file);
+}
+
+bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
+  // A line cut short by a crash is closed first so that it spoils nothing after it.
+  const std::string bytes = summary.endsWithNewline ? lines : "\n" + lines;
+  if (!WriteAll(file, bytes, flush)) {
+    summary = Summary{};  // a part may have reached the file: learn it afresh
+    return false;
+  }
+  summary.size += bytes.size();
+  summary.endsWithNewline = bytes.back() == '\n';
+  return true;
+}
+
+void DeleteKept(GroupId group) {
+  const std::wstring folder = Folder() + kKeptFolder + std::to_wstring(group);
+  WIN32_FIND_DATAW found;
+  const HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                       nullptr, 0);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const std::wstring file = folder + L"\\" + found.cFileName;
+        SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(file.c_str());
+      }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+// Rewrites the file without its oldest groups, into a temporary file that
+// then replaces it, so that a crash leaves the old journal or the new.
+void Compact(Handle& file) {
+  if (summary.groups <= maxGroups && summary.keptBytes <= maxKeptBytes) return;
+  std::string bytes;
+  if (!ReadRange(file.Get(), 0, summary.size, bytes)) return;
+  // The groups oldest first, with what their kept copies weigh: learnt here, not kept between appends.
+  std::map<GroupId, std::uint64_t> present;
+  std::size_t start = 0;
+  for (auto newline = bytes.find('\n'); newline != std::string::npos; newline = bytes.find('\n', start)) {
+    const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
+    if (facts.group && (facts.header || facts.keptBytes)) present[facts.group] += facts.keptBytes;
+    start = newline + 1;
+  }
+  std::uint64_t groups = present.size();
+  std::uint64_t kept = 0;
+  for (const auto& entry : present) kept += entry.second;
+  // Down to nine tenths, so that not every action rewrites the file.
+  const std::uint64_t groupGoal = maxGroups - maxGroups / 10;
+  const std::uint64_t keptGoal = maxKeptBytes - maxKeptBytes / 10;
+  std::vector<GroupId> dropping;
+  for (const auto& [id, weight] : present) {
+    if (groups <= groupGoal && kept <= keptGoal) break;
+    if (groups == 1) break;  // the newest group always stays
+    dropping.push_back(id);
+    --groups;
+    kept -= weight;
+  }
+  if (dropping.empty()) return;
+  std::string rewritten = format::DroppedLine(summary.dropped + dropping.size(), summary.lastGroup);
+  rewritten.reserve(bytes.size());
+  start = 0;
+  for (;;) {
+    const auto newline = bytes.find('\n', start);
+    if (newline == std::string::npos) break;
+    const std::string_view line = std::string_view(bytes).substr(start, newline + 1 - start);
+    start = newline + 1;
+    const format::LineFacts facts = format::Facts(line);
+    if (facts.group && !std::binary_search(dropping.begin(), dropping.end(), facts.group)) rewritten += line;
+  }
+  const std::wstring temporary = FilePath() + L".new";
+  {
+    Handle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out || !WriteAll(out.Get(), rewritten, true)) {
+      DeleteFileW(temporary.c_str());
+      return;
+    }
+  }
+  file.Close();
+  if (!MoveFileExW(temporary.c_str(), FilePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(temporary.c_str());
+    summary = Summary{};
+    return;
+  }
+  summary = Summary{};
+  for (const GroupId id : dropping) DeleteKept(id);
+}
+
+}  // namespace
+
+std::wstring EnsureFolder() {
+  std::wstring folder = Folder();
+  if (folder.empty()) return {};
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+bool Writable() {
+  if (EnsureFolder().empty()) return false;
+  const Handle file(OpenForAppend());
+  return static_cast<bool>(file);
+}
+
+std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush) {
+  if (EnsureFolder().empty()) return std::nullopt;
+  const Lock lock;
+  if (!lock) return std::nullopt;
+  Handle owner(OpenForAppend());
+  if (!owner || !Refresh(owner.Get())) return std::nullopt;
+  const GroupId id = summary.lastGroup + 1;
+  if (!AppendLocked(owner.Get(), lines(id), flush)) return std::nullopt;
+  summary.lastGroup = id;
+  ++summary.groups;
+  Compact(owner);
+  return id;
+}
+
+bool Append(const std::string& lines, bool flush) {
+  const Lock lock;
+  if (!lock) return false;
+  const Handle owner(OpenForAppend());
+  if (!owner || !Refresh(owner.Get())) return false;
+  if (!AppendLocked(owner.Get(), lines, flush)) return false;
+  summary.keptBytes += format::Facts(lines).keptBytes;
+  return true;
+}
+
+std::string ReadAll() {
+  const Lock lock;
+  const Handle file(CreateFileW(FilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return {};
+  LARGE_INTEGER size{};
+  std::string bytes;
+  if (!GetFileSizeEx(file.Get(), &size) || !ReadRange(file.Get(), 0, static_cast<std::uint64_t>(size.QuadPart), bytes)) {
+    return {};
+  }
+  return bytes;
+}
+
+std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
+  const std::wstring keptRoot = Folder() + kKeptFolder;
+  CreateDirectoryW(keptRoot.c_str(), nullptr);
+  const std::wstring groupFolder = keptRoot + std::to_wstring(group);
+  CreateDirectoryW(groupFolder.c_str(), nullptr);
+  std::wstring name(path.substr(path.find_last_of(L"\\/:") + 1));
+  std::wstring kept = groupFolder + L"\\" + std::to_wstring(index) + L"-" + name;
+  const std::wstring source(path);
+  if (!CopyFileW(source.c_str(), kept.c_str(), FALSE)) return {};
+  // A hidden or read-only original would make its copy awkward to replace or let go.
+  SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const Handle copy(CreateFileW(kept.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy || !FlushFileBuffers(copy.Get())) return {};
+  return kept;
+}
+
+}  // namespace platform::journal::store
+
+namespace platform::journal {
+
+void SetBounds(Bounds bounds) {
+  store::maxGroups = bounds.groups;
+  store::maxKeptBytes = bounds.keptBytes;
+}
+
+std::wstring Folder() {
+  static const std::wstring folder = [] {
+    std::wstring base = store::LocalAppData();
+    return base.empty() ? base : base + L"\\Korvane\\";
+  }();
+  return folder;
+}
+
+}  // namespace platform::journal

@@ -1,0 +1,27 @@
+// The journal's file: appends under a lock shared by every Korvane process,
+// group ids, and letting the oldest groups go when the journal is full.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "journal/journal.h"
+
+namespace platform::journal::store {
+
+// The folder, created if missing; empty when there is none to be had.
+std::wstring EnsureFolder();
+// Whether the journal's file can be opened for appending, without changing it.
+bool Writable();
+// Appends a new group's first lines under a fresh id, flushed when asked; nullopt when the file refused.
+std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush);
+// Appends lines to the file in one write; false when the file refused.
+bool Append(const std::string& lines, bool flush);
+// The whole file as it stands.
+std::string ReadAll();
+// Copies a file into the journal's folder for a group and flushes the copy; empty on failure.
+std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path);
+
+}  // namespace platform::journal::store

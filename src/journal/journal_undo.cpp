@@ -1,0 +1,216 @@
+#include <algorithm>
+#include <set>
+
+#include "system/file_ops.h"
+#include "journal/journal.h"
+#include "journal/journal_format.h"
+
+namespace platform::journal {
+
+namespace {
+
+constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kSettableAttributes = kVisibleAttributes | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr wchar_t kUndoSuffix[] = L".korvane-undo";
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Whether something other than Korvane changed the item since Korvane left it.
+bool ChangedSince(const Item& item) {
+  switch (item.kind) {
+    case ItemKind::Registry:
+      return RegGetRaw(item.root, item.key, item.name) != item.regAfter;
+    case ItemKind::Attributes: {
+      const DWORD now = GetFileAttributesW(item.path.c_str());
+      return now == INVALID_FILE_ATTRIBUTES || ((now ^ item.attrAfter) & kVisibleAttributes) != 0;
+    }
+    case ItemKind::Content:
+      // Without a record of what the change left, the file cannot be known to be untouched.
+      return item.afterDigest.empty() || format::Digest(item.path) != item.afterDigest;
+    case ItemKind::Move:
+      return Exists(item.path) || (Exists(item.kept) && format::Digest(item.kept) != item.afterDigest);
+    case ItemKind::Rename:
+      return Exists(item.path) || !Exists(item.kept);
+    case ItemKind::Note:
+      return false;
+  }
+  return false;
+}
+
+std::wstring Upper(std::wstring text) {
+  CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// What an item changes: later items on the same thing supersede it.
+std::wstring Target(const Item& item) {
+  switch (item.kind) {
+    case ItemKind::Registry:
+      return L"R" + Upper(RegDescribe(item.root, item.key, L"")) + L"\n" + item.name;
+    case ItemKind::Attributes:
+      return L"A" + Upper(item.path);
+    case ItemKind::Content:
+    case ItemKind::Move:
+      return L"C" + Upper(item.path);
+    case ItemKind::Rename:
+      return L"N" + Upper(item.path);
+    case ItemKind::Note:
+      break;
+  }
+  return {};
+}
+
+// A path with or without the long-path prefix names the same file.
+std::wstring PlainPath(const std::wstring& path) { return Upper(path.starts_with(L"\\\\?\\") ? path.substr(4) : path); }
+
+// Where an older item's path lies now that later renames of the group moved it.
+Item Relocated(Item item, const std::vector<std::pair<std::wstring, std::wstring>>& renames) {
+  for (const auto& [from, to] : renames) {
+    const std::wstring plain = PlainPath(item.path);
+    if (plain == from || (plain.starts_with(from) && plain[from.size()] == L'\\')) {
+      item.path = to + item.path.substr(item.path.size() - (plain.size() - from.size()));
+    }
+  }
+  return item;
+}
+
+// Only the last change to each thing tells what Korvane left there; the
+// attributes of a file the group later moved away went with the file, and
+// what a later rename carried along is looked for where it went.
+bool GroupChangedSince(const Group& group) {
+  std::set<std::wstring> seen;
+  std::set<std::wstring> movedAway;
+  std::vector<std::pair<std::wstring, std::wstring>> renames;
+  // Newest first; clang-tidy's reverse_view does not build with this C++ library.
+  for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {  // NOLINT(modernize-loop-convert)
+    if (item->kind == ItemKind::Move) movedAway.insert(PlainPath(item->path));
+    if (item->kind == ItemKind::Attributes && movedAway.contains(PlainPath(item->path))) continue;
+    if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
+    if (ChangedSince(Relocated(*item, renames))) return true;
+    if (item->kind == ItemKind::Rename) renames.emplace_back(PlainPath(item->path), item->kept);
+  }
+  return false;
+}
+
+void CreateFolders(const std::wstring& path) {
+  for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+    CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  }
+}
+
+// A copy beside the destination, on disk, then moved over it: a crash leaves the old file or the new.
+bool PlaceCopy(const std::wstring& source, const std::wstring& destination) {
+  CreateFolders(destination);
+  const std::wstring temporary = destination + kUndoSuffix;
+  if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) return false;
+  SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const HANDLE copy = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool flushed = copy != INVALID_HANDLE_VALUE && FlushFileBuffers(copy);
+  if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
+  if (!flushed || format::Digest(temporary) != format::Digest(source)) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  if (!RecordContent(destination)) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  const bool moved = MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  RecordContentAfter(destination);
+  if (!moved) DeleteFileW(temporary.c_str());
+  return moved;
+}
+
+bool PutBackContent(const Item& item) {
+  if (item.existedBefore) return Exists(item.kept) && PlaceCopy(item.kept, item.path);
+  // The action made the file: it goes, its bytes kept by the undo's own record.
+  if (!Exists(item.path)) return true;
+  if (!RecordContent(item.path)) return false;
+  const bool deleted = DeleteFileW(item.path.c_str());
+  RecordContentAfter(item.path);
+  return deleted;
+}
+
+// The file comes back from where it was moved; that copy goes only once the
+// returned one is checked and the return is recorded, so redo can move it again.
+bool PutBackMove(const Item& item) {
+  if (!Exists(item.kept) || !PlaceCopy(item.kept, item.path)) return false;
+  if (RecordMove(item.kept, item.path)) {
+    SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(item.kept.c_str());
+  }
+  return true;
+}
+
+// Puts one item back; the failure named for a person, or empty.
+std::wstring PutBack(const Item& item) {
+  switch (item.kind) {
+    case ItemKind::Registry:
+      if (RegSetRaw(item.root, item.key, item.name, item.regBefore) == RegOutcome::Done) return {};
+      return RegDescribe(item.root, item.key, item.name) + L": the change was refused";
+    case ItemKind::Attributes:
+      try {
+        SetAttr(item.path, item.attrBefore & kSettableAttributes);
+        return {};
+      } catch (const FileError&) {
+        return item.path + L": its attributes could not be put back";
+      }
+    case ItemKind::Content:
+      if (PutBackContent(item)) return {};
+      return item.path + L": its earlier content could not be put back";
+    case ItemKind::Move:
+      if (PutBackMove(item)) return {};
+      return item.path + L": could not be brought back from " + item.kept;
+    case ItemKind::Rename:
+      if (RecordRename(item.kept, item.path) && MoveFileExW(item.kept.c_str(), item.path.c_str(), 0)) return {};
+      return item.kept + L": could not be renamed back to " + item.path;
+    case ItemKind::Note:
+      if (item.path.empty()) return {};
+      return item.path + L": not kept in the journal, so it cannot be undone";
+  }
+  return {};
+}
+
+}  // namespace
+
+UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict) {
+  UndoReport report;
+  const Listing listing = ReadItemsOf(ids);
+  std::vector<const Group*> chosen;  // newest first, as listed
+  for (const Group& group : listing.groups) {
+    if (std::find(ids.begin(), ids.end(), group.id) != ids.end()) chosen.push_back(&group);
+  }
+  if (chosen.empty()) return report;
+  const std::wstring what = chosen.size() == 1 ? L"Undo: " + chosen.front()->what
+                                               : L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
+  Action action(what);
+  if (action.Cancelled()) {
+    report.stopped = true;
+    return report;
+  }
+  for (const Group* group : chosen) {
+    if (GroupChangedSince(*group)) {
+      const OnConflict answer = onConflict(*group);
+      if (answer == OnConflict::Stop) {
+        report.stopped = true;
+        break;
+      }
+      if (answer == OnConflict::Skip) {
+        report.skipped.push_back(group->id);
+        continue;
+      }
+    }
+    for (std::size_t i = group->items.size(); i-- > 0;) {
+      std::wstring failure = PutBack(group->items[i]);
+      if (!failure.empty()) report.failures.push_back(std::move(failure));
+    }
+    if (action.Cancelled()) {
+      report.stopped = true;
+      break;
+    }
+  }
+  if (action.Id()) report.undoGroup = action.Id();
+  return report;
+}
+
+}  // namespace platform::journal

@@ -1,9 +1,0 @@
-#include "platform/app.h"
-
-namespace platform {
-
-HINSTANCE AppInstance() { return GetModuleHandleW(nullptr); }
-
-void QuietDriveErrors() { SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
-
-}  // namespace platform

@@ -1,0 +1,146 @@
+#include "system/file_ops.h"
+
+#include "journal/journal.h"
+
+namespace platform {
+
+namespace {
+
+[[noreturn]] void Fail() { throw FileError(GetLastError()); }
+
+// The journal could not be written and the user chose to make no change.
+void RecordedOrThrow(bool recorded) {
+  if (!recorded) throw FileError(ERROR_CANCELLED);
+}
+
+std::string ToAnsi(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                      nullptr);
+  return bytes;
+}
+
+}  // namespace
+
+void SetAttr(std::wstring_view path, DWORD attributes) {
+  const std::wstring p(path);
+  const DWORD before = GetFileAttributesW(p.c_str());
+  if (before != INVALID_FILE_ATTRIBUTES) RecordedOrThrow(journal::RecordAttributes(p, before, attributes));
+  if (!SetFileAttributesW(p.c_str(), attributes == kAttrNormal ? FILE_ATTRIBUTE_NORMAL : attributes)) {
+    const DWORD code = GetLastError();
+    journal::RecordNotMade();
+    throw FileError(code);
+  }
+}
+
+DWORD GetAttr(std::wstring_view path) {
+  const std::wstring p(path);
+  const DWORD attributes = GetFileAttributesW(p.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) Fail();
+  return attributes;
+}
+
+OutputFile::OutputFile(std::wstring_view path) : path_(path) {
+  RecordedOrThrow(journal::RecordContent(path_));
+  handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    journal::RecordContentAfter(path_);
+    throw FileError(code);
+  }
+}
+
+OutputFile::~OutputFile() {
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  CloseHandle(handle_);
+  journal::RecordContentAfter(path_);
+}
+
+void OutputFile::Write(const std::string& bytes) {
+  if (handle_ == INVALID_HANDLE_VALUE) throw FileError(ERROR_INVALID_HANDLE);
+  DWORD written = 0;
+  if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) Fail();
+  if (written != bytes.size()) throw FileError(ERROR_WRITE_FAULT);
+}
+
+void OutputFile::WriteQuoted(std::wstring_view text) {
+  std::string line(1, '"');
+  line += ToAnsi(text);
+  line += "\"\r\n";
+  Write(line);
+}
+
+void OutputFile::PrintLine(std::wstring_view text) {
+  std::string line = ToAnsi(text);
+  line += "\r\n";
+  Write(line);
+}
+
+void OutputFile::Close() {
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  const HANDLE handle = handle_;
+  handle_ = INVALID_HANDLE_VALUE;
+  const BOOL flushed = FlushFileBuffers(handle);
+  const DWORD flushError = GetLastError();
+  const BOOL closed = CloseHandle(handle);
+  const DWORD closeError = GetLastError();
+  journal::RecordContentAfter(path_);
+  if (!closed) throw FileError(closeError);
+  if (!flushed) throw FileError(flushError);
+}
+
+void CopyOver(std::wstring_view source, std::wstring_view destination) {
+  const std::wstring from(source);
+  const std::wstring to(destination);
+  RecordedOrThrow(journal::RecordContent(to));
+  const BOOL copied = CopyFileW(from.c_str(), to.c_str(), FALSE);
+  const DWORD code = GetLastError();
+  journal::RecordContentAfter(to);
+  if (!copied) throw FileError(code);
+}
+
+void DeleteOne(std::wstring_view path) {
+  const std::wstring p(path);
+  RecordedOrThrow(journal::RecordContent(p));
+  const BOOL deleted = DeleteFileW(p.c_str());
+  const DWORD code = GetLastError();
+  journal::RecordContentAfter(p);
+  if (!deleted) throw FileError(code);
+}
+
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return FolderOf(path);
+}
+
+std::wstring FolderOf(std::wstring_view path) {
+  const auto slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring_view::npos) return {};
+  // "C:" alone is the current folder of drive C, not its root.
+  const bool driveRoot = slash > 0 && path[slash - 1] == L':';
+  return std::wstring(path.substr(0, driveRoot ? slash + 1 : slash));
+}
+
+std::wstring SystemMessage(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length ? std::wstring(buffer, length) : L"error " + std::to_wstring(code);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  return text;
+}
+
+}  // namespace platform

@@ -1,0 +1,305 @@
+#include "journal/journal.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "system/file_ops.h"
+#include "tweaks/tweak_binding.h"
+#include "support/drive_helpers.h"
+#include "support/registry_helpers.h"
+#include "support/text.h"
+
+namespace {
+
+using namespace testing_support;
+namespace journal = platform::journal;
+
+const std::wstring kKey = L"Software\\Korvane\\JournalTest";
+const HKEY kHkcu = HKEY_CURRENT_USER;
+const std::wstring kNames[] = {L"number", L"text", L"binary", L"fresh"};
+
+class JournalTest : public testing::Test {
+ protected:
+  void SetUp() override { Clean(); }
+  void TearDown() override {
+    journal::SetJournalFailureHandler({});
+    Clean();
+  }
+  static void Clean() {
+    AllowWrites(kHkcu, kKey + L"\\Held");
+    DeleteKey(kHkcu, kKey);
+    ClearDrive(kDrive);
+    ClearFolder(journal::Folder());
+  }
+  const std::wstring autorun = OnDrive(kDrive, L"autorun.inf");
+  const std::wstring icon = OnDrive(kDrive, L"icon.ico");
+  const std::wstring source = OnDrive(kSecondDrive, L"source.ico");
+};
+
+// Everything an action here may touch, as bytes, so that states compare exactly.
+std::string Snapshot(const std::vector<std::wstring>& files) {
+  std::ostringstream out;
+  for (const auto& name : kNames) {
+    const auto value = ReadRaw(kHkcu, kKey, name);
+    out << Utf8(name) << ": " << (value ? std::to_string(value->type) + " " + Describe(value) : "absent") << "; ";
+    if (value) {
+      for (const BYTE b : value->bytes) out << int{b} << ',';
+    }
+    out << '\n';
+  }
+  for (const auto& file : files) {
+    const auto bytes = ReadBytes(file);
+    out << Utf8(file) << ": " << (bytes ? "\"" + *bytes + "\"" : "absent") << " attributes " << Attributes(file) << '\n';
+  }
+  return out.str();
+}
+
+journal::UndoReport UndoOne(journal::GroupId id, journal::OnConflict answer = journal::OnConflict::UndoAnyway,
+                            int* asked = nullptr) {
+  const journal::GroupId ids[] = {id};
+  return journal::Undo(ids, [&](const journal::Group&) {
+    if (asked) ++*asked;
+    return answer;
+  });
+}
+
+TEST_F(JournalTest, EachKindOfChangeIsUndoneAndRedoneByteForByte) {
+  WriteSz(kHkcu, kKey, L"number", L"1");
+  WriteRaw(kHkcu, kKey, L"binary", REG_BINARY, {1, 2, 3});
+  WriteDword(kHkcu, kKey, L"text", 7);
+  WriteBytes(autorun, "[autorun]\r\nopen=virus.exe\r\n", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  WriteBytes(source, "new icon");
+  const std::vector<std::wstring> files = {autorun, icon};
+  const std::string before = Snapshot(files);
+
+  journal::GroupId id = 0;
+  {
+    journal::Action action(L"Test: every kind of change");
+    ASSERT_FALSE(action.Cancelled());
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 1);  // REG_SZ "1" becomes REG_DWORD 1
+    platform::RegSetText(platform::kCurrentUser, kKey, L"text", L" spaced ");
+    platform::RegDeleteValue(platform::kCurrentUser, kKey, L"binary");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", L"new");
+    platform::SetAttr(autorun, platform::kAttrNormal);
+    platform::OutputFile file(autorun);
+    file.WriteQuoted(L"");
+    file.Close();
+    platform::SetAttr(autorun, platform::kAttrHiddenSystem);
+    platform::CopyOver(source, icon);
+    id = action.Id();
+  }
+  const std::string after = Snapshot(files);
+  ASSERT_NE(before, after);
+
+  const journal::Listing listing = journal::Read();
+  ASSERT_EQ(listing.groups.size(), 1u);
+  EXPECT_EQ(listing.groups[0].id, id);
+  EXPECT_EQ(Utf8(listing.groups[0].what), "Test: every kind of change");
+  EXPECT_TRUE(listing.groups[0].finished);
+  EXPECT_EQ(listing.groups[0].items.size(), 8u) << "four values, two attribute sets, two file contents";
+
+  const journal::UndoReport undo = UndoOne(id);
+  EXPECT_TRUE(undo.failures.empty()) << Utf8(undo.failures.empty() ? L"" : undo.failures[0]);
+  EXPECT_EQ(Snapshot(files), before) << "undo puts back every value and file exactly";
+  ASSERT_TRUE(undo.undoGroup.has_value());
+  EXPECT_EQ(Utf8(journal::Read().groups[0].what), "Undo: Test: every kind of change");
+
+  int asked = 0;
+  const journal::UndoReport redo = UndoOne(*undo.undoGroup, journal::OnConflict::Skip, &asked);
+  EXPECT_TRUE(redo.failures.empty()) << Utf8(redo.failures.empty() ? L"" : redo.failures[0]);
+  EXPECT_EQ(asked, 0) << "nothing was changed by anyone else in between";
+  EXPECT_EQ(Snapshot(files), after) << "undoing the undo makes the change again";
+}
+
+TEST_F(JournalTest, AChangeMadeElsewhereSinceIsAskedAboutOncePerGroup) {
+  struct Case {
+    journal::OnConflict answer;
+    const wchar_t* expected;  // the value once undone
+    bool stopped;
+  };
+  const Case cases[] = {
+      {journal::OnConflict::Skip, L"outside", false},
+      {journal::OnConflict::Stop, L"outside", true},
+      {journal::OnConflict::UndoAnyway, L"original", false},
+  };
+  for (const Case& c : cases) {
+    Clean();
+    WriteSz(kHkcu, kKey, L"text", L"original");
+    journal::GroupId id = 0;
+    {
+      journal::Action action(L"Test: two values");
+      platform::RegSetText(platform::kCurrentUser, kKey, L"text", L"korvane");
+      platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 5);
+      id = action.Id();
+    }
+    WriteSz(kHkcu, kKey, L"text", L"outside");  // another program, between the action and its undo
+    int asked = 0;
+    const journal::UndoReport report = UndoOne(id, c.answer, &asked);
+    EXPECT_EQ(asked, 1) << "asked once for the group, not once per item";
+    EXPECT_SZ(kHkcu, kKey, L"text", c.expected);
+    EXPECT_EQ(report.stopped, c.stopped);
+    if (c.answer == journal::OnConflict::UndoAnyway) {
+      EXPECT_NO_VALUE(kHkcu, kKey, L"number");
+    } else {
+      EXPECT_DWORD(kHkcu, kKey, L"number", 5u) << "a skipped or stopped group is left whole";
+    }
+  }
+}
+
+TEST_F(JournalTest, AWriteRefusedAfterItWasRecordedIsLeftAloneByUndo) {
+  const std::wstring held = kKey + L"\\Held";
+  WriteDword(kHkcu, held, L"value", 1);
+  const ScopedRefusal refused(kHkcu, held);
+  journal::GroupId id = 0;
+  {
+    journal::Action action(L"Test: one write refused");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 2);
+    EXPECT_EQ(platform::RegSetValue(platform::kCurrentUser, held, L"value", 5), platform::RegOutcome::Refused);
+    id = action.Id();
+  }
+  int asked = 0;
+  const journal::UndoReport report = UndoOne(id, journal::OnConflict::Skip, &asked);
+  EXPECT_EQ(asked, 0) << "the refused value was never Korvane's to put back";
+  EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
+  EXPECT_NO_VALUE(kHkcu, kKey, L"number");
+  EXPECT_DWORD(kHkcu, held, L"value", 1u);
+}
+
+TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {
+  for (int i = 0; i < 2; ++i) {
+    journal::Action action(L"Test: value " + std::to_wstring(i));
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", i + 1);
+  }
+  const std::wstring path = journal::Folder() + L"journal.jsonl";
+  const auto whole = ReadBytes(path);
+  ASSERT_TRUE(whole.has_value());
+  WriteBytes(path, *whole + "{\"group\":3,\"time\":\"2026-12-08 10:00:00\",\"wh");  // power lost mid-line
+
+  journal::Listing listing = journal::Read();
+  EXPECT_EQ(listing.tornSkipped, 1u);
+  ASSERT_EQ(listing.groups.size(), 2u);
+  EXPECT_EQ(Utf8(listing.groups[0].what), "Test: value 1");
+
+  {
+    journal::Action action(L"Test: after the crash");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 9);
+  }
+  listing = journal::Read();
+  ASSERT_EQ(listing.groups.size(), 3u) << "a line appended after the torn one is read";
+  EXPECT_EQ(Utf8(listing.groups[0].what), "Test: after the crash");
+  EXPECT_EQ(listing.groups[0].items.size(), 1u);
+  EXPECT_EQ(UndoOne(listing.groups[0].id).failures.size(), 0u);
+  EXPECT_DWORD(kHkcu, kKey, L"number", 2u);
+}
+
+TEST_F(JournalTest, AMovedFileComesBackOnUndoAndGoesAgainOnRedo) {
+  const std::wstring original = OnDrive(kDrive, L"Folder\\virus.exe");
+  const std::wstring quarantined = OnDrive(kSecondDrive, L"virus.exe.kept");
+  WriteBytes(quarantined, "MZ not really a program");
+  journal::GroupId id = 0;
+  {
+    // The file was copied away and checked; the move is recorded before the original goes.
+    journal::Action action(L"Test: move to the quarantine");
+    ASSERT_TRUE(journal::RecordMove(original, quarantined));
+    id = action.Id();
+  }
+  const journal::UndoReport undo = UndoOne(id);
+  EXPECT_TRUE(undo.failures.empty()) << Utf8(undo.failures.empty() ? L"" : undo.failures[0]);
+  EXPECT_EQ(ReadBytes(original), std::string("MZ not really a program")) << "folders made as needed";
+  EXPECT_FALSE(Exists(quarantined)) << "the quarantine copy goes once the file is back and checked";
+  ASSERT_TRUE(undo.undoGroup.has_value());
+  EXPECT_TRUE(UndoOne(*undo.undoGroup).failures.empty());
+  EXPECT_EQ(ReadBytes(quarantined), std::string("MZ not really a program"));
+  EXPECT_FALSE(Exists(original));
+}
+
+TEST_F(JournalTest, TheOldestGroupsAreLetGoAndCountedBeyondTheBounds) {
+  journal::SetBounds({10, 50ull * 1024 * 1024});
+  std::vector<journal::GroupId> ids;
+  for (int i = 0; i < 12; ++i) {
+    WriteBytes(autorun, "version " + std::to_string(i));
+    journal::Action action(L"Test: change " + std::to_wstring(i));
+    platform::OutputFile file(autorun);
+    file.PrintLine(L"changed");
+    file.Close();
+    ids.push_back(action.Id());
+  }
+  journal::SetBounds({});
+  const journal::Listing listing = journal::Read();
+  // The eleventh group made it let go down to nine; the twelfth fitted.
+  EXPECT_EQ(listing.groups.size(), 10u);
+  EXPECT_EQ(listing.droppedGroups, 2u);
+  EXPECT_EQ(Utf8(listing.groups.back().what), "Test: change 2");
+  EXPECT_FALSE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[0]))) << "its kept copy went with it";
+  EXPECT_TRUE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[2])));
+  {
+    journal::Action action(L"Test: after letting go");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 1);
+    EXPECT_GT(action.Id(), ids.back()) << "ids are never given twice";
+  }
+}
+
+// The journal's folder cannot be made while it lives: a file stands in its place.
+// (A deny DACL on the folder is kept by Wine but not enforced for root, so it refuses nothing here.)
+class RefusedJournalFolder {
+ public:
+  RefusedJournalFolder() {
+    RemoveDirectoryW(Folder().c_str());
+    WriteBytes(Folder(), "not a folder");
+  }
+  ~RefusedJournalFolder() { DeleteFileW(Folder().c_str()); }
+  RefusedJournalFolder(const RefusedJournalFolder&) = delete;
+  RefusedJournalFolder& operator=(const RefusedJournalFolder&) = delete;
+
+ private:
+  static std::wstring Folder() {
+    std::wstring folder = journal::Folder();
+    folder.pop_back();
+    return folder;
+  }
+};
+
+TEST_F(JournalTest, AJournalThatCannotBeWrittenIsToldOnceAndCancelMakesNoChange) {
+  const platform::TweakBinding binding{L"ChkTest", L"Test box ", L"", L"GetTest",
+                                       platform::EqualsNumber(platform::kCurrentUser, kKey.c_str(), L"number", 1),
+                                       {platform::Write(platform::kCurrentUser, kKey.c_str(), L"number", L"1"),
+                                        platform::Write(platform::kCurrentUser, kKey.c_str(), L"text", L"x")},
+                                       {}};
+  struct Case {
+    journal::WithoutJournal answer;
+    platform::TweakOutcome outcome;
+    bool changed;
+  };
+  const Case cases[] = {{journal::WithoutJournal::Cancel, platform::TweakOutcome::Cancelled, false},
+                        {journal::WithoutJournal::GoOn, platform::TweakOutcome::Done, true}};
+  for (const Case& c : cases) {
+    Clean();
+    const RefusedJournalFolder refused;
+    std::vector<std::wstring> asked;
+    journal::SetJournalFailureHandler([&](std::wstring_view what) {
+      asked.emplace_back(what);
+      return c.answer;
+    });
+    EXPECT_EQ(platform::ApplyTweak(binding, true, L"Test Page"), c.outcome);
+    ASSERT_EQ(asked.size(), 1u) << "told once for the click, not once per value";
+    EXPECT_EQ(Utf8(asked[0]), "Test Page: Test box checked");
+    EXPECT_EQ(ReadRaw(kHkcu, kKey, L"number").has_value(), c.changed);
+    EXPECT_EQ(ReadRaw(kHkcu, kKey, L"text").has_value(), c.changed);
+    {
+      const journal::Action silent(L"Test: silent", journal::ActionOptions{true, true});
+      EXPECT_FALSE(silent.Cancelled());
+      platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", 3);
+    }
+    EXPECT_EQ(asked.size(), 1u) << "a silent action never asks";
+    EXPECT_DWORD(kHkcu, kKey, L"fresh", 3u);
+    EXPECT_TRUE(journal::Read().groups.empty());
+  }
+  {
+    const journal::Action action(L"Test: the folder can be made again");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"fresh", 4);
+  }
+  EXPECT_EQ(journal::Read().groups.size(), 1u) << "once the folder can be made again, so can the journal";
+}
+
+}  // namespace
