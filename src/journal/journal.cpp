@@ -156,6 +156,12 @@ void Action::Note(std::wstring_view text) {
   Add(*group, item);
 }
 
+JoinAction::JoinAction(const Action& action) : previous_(current) {
+  if (action.state_) current = action.state_;
+}
+
+JoinAction::~JoinAction() { current = static_cast<OpenGroup*>(previous_); }
+
 Unrecorded::Unrecorded() { ++unrecorded; }
 Unrecorded::~Unrecorded() { --unrecorded; }
 

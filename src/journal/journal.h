@@ -98,8 +98,24 @@ class Action {
   void Note(std::wstring_view text);
 
  private:
+  friend class JoinAction;
   struct State;
   State* state_;
+};
+
+// While one lives on a worker thread, that thread records into an action
+// opened on another one (a window asks its questions before a clean starts,
+// then the clean runs on a worker). The opening thread waits for the worker
+// or records nothing meanwhile: the action is not shared between threads at once.
+class JoinAction {
+ public:
+  explicit JoinAction(const Action& action);
+  JoinAction(const JoinAction&) = delete;
+  JoinAction& operator=(const JoinAction&) = delete;
+  ~JoinAction();
+
+ private:
+  void* previous_;
 };
 
 // While one lives on this thread, changes are made without being recorded

@@ -162,8 +162,12 @@ std::wstring PutBack(const Item& item) {
       if (PutBackMove(item)) return {};
       return item.path + L": could not be brought back from " + item.kept;
     case ItemKind::Rename:
-      if (RecordRename(item.kept, item.path) && MoveFileExW(item.kept.c_str(), item.path.c_str(), 0)) return {};
-      return item.kept + L": could not be renamed back to " + item.path;
+      try {
+        Rename(item.kept, item.path);
+        return {};
+      } catch (const FileError&) {
+        return item.kept + L": could not be renamed back to " + item.path;
+      }
     case ItemKind::Note:
       if (item.path.empty()) return {};
       return item.path + L": not kept in the journal, so it cannot be undone";

@@ -111,6 +111,49 @@ void DeleteOne(std::wstring_view path) {
   if (!deleted) throw FileError(code);
 }
 
+void Rename(std::wstring_view from, std::wstring_view to) {
+  const std::wstring source(from);
+  const std::wstring target(to);
+  RecordedOrThrow(journal::RecordRename(source, target));
+  if (!MoveFileExW(source.c_str(), target.c_str(), 0)) {
+    const DWORD code = GetLastError();
+    journal::RecordNotMade();
+    throw FileError(code);
+  }
+}
+
+void Move(std::wstring_view from, std::wstring_view to) {
+  const std::wstring source(from);
+  const std::wstring target(to);
+  if (!CopyFileW(source.c_str(), target.c_str(), TRUE)) Fail();
+  auto dropCopy = [&] {
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(target.c_str());
+  };
+  // The copy reaches the disk before the journal names it as where the file went.
+  const HANDLE copy = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool flushed = copy != INVALID_HANDLE_VALUE && FlushFileBuffers(copy);
+  const DWORD flushError = GetLastError();
+  if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
+  if (!flushed) {
+    dropCopy();
+    throw FileError(flushError);
+  }
+  if (!journal::RecordMove(source, target)) {
+    dropCopy();
+    throw FileError(ERROR_CANCELLED);
+  }
+  const DWORD attributes = GetFileAttributesW(source.c_str());
+  SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!DeleteFileW(source.c_str())) {
+    const DWORD code = GetLastError();
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(source.c_str(), attributes);
+    journal::RecordNotMade();
+    dropCopy();
+    throw FileError(code);
+  }
+}
+
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {

@@ -52,6 +52,13 @@ class OutputFile {
 // Copies the content over a destination that can be overwritten.
 void CopyOver(std::wstring_view source, std::wstring_view destination);
 void DeleteOne(std::wstring_view path);
+// Renames a file or folder in place (same folder or same volume). Recorded
+// first; a rename the system refuses is marked as not made, then thrown.
+void Rename(std::wstring_view from, std::wstring_view to);
+// Moves a file to `to`, which must not exist yet: a copy is made there and
+// flushed, the move recorded, then `from` removed. When the removal fails the
+// copy goes, the move is marked as not made, and the failure is thrown.
+void Move(std::wstring_view from, std::wstring_view to);
 // The system's own words for an error code, without the trailing line break.
 std::wstring SystemMessage(DWORD code);
 // The folder the program was started from.

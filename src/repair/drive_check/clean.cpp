@@ -36,9 +36,13 @@ std::wstring FreeName(const std::wstring& folder) {
 std::wstring RenameRecovered(const std::wstring& path) {
   const auto slash = path.find_last_of(L'\\');
   const std::wstring to = FreeName(path.substr(0, slash + 1));
-  if (!platform::journal::RecordRename(SystemPath(path), SystemPath(to))) return L"the change journal could not be written";
-  if (!MoveFileExW(SystemPath(path).c_str(), SystemPath(to).c_str(), 0)) return ErrorText(GetLastError());
-  return {};
+  try {
+    platform::Rename(SystemPath(path), SystemPath(to));
+    return {};
+  } catch (const platform::FileError& error) {
+    if (error.Code() == ERROR_CANCELLED) return L"the change journal could not be written";
+    return ErrorText(error.Code());
+  }
 }
 
 // The volume's flag where the system sets it; else a file of our own, made and
@@ -63,7 +67,7 @@ bool WriteProtected(const std::wstring& root) {
 
 }  // namespace
 
-CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
+CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanProgress* progress) {
   CleanReport report;
   std::vector<const Finding*> chosen;
   for (std::size_t i = 0; i < scan.findings.size() && i < selected.size(); ++i) {
@@ -84,10 +88,17 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
   }
   std::optional<Quarantine> quarantine;
   bool quarantineFailed = false;
+  std::size_t done = 0;
   // Renames come last: they change the paths of what lies inside.
   for (const Proposal pass : {Proposal::MakeVisible, Proposal::MoveToQuarantine, Proposal::RenameToRecovered}) {
     for (const Finding* finding : chosen) {
       if (finding->proposal != pass) continue;
+      if (progress && progress->cancel.load()) {
+        report.stopped = true;
+        break;
+      }
+      if (progress && progress->onProgress) progress->onProgress(done, chosen.size());
+      ++done;
       if (!Present(scan.root)) {
         report.failures.push_back({finding->path, L"the drive is no longer there"});
         continue;

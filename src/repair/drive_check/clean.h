@@ -3,7 +3,9 @@
 // folder renamed. Nothing is deleted without a checked copy.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +25,7 @@ struct CleanFailure {
 
 struct CleanReport {
   bool cancelled = false;  // the journal could not be written and the person chose not to go on
+  bool stopped = false;    // Cancel between items: what was done stays done, and is counted
   std::size_t madeVisible = 0;
   std::size_t quarantined = 0;
   std::size_t renamed = 0;
@@ -31,8 +34,16 @@ struct CleanReport {
   std::optional<platform::journal::GroupId> group;
 };
 
+// Shared with the thread that started the clean: it sets `cancel`, which the
+// clean checks between items (never inside one); onProgress is called from the
+// cleaning thread after each item.
+struct CleanProgress {
+  std::atomic<bool> cancel{false};
+  std::function<void(std::size_t done, std::size_t total)> onProgress;
+};
+
 // `selected` holds one flag per finding of `scan`, in order.
-CleanReport Clean(const ScanResult& scan, std::span<const bool> selected);
+CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanProgress* progress = nullptr);
 
 // The one message a front end shows or prints at the end of a clean.
 std::wstring DescribeClean(const CleanReport& report, wchar_t drive);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <cwctype>
 #include <iterator>
 
 namespace repair::drive_check {
@@ -36,6 +37,12 @@ std::wstring Size(std::uint64_t bytes) {
 }
 
 }  // namespace
+
+bool IsWindowsDrive(wchar_t letter) {
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+  return length > 0 && length < MAX_PATH && std::towupper(folder[0]) == std::towupper(letter);
+}
 
 std::vector<DriveInfo> PresentDrives() {
   std::vector<DriveInfo> drives;

@@ -17,6 +17,9 @@ struct DriveInfo {
 
 // Drives whose volume answers: a card reader with no card is left out.
 std::vector<DriveInfo> PresentDrives();
+// The drive Windows runs from, where the drive rules would take the Start
+// menu's shortcuts and their programs: neither front end checks it.
+bool IsWindowsDrive(wchar_t letter);
 // "E: BACKUP (Removable, 1.2 GB free of 7.4 GB)"
 std::wstring Describe(const DriveInfo& drive);
 

@@ -209,6 +209,13 @@ std::wstring_view ProposalCaption(Proposal proposal) {
   return kProposalCaptions[static_cast<std::size_t>(proposal)];
 }
 
+constexpr std::string_view kKindIds[] = {"shortcut", "payload", "autorun", "blank-folder", "hidden", "link"};
+constexpr std::string_view kProposalIds[] = {"make-visible", "quarantine", "rename", "leave"};
+
+std::string_view KindId(FindingKind kind) { return kKindIds[static_cast<std::size_t>(kind)]; }
+std::string_view ProposalId(Proposal proposal) { return kProposalIds[static_cast<std::size_t>(proposal)]; }
+std::string_view StrengthId(Strength strength) { return strength == Strength::Worm ? "worm" : "unusual"; }
+
 ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress) {
   const wchar_t letter = static_cast<wchar_t>(std::towupper(drive));
   const std::wstring root = options.root.empty() ? std::wstring(1, letter) + L":\\" : options.root;

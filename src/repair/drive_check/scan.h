@@ -17,6 +17,9 @@ namespace repair::drive_check {
 // In the order the findings are grouped for a person.
 enum class FindingKind { Shortcut, WormProgram, Autorun, BlankFolder, Hidden, Link };
 enum class Proposal { MakeVisible, MoveToQuarantine, RenameToRecovered, LeaveAlone };
+// Worm: evidence that a worm did it, checked by default. Unusual: listed for a
+// person to judge, unchecked.
+enum class Strength { Worm, Unusual };
 
 struct Finding {
   FindingKind kind = FindingKind::Hidden;
@@ -25,10 +28,15 @@ struct Finding {
   std::wstring path;     // "E:\Folder\name"
   std::wstring details;  // why it was found, for a person
   DWORD attributes = 0;  // as found
+  Strength strength = Strength::Worm;
 };
 
 std::wstring_view KindCaption(FindingKind kind);
 std::wstring_view ProposalCaption(Proposal proposal);
+// Fixed words for scripts, never translated or reworded: "shortcut", "quarantine", "worm".
+std::string_view KindId(FindingKind kind);
+std::string_view ProposalId(Proposal proposal);
+std::string_view StrengthId(Strength strength);
 
 enum class ScanEnd { Done, Cancelled, DriveGone };
 
