@@ -145,8 +145,11 @@ void Move(std::wstring_view from, std::wstring_view to) {
   }
   const DWORD attributes = GetFileAttributesW(source.c_str());
   SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!DeleteFileW(source.c_str())) {
-    const DWORD code = GetLastError();
+  // Wine reports a removal the file system refused as done; only a second look tells.
+  const bool deleted = DeleteFileW(source.c_str());
+  const DWORD deleteError = GetLastError();
+  if (!deleted || GetFileAttributesW(source.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = deleted ? ERROR_ACCESS_DENIED : deleteError;
     if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(source.c_str(), attributes);
     journal::RecordNotMade();
     dropCopy();

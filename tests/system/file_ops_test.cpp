@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "journal/journal.h"
 #include "support/drive_helpers.h"
 #include "support/text.h"
 
@@ -88,6 +89,41 @@ TEST_F(FileOpsTest, CopiesOverAWritableFileAndDeletes) {
   platform::DeleteOne(target);
   EXPECT_FALSE(Exists(target));
   EXPECT_THROW(platform::DeleteOne(target), FileError);
+}
+
+// A move or rename the system refuses stays in the journal only as "not made",
+// so undo never reports a failure for a change that never happened.
+TEST_F(FileOpsTest, MovesAndRenamesThatFailAreMarkedNotMade) {
+  namespace journal = platform::journal;
+  ClearFolder(journal::Folder());
+  const std::wstring moved = OnDrive(kDrive, L"moved.txt");
+  const std::wstring held = OnDrive(kReadOnlyDrive, L"autorun.inf");
+  const std::wstring taken = OnDrive(kDrive, L"taken.inf");
+  WriteBytes(autorun, "payload", FILE_ATTRIBUTE_HIDDEN);
+  WriteBytes(moved, "in the way");
+  journal::GroupId group = 0;
+  {
+    journal::Action action(L"file_ops test");
+    EXPECT_THROW(platform::Rename(autorun, moved), FileError) << "the new name is taken";
+    EXPECT_THROW(platform::Move(held, taken), FileError) << "a read-only drive keeps its file";
+    platform::Rename(autorun, OnDrive(kDrive, L"renamed.inf"));
+    group = action.Id();
+  }
+  EXPECT_EQ(ReadBytes(held), std::string("[autorun]\r\nopen=virus.exe\r\n"));
+  EXPECT_FALSE(Exists(taken)) << "the copy of a file that stayed is not left behind";
+  EXPECT_EQ(ReadBytes(OnDrive(kDrive, L"renamed.inf")), std::string("payload"));
+
+  const journal::GroupId ids[] = {group};
+  const journal::Listing listing = journal::ReadItemsOf(ids);
+  ASSERT_FALSE(listing.groups.empty());
+  std::size_t acted = 0;
+  for (const journal::Item& item : listing.groups.front().items) {
+    if (item.kind == journal::ItemKind::Note && item.path.empty()) continue;  // not made
+    EXPECT_EQ(item.kind, journal::ItemKind::Rename) << Utf8(item.path);
+    ++acted;
+  }
+  EXPECT_EQ(acted, 1u) << "only the rename that happened is left to undo";
+  ClearFolder(journal::Folder());
 }
 
 TEST(ProgramFolderTest, IsTheFolderOfTheRunningProgram) {
