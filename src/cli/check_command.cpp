@@ -150,10 +150,10 @@ void PrintFindings(const dc::ScanResult& scan, const std::wstring& drive) {
       PrintLine(std::wstring(dc::KindCaption(finding.kind)) + L":");
     }
     std::wstring details = finding.details;
-    // The shown name already says what a blank name is made of.
-    if (finding.kind == dc::FindingKind::BlankFolder && details.starts_with(L"name made of ")) {
-      const std::size_t end = details.find(L"; ");
-      details = end == std::wstring::npos ? std::wstring() : details.substr(end + 2);
+    // The shown name already says what a blank name is made of, in words.
+    if (const std::size_t codes = details.find(L"name made of U+"); codes != std::wstring::npos) {
+      const std::size_t end = details.find(L"; ", codes);
+      details.erase(codes, end == std::wstring::npos ? std::wstring::npos : end + 2 - codes);
     }
     const std::wstring strength = finding.strength == dc::Strength::Worm ? L"worm: " : L"unusual: ";
     PrintLine(std::wstring(finding.checked ? L"  [x] " : L"  [ ] ") + Shown(finding.path) + L" -> " +

@@ -87,6 +87,8 @@ std::vector<DriveInfo> PresentDrives() {
     const std::wstring root = std::wstring(1, drive.letter) + L":\\";
     drive.type = GetDriveTypeW(root.c_str());
     if (drive.type == DRIVE_NO_ROOT_DIR || drive.type == DRIVE_UNKNOWN) continue;
+    // Wine answers the volume query of a removable drive without its medium; its root does not answer.
+    if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
     wchar_t label[MAX_PATH + 1] = {};
     if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)) continue;
     drive.label = label;
