@@ -155,28 +155,30 @@ void PrintFindings(const dc::ScanResult& scan, const std::wstring& drive) {
       const std::size_t end = details.find(L"; ", codes);
       details.erase(codes, end == std::wstring::npos ? std::wstring::npos : end + 2 - codes);
     }
-    const std::wstring strength = finding.strength == dc::Strength::Worm ? L"worm: " : L"unusual: ";
-    PrintLine(std::wstring(finding.checked ? L"  [x] " : L"  [ ] ") + Shown(finding.path) + L" -> " +
-              std::wstring(dc::ProposalCaption(finding.proposal)) + L"; " + strength + details);
+    std::wstring line = finding.checked ? L"  [x] " : L"  [ ] ";
+    line += Shown(finding.path);
+    line += L" -> ";
+    line += dc::ProposalCaption(finding.proposal);
+    line += finding.strength == dc::Strength::Worm ? L"; worm: " : L"; unusual: ";
+    line += details;
+    PrintLine(line);
   }
   for (const std::wstring& folder : scan.unreadable) PrintLine(L"Could not be read: " + Shown(folder));
 }
 
-struct DriveOutcome {
-  int exitCode = kExitDone;
-  Json document;  // the drive's result, or {"drive", "error"} when it failed
-};
-
-DriveOutcome Failed(const std::wstring& drive, int exitCode, std::string_view code, const std::wstring& message) {
+// Fills `document` with the drive's result, or {"drive", "error"} when it failed; returns the exit code.
+int Failed(Json& document, const std::wstring& drive, int exitCode, std::string_view code,
+           const std::wstring& message) {
   // One drive of several: its failure is told and the others go on.
   PrintError(message);
-  return {exitCode, {{"drive", ToUtf8(drive)}, {"error", {{"code", std::string(code)}, {"message", ToUtf8(message)}}}}};
+  document = {{"drive", ToUtf8(drive)}, {"error", {{"code", std::string(code)}, {"message", ToUtf8(message)}}}};
+  return exitCode;
 }
 
-DriveOutcome CheckOne(wchar_t letter, bool clean) {
+int CheckOne(wchar_t letter, bool clean, Json& document) {
   const std::wstring drive = std::wstring(1, letter) + L":";
   if (dc::IsWindowsDrive(letter)) {
-    return Failed(drive, kExitUsage, "windows-drive",
+    return Failed(document, drive, kExitUsage, "windows-drive",
                   L"korvane check: drive " + drive +
                       L" is the drive Windows runs from; Korvane does not check it, since its rules would take "
                       L"the Start menu's shortcuts and their programs. Nothing was changed.");
@@ -188,21 +190,21 @@ DriveOutcome CheckOne(wchar_t letter, bool clean) {
     scan = dc::Scan(letter, {}, progress);
   }
   if (scan.end == dc::ScanEnd::DriveGone) {
-    return Failed(drive, kExitFailed, "drive-missing",
+    return Failed(document, drive, kExitFailed, "drive-missing",
                   L"korvane check: drive " + drive + L" could not be read; it may have been removed. Nothing was "
                                                      L"changed.");
   }
   if (scan.end == dc::ScanEnd::Cancelled) {
-    return Failed(drive, kExitFailed, "stopped",
+    return Failed(document, drive, kExitFailed, "stopped",
                   L"korvane check: the check of drive " + drive + L" was stopped; nothing was changed.");
   }
   const std::vector<bool> selected = DefaultSelection(scan);
   const bool proposed = std::find(selected.begin(), selected.end(), true) != selected.end();
-  DriveOutcome outcome;
-  outcome.document = {{"drive", ToUtf8(drive)}, {"items", scan.items}, {"findings", FindingsJson(scan)}};
+  int exitCode = kExitDone;
+  document = {{"drive", ToUtf8(drive)}, {"items", scan.items}, {"findings", FindingsJson(scan)}};
   Json unreadable = Json::array();
   for (const std::wstring& folder : scan.unreadable) unreadable.push_back(ToUtf8(folder));
-  outcome.document["unreadable"] = unreadable;
+  document["unreadable"] = unreadable;
   PrintFindings(scan, drive);
 
   std::vector<bool> done(scan.findings.size(), false);
@@ -211,21 +213,21 @@ DriveOutcome CheckOne(wchar_t letter, bool clean) {
     std::copy(selected.begin(), selected.end(), chosen.get());
     const dc::CleanReport report = dc::Clean(scan, std::span<const bool>(chosen.get(), selected.size()));
     if (report.cancelled && RefusedForJournal()) {
-      return Failed(drive, kExitFailed, "no-journal",
+      return Failed(document, drive, kExitFailed, "no-journal",
                     L"korvane check: the change journal cannot be written, so the clean could not be undone; "
                     L"nothing on drive " + drive + L" was changed. Add --no-journal to clean without a record.");
     }
-    outcome.document["clean"] = CleanJson(report);
+    document["clean"] = CleanJson(report);
     PrintLine(ForConsole(dc::DescribeClean(report, letter), report));
     done = selected;
-    if (report.cancelled || !report.failures.empty()) outcome.exitCode = kExitFailed;
+    if (report.cancelled || !report.failures.empty()) exitCode = kExitFailed;
   } else if (proposed && !clean) {
     PrintLine(L"To carry out what is marked [x]: korvane check " + drive + L" --clean");
   }
   const bool remain = WormFindingsRemain(scan, done);
-  outcome.document["wormFindingsRemain"] = remain;
-  if (outcome.exitCode == kExitDone && remain) outcome.exitCode = kExitFindings;
-  return outcome;
+  document["wormFindingsRemain"] = remain;
+  if (exitCode == kExitDone && remain) exitCode = kExitFindings;
+  return exitCode;
 }
 
 // 3 (failed) is worse than 2 (a drive not checked), which is worse than 1 (worm findings remain).
@@ -238,9 +240,9 @@ int CheckRemovable(bool clean) {
   int exitCode = kExitDone;
   for (const dc::DriveInfo& drive : drives) {
     if (&drive != &drives.front()) PrintLine(L"");
-    DriveOutcome outcome = CheckOne(drive.letter, clean);
-    exitCode = Worst(exitCode, outcome.exitCode);
-    results.push_back(std::move(outcome.document));
+    Json result;
+    exitCode = Worst(exitCode, CheckOne(drive.letter, clean, result));
+    results.push_back(std::move(result));
   }
   PrintDocument({{"drives", results}});
   return exitCode;
@@ -257,14 +259,15 @@ int CheckDrive(const Invocation& invocation) {
   if (invocation.operands.empty()) return UsageError(invocation, L"name a drive, or give --removable");
   const wchar_t letter = DriveLetterOf(invocation.operands[0]);
   if (!letter) return UsageErrorAt(invocation, 0, L"is not a drive letter");
-  const DriveOutcome outcome = CheckOne(letter, clean);
-  if (const auto error = outcome.document.find("error"); error != outcome.document.end()) {
+  Json result;
+  const int exitCode = CheckOne(letter, clean, result);
+  if (const auto error = result.find("error"); error != result.end()) {
     // Its words are on standard error already; the document is the error alone.
     PrintDocument({{"error", *error}});
   } else {
-    PrintDocument(outcome.document);
+    PrintDocument(result);
   }
-  return outcome.exitCode;
+  return exitCode;
 }
 
 }  // namespace cli

@@ -205,14 +205,11 @@ int Dispatch(const std::vector<std::wstring>& args) {
   for (std::size_t i = used; i < args.size(); ++i) {
     const std::wstring& arg = args[i];
     const std::size_t position = i + 1;
-    if (optionsEnded) {
-      invocation.operands.push_back(arg);
-      invocation.operandWords.push_back(position);
-    } else if (arg == L"--") {
+    if (!optionsEnded && arg == L"--") {
       optionsEnded = true;
-    } else if (IsHelpSwitch(arg)) {
+    } else if (!optionsEnded && IsHelpSwitch(arg)) {
       return ShowUsage(Family(Words(command->words)[0]));
-    } else if (!arg.starts_with(L"--")) {
+    } else if (optionsEnded || !arg.starts_with(L"--")) {
       invocation.operands.push_back(arg);
       invocation.operandWords.push_back(position);
     } else {
