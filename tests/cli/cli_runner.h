@@ -70,10 +70,11 @@ inline CliRun RunCli(const std::wstring& arguments, const std::string& stdinByte
   PROCESS_INFORMATION process{};
   const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                       nullptr, &startup, &process);
+  const DWORD startError = started ? 0 : GetLastError();
   CloseHandle(outWrite);
   CloseHandle(errFile);
   CloseHandle(input);
-  EXPECT_TRUE(started) << "cannot start " << testing_support::Utf8(CliPath()) << ": error " << GetLastError();
+  EXPECT_TRUE(started) << "cannot start " << testing_support::Utf8(CliPath()) << ": error " << startError;
   if (started) {
     // Read while it runs, so that a full pipe never holds it up; a program that
     // waits for a person would never end, so it gets a minute.
