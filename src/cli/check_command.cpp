@@ -140,8 +140,8 @@ void PrintFindings(const dc::ScanResult& scan, const std::wstring& drive) {
   if (scan.findings.empty()) {
     PrintLine(L"Nothing was found on drive " + drive + L" (" + std::to_wstring(scan.items) + L" items seen).");
   } else {
-    PrintLine(std::to_wstring(scan.findings.size()) + L" findings on drive " + drive + L" (" +
-              std::to_wstring(scan.items) + L" items seen):");
+    PrintLine(std::to_wstring(scan.findings.size()) + (scan.findings.size() == 1 ? L" finding" : L" findings") +
+              L" on drive " + drive + L" (" + std::to_wstring(scan.items) + L" items seen):");
   }
   const dc::FindingKind* kind = nullptr;
   for (const dc::Finding& finding : scan.findings) {
