@@ -1,5 +1,7 @@
 // check: the drive check of the Check a Drive window, its findings as lines or
-// JSON, and with --clean what the window proposes by default.
+// JSON, and with --clean what the window proposes by default; one drive, or
+// every removable drive present.
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -10,6 +12,8 @@
 #include "cli/commands.h"
 #include "cli/console_output.h"
 #include "repair/drive_check/clean.h"
+#include "repair/drive_check/drives.h"
+#include "repair/drive_check/rules.h"
 #include "repair/drive_check/scan.h"
 
 namespace cli {
@@ -46,23 +50,73 @@ class ScanGuard {
 };
 
 // The rename of a blank-named folder is offered unchecked, so --clean never does it.
-std::unique_ptr<bool[]> DefaultSelection(const dc::ScanResult& scan, bool& any) {
-  auto selected = std::make_unique<bool[]>(scan.findings.size());
-  any = false;
+std::vector<bool> DefaultSelection(const dc::ScanResult& scan) {
+  std::vector<bool> selected(scan.findings.size());
   for (std::size_t i = 0; i < scan.findings.size(); ++i) {
     const dc::Finding& finding = scan.findings[i];
     selected[i] = finding.checked && finding.proposal != dc::Proposal::RenameToRecovered;
-    any = any || selected[i];
   }
   return selected;
+}
+
+// Worm evidence that calls for a change the selection leaves undone. Unusual
+// findings are only listed, so they never make a check fail.
+bool WormFindingsRemain(const dc::ScanResult& scan, const std::vector<bool>& done) {
+  for (std::size_t i = 0; i < scan.findings.size(); ++i) {
+    const dc::Finding& finding = scan.findings[i];
+    if (finding.strength == dc::Strength::Worm && finding.checked && !done[i]) return true;
+  }
+  return false;
+}
+
+// "no-break space" for the characters a blank-looking name is made of.
+std::wstring CharacterName(wchar_t c) {
+  struct Named {
+    wchar_t c;
+    const wchar_t* name;
+  };
+  static constexpr Named kNames[] = {
+      {L' ', L"space"},           {0x00A0, L"no-break space"},     {0x00AD, L"soft hyphen"},
+      {0x2007, L"figure space"},  {0x200B, L"zero-width space"},   {0x202F, L"narrow no-break space"},
+      {0x3000, L"wide space"},    {0x3164, L"Hangul filler"},      {0x2800, L"blank Braille pattern"},
+      {0xFEFF, L"zero-width no-break space"}, {L'\t', L"tab"},
+  };
+  for (const Named& named : kNames) {
+    if (named.c == c) return named.name;
+  }
+  return L"invisible character";
+}
+
+// A name that looks blank is shown by what it is made of, so that "E:\ " is
+// never mistaken for the whole drive.
+std::wstring Shown(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || !dc::LooksBlank(path.substr(slash + 1))) return path;
+  std::wstring names;
+  for (const wchar_t c : path.substr(slash + 1)) names += (names.empty() ? L"" : L", ") + CharacterName(c);
+  return path.substr(0, slash + 1) + L"[blank name: " + names + L"]";
+}
+
+// The clean's closing text names the window's menu; a console user has a command.
+std::wstring ForConsole(std::wstring text, const dc::CleanReport& report) {
+  const std::wstring menuHint = L"To undo this clean, use Tools > Undo Changes.";
+  const std::size_t at = text.find(menuHint);
+  if (at != std::wstring::npos) {
+    text.replace(at, menuHint.size(),
+                 report.group ? L"To undo this clean: korvane undo " + std::to_wstring(*report.group) : L"");
+  }
+  return text;
 }
 
 Json FindingsJson(const dc::ScanResult& scan) {
   Json findings = Json::array();
   for (const dc::Finding& finding : scan.findings) {
-    findings.push_back({{"kind", ToUtf8(dc::KindCaption(finding.kind))},
+    findings.push_back({{"kind", std::string(dc::KindId(finding.kind))},
+                        {"kindCaption", ToUtf8(dc::KindCaption(finding.kind))},
                         {"path", ToUtf8(finding.path)},
-                        {"proposal", ToUtf8(dc::ProposalCaption(finding.proposal))},
+                        {"proposal", std::string(dc::ProposalId(finding.proposal))},
+                        {"proposalCaption", ToUtf8(dc::ProposalCaption(finding.proposal))},
+                        {"strength", std::string(dc::StrengthId(finding.strength))},
                         {"proposedByDefault", finding.checked},
                         {"details", ToUtf8(finding.details)}});
   }
@@ -74,21 +128,20 @@ Json CleanJson(const dc::CleanReport& report) {
   for (const dc::CleanFailure& failure : report.failures) {
     failures.push_back({{"path", ToUtf8(failure.path)}, {"reason", ToUtf8(failure.reason)}});
   }
-  Json clean = {{"madeVisible", report.madeVisible},
-                {"quarantined", report.quarantined},
-                {"renamed", report.renamed},
-                {"failures", failures},
-                {"quarantineFolder", ToUtf8(report.quarantineFolder)}};
-  clean["journalGroup"] = report.group ? Json(*report.group) : Json(nullptr);
-  return clean;
+  return {{"madeVisible", report.madeVisible},
+          {"quarantined", report.quarantined},
+          {"renamed", report.renamed},
+          {"failures", failures},
+          {"quarantineFolder", ToUtf8(report.quarantineFolder)},
+          {"group", report.group ? Json(*report.group) : Json(nullptr)}};
 }
 
 void PrintFindings(const dc::ScanResult& scan, const std::wstring& drive) {
   if (scan.findings.empty()) {
     PrintLine(L"Nothing was found on drive " + drive + L" (" + std::to_wstring(scan.items) + L" items seen).");
   } else {
-    PrintLine(std::to_wstring(scan.findings.size()) + L" findings on drive " + drive + L" (" +
-              std::to_wstring(scan.items) + L" items seen):");
+    PrintLine(std::to_wstring(scan.findings.size()) + (scan.findings.size() == 1 ? L" finding" : L" findings") +
+              L" on drive " + drive + L" (" + std::to_wstring(scan.items) + L" items seen):");
   }
   const dc::FindingKind* kind = nullptr;
   for (const dc::Finding& finding : scan.findings) {
@@ -96,19 +149,40 @@ void PrintFindings(const dc::ScanResult& scan, const std::wstring& drive) {
       kind = &finding.kind;
       PrintLine(std::wstring(dc::KindCaption(finding.kind)) + L":");
     }
-    PrintLine(std::wstring(finding.checked ? L"  [x] " : L"  [ ] ") + finding.path + L"  -> " +
-              std::wstring(dc::ProposalCaption(finding.proposal)) + L" (" + finding.details + L")");
+    std::wstring details = finding.details;
+    // The shown name already says what a blank name is made of, in words.
+    if (const std::size_t codes = details.find(L"name made of U+"); codes != std::wstring::npos) {
+      const std::size_t end = details.find(L"; ", codes);
+      details.erase(codes, end == std::wstring::npos ? std::wstring::npos : end + 2 - codes);
+    }
+    std::wstring line = finding.checked ? L"  [x] " : L"  [ ] ";
+    line += Shown(finding.path);
+    line += L" -> ";
+    line += dc::ProposalCaption(finding.proposal);
+    line += finding.strength == dc::Strength::Worm ? L"; worm: " : L"; unusual: ";
+    line += details;
+    PrintLine(line);
   }
-  for (const std::wstring& folder : scan.unreadable) PrintLine(L"Could not be read: " + folder);
+  for (const std::wstring& folder : scan.unreadable) PrintLine(L"Could not be read: " + Shown(folder));
 }
 
-}  // namespace
+// Fills `document` with the drive's result, or {"drive", "error"} when it failed; returns the exit code.
+int Failed(Json& document, const std::wstring& drive, int exitCode, std::string_view code,
+           const std::wstring& message) {
+  // One drive of several: its failure is told and the others go on.
+  PrintError(message);
+  document = {{"drive", ToUtf8(drive)}, {"error", {{"code", std::string(code)}, {"message", ToUtf8(message)}}}};
+  return exitCode;
+}
 
-int CheckDrive(const Invocation& invocation) {
-  const wchar_t letter = DriveLetterOf(invocation.operands[0]);
-  if (!letter) return UsageError(invocation, L"'" + invocation.operands[0] + L"' is not a drive letter");
+int CheckOne(wchar_t letter, bool clean, Json& document) {
   const std::wstring drive = std::wstring(1, letter) + L":";
-  const bool json = invocation.Has(L"--json");
+  if (dc::IsWindowsDrive(letter)) {
+    return Failed(document, drive, kExitUsage, "windows-drive",
+                  L"korvane check: drive " + drive +
+                      L" is the drive Windows runs from; Korvane does not check it, since its rules would take "
+                      L"the Start menu's shortcuts and their programs. Nothing was changed.");
+  }
   dc::Progress progress;
   dc::ScanResult scan;
   {
@@ -116,32 +190,83 @@ int CheckDrive(const Invocation& invocation) {
     scan = dc::Scan(letter, {}, progress);
   }
   if (scan.end == dc::ScanEnd::DriveGone) {
-    PrintError(L"korvane check: drive " + drive + L" could not be read; it may have been removed. Nothing was changed.");
-    return kExitFailed;
+    return Failed(document, drive, kExitFailed, "drive-missing",
+                  L"korvane check: drive " + drive + L" could not be read; it may have been removed. Nothing was "
+                                                     L"changed.");
   }
   if (scan.end == dc::ScanEnd::Cancelled) {
-    PrintError(L"korvane check: the check of drive " + drive + L" was stopped; nothing was changed.");
-    return kExitFailed;
+    return Failed(document, drive, kExitFailed, "stopped",
+                  L"korvane check: the check of drive " + drive + L" was stopped; nothing was changed.");
   }
-  bool proposed = false;
-  const std::unique_ptr<bool[]> selected = DefaultSelection(scan, proposed);
-  Json document = {{"drive", ToUtf8(drive)}, {"items", scan.items}, {"findings", FindingsJson(scan)}};
+  const std::vector<bool> selected = DefaultSelection(scan);
+  const bool proposed = std::find(selected.begin(), selected.end(), true) != selected.end();
+  int exitCode = kExitDone;
+  document = {{"drive", ToUtf8(drive)}, {"items", scan.items}, {"findings", FindingsJson(scan)}};
   Json unreadable = Json::array();
   for (const std::wstring& folder : scan.unreadable) unreadable.push_back(ToUtf8(folder));
   document["unreadable"] = unreadable;
-  if (!json) PrintFindings(scan, drive);
+  PrintFindings(scan, drive);
 
-  int exitCode = proposed ? kExitFindings : kExitDone;
-  if (invocation.Has(L"--clean") && proposed) {
-    const dc::CleanReport report = dc::Clean(scan, std::span<const bool>(selected.get(), scan.findings.size()));
-    document["clean"] = CleanJson(report);
-    if (!json) {
-      PrintLine(dc::DescribeClean(report, letter));
-      if (report.group) PrintLine(L"From here: korvane undo " + std::to_wstring(*report.group));
+  std::vector<bool> done(scan.findings.size(), false);
+  if (clean && proposed) {
+    const std::unique_ptr<bool[]> chosen = std::make_unique<bool[]>(selected.size());
+    std::copy(selected.begin(), selected.end(), chosen.get());
+    const dc::CleanReport report = dc::Clean(scan, std::span<const bool>(chosen.get(), selected.size()));
+    if (report.cancelled && RefusedForJournal()) {
+      return Failed(document, drive, kExitFailed, "no-journal",
+                    L"korvane check: the change journal cannot be written, so the clean could not be undone; "
+                    L"nothing on drive " + drive + L" was changed. Add --no-journal to clean without a record.");
     }
-    exitCode = report.cancelled || !report.failures.empty() ? kExitFailed : kExitDone;
+    document["clean"] = CleanJson(report);
+    PrintLine(ForConsole(dc::DescribeClean(report, letter), report));
+    done = selected;
+    if (report.cancelled || !report.failures.empty()) exitCode = kExitFailed;
+  } else if (proposed && !clean) {
+    PrintLine(L"To carry out what is marked [x]: korvane check " + drive + L" --clean");
   }
-  if (json) PrintUtf8(document.dump(2, ' ', false, Json::error_handler_t::replace));
+  const bool remain = WormFindingsRemain(scan, done);
+  document["wormFindingsRemain"] = remain;
+  if (exitCode == kExitDone && remain) exitCode = kExitFindings;
+  return exitCode;
+}
+
+// 3 (failed) is worse than 2 (a drive not checked), which is worse than 1 (worm findings remain).
+int Worst(int a, int b) { return std::max(a, b); }
+
+int CheckRemovable(bool clean) {
+  const std::vector<dc::DriveInfo> drives = dc::RemovableDrives();
+  if (drives.empty()) PrintLine(L"No removable drive is present.");
+  Json results = Json::array();
+  int exitCode = kExitDone;
+  for (const dc::DriveInfo& drive : drives) {
+    if (&drive != &drives.front()) PrintLine(L"");
+    Json result;
+    exitCode = Worst(exitCode, CheckOne(drive.letter, clean, result));
+    results.push_back(std::move(result));
+  }
+  PrintDocument({{"drives", results}});
+  return exitCode;
+}
+
+}  // namespace
+
+int CheckDrive(const Invocation& invocation) {
+  const bool clean = invocation.Has(L"--clean");
+  if (invocation.Has(L"--removable")) {
+    if (!invocation.operands.empty()) return UsageErrorAt(invocation, 0, L"was not expected with --removable");
+    return CheckRemovable(clean);
+  }
+  if (invocation.operands.empty()) return UsageError(invocation, L"name a drive, or give --removable");
+  const wchar_t letter = DriveLetterOf(invocation.operands[0]);
+  if (!letter) return UsageErrorAt(invocation, 0, L"is not a drive letter");
+  Json result;
+  const int exitCode = CheckOne(letter, clean, result);
+  if (const auto error = result.find("error"); error != result.end()) {
+    // Its words are on standard error already; the document is the error alone.
+    PrintDocument({{"error", *error}});
+  } else {
+    PrintDocument(result);
+  }
   return exitCode;
 }
 

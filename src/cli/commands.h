@@ -1,7 +1,10 @@
 // The commands' own functions, one file per group.
 #pragma once
 
+#include <optional>
+
 #include "cli/command_line.h"
+#include "journal/journal.h"
 
 namespace cli {
 
@@ -19,5 +22,16 @@ int UndoGroup(const Invocation& invocation);
 
 // "E:" or "e" -> L'E'; 0 when the text names no drive.
 wchar_t DriveLetterOf(std::wstring_view text);
+
+// The journal group a change made, for a script to undo by number: the
+// newest group once the change is done, if it is newer than the one before.
+class GroupWatch {
+ public:
+  GroupWatch();
+  std::optional<platform::journal::GroupId> Made() const;
+
+ private:
+  platform::journal::GroupId newestBefore_ = 0;
+};
 
 }  // namespace cli

@@ -9,7 +9,6 @@
 #include "cli/command_line.h"
 #include "cli/console_output.h"
 #include "system/app.h"
-#include "journal/journal.h"
 #include "system/message_box.h"
 
 namespace {
@@ -22,27 +21,19 @@ platform::MsgResult PrintMessageBox(const platform::MsgBoxCall& call) {
   return call.buttons == platform::MsgButtons::YesNo ? platform::MsgResult::No : platform::MsgResult::Ok;
 }
 
-// No one is there to answer whether to go on without the journal: the change
-// is made, as the person asked, and the warning says it cannot be undone.
-platform::journal::WithoutJournal WarnWithoutJournal(std::wstring_view what) {
-  cli::PrintError(L"korvane: warning: the change journal cannot be written, so this change cannot be undone: " +
-                  std::wstring(what));
-  return platform::journal::WithoutJournal::GoOn;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   // No "insert a disk" or "cannot open file" boxes for a missing or empty drive.
   platform::QuietDriveErrors();
+  // A script waits for an exit code, never for someone to close a crash box.
+  SetErrorMode(GetErrorMode() | SEM_NOGPFAULTERRORBOX);
   platform::SetMsgBoxHandler(&PrintMessageBox);
-  platform::journal::SetJournalFailureHandler(&WarnWithoutJournal);
   try {
     return cli::Run(std::vector<std::wstring>(argv + 1, argv + argc));
   } catch (const std::exception& e) {
-    cli::PrintError(L"korvane: " + cli::FromUtf8(e.what()));
+    return cli::Fail(cli::kExitFailed, "failed", L"korvane: " + cli::FromUtf8(e.what()));
   } catch (...) {
-    cli::PrintError(L"korvane: an unexpected error");
+    return cli::Fail(cli::kExitFailed, "failed", L"korvane: an unexpected error");
   }
-  return cli::kExitFailed;
 }

@@ -1,5 +1,6 @@
 // tweak list and tweak set: the tweak pages' boxes by their stable ids.
 #include <algorithm>
+#include <cwctype>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -14,21 +15,39 @@ namespace cli {
 
 namespace {
 
+using Json = nlohmann::ordered_json;
+
 const wchar_t* OnOff(bool on) { return on ? L"on" : L"off"; }
+
+// A tweak whose steps write the current user's hive: as LocalSystem that is SYSTEM's own.
+bool PerUser(const platform::TweakBinding& binding) {
+  for (const auto* steps : {&binding.checked, &binding.unchecked}) {
+    for (const platform::RegStep& step : *steps) {
+      if (step.root == platform::kCurrentUser) return true;
+    }
+  }
+  return false;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
 
 }  // namespace
 
 int ListTweaks(const Invocation& invocation) {
   const auto& catalog = tweaks::TweakCatalog();
   if (invocation.Has(L"--json")) {
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    Json list = Json::array();
     for (const tweaks::CatalogTweak& tweak : catalog) {
       list.push_back({{"id", ToUtf8(tweak.id)},
                       {"page", ToUtf8(tweak.page)},
                       {"caption", ToUtf8(tweaks::TrimmedCaption(*tweak.binding))},
-                      {"on", tweak.binding->load.Holds()}});
+                      {"on", tweak.binding->load.Holds()},
+                      {"perUser", PerUser(*tweak.binding)}});
     }
-    PrintUtf8(nlohmann::ordered_json{{"tweaks", list}}.dump(2));
+    PrintDocument({{"tweaks", list}});
     return kExitDone;
   }
   std::size_t width = 0;
@@ -44,30 +63,31 @@ int ListTweaks(const Invocation& invocation) {
 }
 
 int SetTweak(const Invocation& invocation) {
-  const tweaks::CatalogTweak* tweak = tweaks::FindTweak(invocation.operands[0]);
-  if (!tweak) return UsageError(invocation, L"no tweak is called '" + invocation.operands[0] + L"' (see korvane tweak list)");
-  const std::wstring& state = invocation.operands[1];
-  if (state != L"on" && state != L"off") return UsageError(invocation, L"'" + state + L"' is neither on nor off");
+  const tweaks::CatalogTweak* tweak = tweaks::FindTweak(Lower(invocation.operands[0]));
+  if (!tweak) return UsageErrorAt(invocation, 0, L"names no tweak (see korvane tweak list)");
+  const std::wstring state = Lower(invocation.operands[1]);
+  if (state != L"on" && state != L"off") return UsageErrorAt(invocation, 1, L"is neither on nor off");
+  if (PerUser(*tweak->binding) && RunsAsLocalSystem()) return RefuseAsLocalSystem(invocation);
   // The password guards the security page's boxes from the other users of the machine; a script may not go round it.
   if (tweak->passwordLocked) {
     const std::wstring password = tweaks::StoredPassword();
-    if (!password.empty() && invocation.Option(L"--password") != password) {
-      PrintError(L"korvane tweak set: the " + std::wstring(tweak->page) +
-                 L" are protected by a password; give the right one with --password");
-      return kExitFailed;
+    if (!password.empty() && Password(invocation) != password) {
+      return Fail(kExitFailed, "password",
+                  L"korvane tweak set: the " + std::wstring(tweak->page) +
+                      L" are protected by a password; give the right one with --password-stdin or --password");
     }
   }
+  const GroupWatch watch;
   const platform::TweakOutcome outcome = platform::ApplyTweak(*tweak->binding, state == L"on", tweak->page);
-  if (outcome == platform::TweakOutcome::Cancelled) {
-    PrintError(L"korvane tweak set: nothing was changed");
-    return kExitFailed;
-  }
+  if (outcome == platform::TweakOutcome::Cancelled) return NothingChanged(invocation);
+  const bool on = tweak->binding->load.Holds();
   if (outcome == platform::TweakOutcome::Refused) {
-    PrintError(platform::kRefusedChangeMessage);
-    PrintError(tweak->id + L" is " + OnOff(tweak->binding->load.Holds()));
-    return kExitFailed;
+    return Fail(kExitFailed, "refused",
+                std::wstring(platform::kRefusedChangeMessage) + L"\r\n" + tweak->id + L" is " + OnOff(on));
   }
-  PrintLine(tweak->id + L" is " + OnOff(tweak->binding->load.Holds()));
+  PrintLine(tweak->id + L" is " + OnOff(on));
+  const std::optional<platform::journal::GroupId> group = watch.Made();
+  PrintDocument({{"id", ToUtf8(tweak->id)}, {"on", on}, {"group", group ? Json(*group) : Json(nullptr)}});
   return kExitDone;
 }
 

@@ -52,7 +52,7 @@ int ListUndo(const Invocation& invocation) {
                         {"finished", group.finished}});
     }
     const Json document = {{"groups", groups}, {"droppedGroups", listing.droppedGroups}};
-    PrintUtf8(document.dump(2, ' ', false, Json::error_handler_t::replace));
+    PrintDocument(document);
     return kExitDone;
   }
   if (listing.groups.empty()) PrintLine(L"No changes are recorded.");
@@ -79,7 +79,7 @@ int UndoLast(const Invocation& invocation) {
 int UndoGroup(const Invocation& invocation) {
   const std::wstring& text = invocation.operands[0];
   if (text.empty() || text.size() > 19 || text.find_first_not_of(L"0123456789") != std::wstring::npos) {
-    return UsageError(invocation, L"'" + text + L"' is not the number of a change (see korvane undo list)");
+    return UsageErrorAt(invocation, 0, L"is not the number of a change (see korvane undo list)");
   }
   const journal::GroupId id = std::stoull(text);
   for (const journal::Group& group : journal::Read().groups) {

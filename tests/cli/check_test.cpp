@@ -1,5 +1,8 @@
 #include <objbase.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <map>
 #include <set>
 #include <string>
@@ -8,13 +11,17 @@
 
 #include "cli_runner.h"
 #include "repair/drive_check/infected_drive.h"
+#include "system/utf8.h"
 
 namespace {
 
 using namespace testing_support;
+using platform::FromUtf8;
 using cli_tests::CliRun;
 using cli_tests::RunCli;
 using drive_check_tests::Infect;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // What a finding's line says: its proposal and whether the window checks it.
 std::map<std::string, int> Proposed(const nlohmann::json& findings) {
@@ -36,7 +43,15 @@ TEST(CliCheckTest, FindsWhatTheWormDidCleansWhatTheWindowProposesAndUndoesIt) {
   EXPECT_EQ(run.exitCode, 1u) << run;
   const nlohmann::json found = nlohmann::json::parse(run.out).at("findings");
   std::multiset<std::string> paths;
-  for (const nlohmann::json& finding : found) paths.insert(finding.at("path").get<std::string>());
+  const std::set<std::string> kinds = {"link", "autorun", "shortcut", "payload", "blank-folder", "hidden"};
+  const std::set<std::string> proposals = {"quarantine", "make-visible", "rename", "leave"};
+  for (const nlohmann::json& finding : found) {
+    paths.insert(finding.at("path").get<std::string>());
+    EXPECT_TRUE(kinds.contains(finding.at("kind"))) << finding;
+    EXPECT_TRUE(proposals.contains(finding.at("proposal"))) << finding;
+    EXPECT_TRUE(finding.at("strength") == "worm" || finding.at("strength") == "unusual") << finding;
+    EXPECT_TRUE(finding.contains("kindCaption") && finding.contains("proposalCaption")) << finding;
+  }
   std::multiset<std::string> expected;
   for (const std::string& line : drive_check_tests::Expected(kDrive)) {
     expected.insert(line.substr(line.find("checked ") + 8));
@@ -44,12 +59,20 @@ TEST(CliCheckTest, FindsWhatTheWormDidCleansWhatTheWindowProposesAndUndoesIt) {
   EXPECT_EQ(paths, expected) << run;  // non-ASCII and long paths among them, intact through the pipe
   EXPECT_EQ(Attributes(worm), drive_check_tests::kHiddenSystem | FILE_ATTRIBUTE_READONLY) << "a check changed the drive";
 
+  // For a console: a blank name by what it is made of, and the command that carries the check out.
+  run = RunCli(L"check E:");
+  EXPECT_EQ(run.exitCode, 1u) << run;
+  EXPECT_TRUE(Contains(run.out, "E:\\[blank name: no-break space] -> ")) << run;
+  EXPECT_FALSE(Contains(run.out, "U+00A0")) << run;
+  EXPECT_TRUE(run.out.ends_with("\r\nTo carry out what is marked [x]: korvane check E: --clean\r\n")) << run;
+
   run = RunCli(L"check E: --clean --json");
   EXPECT_EQ(run.exitCode, 0u) << run;
   const nlohmann::json cleaned = nlohmann::json::parse(run.out).at("clean");
+  EXPECT_TRUE(cleaned.at("group").is_number()) << run;
   const std::map<std::string, int> proposed = Proposed(found);
-  EXPECT_EQ(cleaned.at("quarantined"), proposed.at("Move to quarantine")) << run;
-  EXPECT_EQ(cleaned.at("madeVisible"), proposed.at("Make visible")) << run;
+  EXPECT_EQ(cleaned.at("quarantined"), proposed.at("quarantine")) << run;
+  EXPECT_EQ(cleaned.at("madeVisible"), proposed.at("make-visible")) << run;
   EXPECT_EQ(cleaned.at("renamed"), 0) << "the rename is never done from the command line\n" << run;
   EXPECT_TRUE(cleaned.at("failures").empty()) << run;
   EXPECT_FALSE(Exists(worm));
@@ -60,6 +83,7 @@ TEST(CliCheckTest, FindsWhatTheWormDidCleansWhatTheWindowProposesAndUndoesIt) {
   run = RunCli(L"check E:");
   EXPECT_EQ(run.exitCode, 0u) << run;
   EXPECT_TRUE(run.out.starts_with("Nothing was found on drive E: (")) << run;
+  EXPECT_FALSE(Contains(run.out, "--clean")) << "nothing to carry out\n" << run;
 
   run = RunCli(L"undo last");
   EXPECT_EQ(run.exitCode, 0u) << run;
@@ -81,11 +105,48 @@ TEST(CliCheckTest, AMissingOrWriteProtectedDriveEndsInAFailureWithNothingLost) {
   const auto before = ReadBytes(autorun);
   run = RunCli(L"check W:");
   EXPECT_EQ(run.exitCode, 1u) << "the scan still lists\n" << run;
-  EXPECT_TRUE(run.out.find("W:\\autorun.inf  -> Move to quarantine") != std::string::npos) << run;
+  EXPECT_TRUE(run.out.find("W:\\autorun.inf -> Move to quarantine") != std::string::npos) << run;
   run = RunCli(L"check W: --clean");
   EXPECT_EQ(run.exitCode, 3u) << run;
   EXPECT_TRUE(run.out.find("Failed: 1\r\n    W:\\autorun.inf: ") != std::string::npos) << run;
   EXPECT_EQ(ReadBytes(autorun), before);
+}
+
+// R: is removable (run-tests.sh) and present while its folder exists; E: and F: are fixed.
+TEST(CliCheckTest, RemovableChecksEachRemovableDrivePresentAndExitsWithTheWorst) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const char* unixFolder = std::getenv("KORVANE_TEST_REMOVABLE");
+  ASSERT_NE(unixFolder, nullptr) << "run the tests through tests/support/run-tests.sh";
+  std::wstring folder = L"Z:" + FromUtf8(unixFolder);
+  std::replace(folder.begin(), folder.end(), L'/', L'\\');
+  ClearDrive(kDrive);
+  Infect(kDrive);  // a fixed drive with a worm: never part of --removable
+
+  CliRun run = RunCli(L"check --removable --json");
+  EXPECT_EQ(run.exitCode, 0u) << run;
+  EXPECT_EQ(nlohmann::json::parse(run.out).at("drives").size(), 0u) << "R: is absent\n" << run;
+
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+  WriteBytes(OnDrive(L'R', L"worm.vbs"), "WScript.Echo 1", drive_check_tests::kHiddenSystem);
+  WriteBytes(OnDrive(L'R', L"autorun.inf"), "[autorun]\r\nopen=wscript worm.vbs\r\n", drive_check_tests::kHiddenSystem);
+  run = RunCli(L"CHECK --Removable --json");
+  EXPECT_EQ(run.exitCode, 1u) << run;
+  const nlohmann::json drives = nlohmann::json::parse(run.out).at("drives");
+  ASSERT_EQ(drives.size(), 1u) << run;
+  EXPECT_EQ(drives[0].at("drive"), "R:") << run;
+  EXPECT_EQ(drives[0].at("wormFindingsRemain"), true) << run;
+
+  run = RunCli(L"check --removable --clean");
+  EXPECT_EQ(run.exitCode, 0u) << run;
+  EXPECT_TRUE(Contains(run.out, "To undo this clean: korvane undo ")) << run;
+  EXPECT_FALSE(Contains(run.out, "Tools > Undo")) << run;
+  EXPECT_FALSE(Exists(OnDrive(L'R', L"worm.vbs")));
+  EXPECT_TRUE(Exists(OnDrive(kDrive, L"worm.vbs"))) << "a fixed drive was cleaned";
+
+  ClearDrive(L'R');
+  RemoveDirectoryW(folder.c_str());
+  ClearDrive(kDrive);
+  CoUninitialize();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Starts build/korvane.com as a script would: standard output through a pipe,
-// standard error into a file, no console and nothing to read on input.
+// standard error into a file, no console, and on input the bytes given or nothing.
 #pragma once
 
 #include <windows.h>
@@ -38,7 +38,7 @@ inline std::string ReadWhole(const std::wstring& path) {
   return bytes;
 }
 
-inline CliRun RunCli(const std::wstring& arguments) {
+inline CliRun RunCli(const std::wstring& arguments, const std::string& stdinBytes = {}) {
   CliRun run;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE outRead = nullptr;
@@ -50,8 +50,16 @@ inline CliRun RunCli(const std::wstring& arguments) {
   GetTempPathW(MAX_PATH, folder);
   GetTempFileNameW(folder, L"kvc", 0, errPath);
   const HANDLE errFile = CreateFileW(errPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  const HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                                   0, nullptr);
+  HANDLE input = nullptr;
+  HANDLE inputWrite = nullptr;
+  EXPECT_TRUE(CreatePipe(&input, &inputWrite, &inherit, 0));
+  SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0);
+  DWORD put = 0;
+  // A password is far smaller than the pipe, so it is written whole before the start.
+  if (!stdinBytes.empty()) {
+    EXPECT_TRUE(WriteFile(inputWrite, stdinBytes.data(), static_cast<DWORD>(stdinBytes.size()), &put, nullptr));
+  }
+  CloseHandle(inputWrite);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -62,10 +70,11 @@ inline CliRun RunCli(const std::wstring& arguments) {
   PROCESS_INFORMATION process{};
   const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                       nullptr, &startup, &process);
+  const DWORD startError = started ? 0 : GetLastError();
   CloseHandle(outWrite);
   CloseHandle(errFile);
   CloseHandle(input);
-  EXPECT_TRUE(started) << "cannot start " << testing_support::Utf8(CliPath()) << ": error " << GetLastError();
+  EXPECT_TRUE(started) << "cannot start " << testing_support::Utf8(CliPath()) << ": error " << startError;
   if (started) {
     // Read while it runs, so that a full pipe never holds it up; a program that
     // waits for a person would never end, so it gets a minute.

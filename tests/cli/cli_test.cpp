@@ -41,7 +41,7 @@ TEST(CliTest, VersionAndHelpDescribeEveryCommand) {
   const CliRun help = RunCli(L"--help");
   EXPECT_EQ(help.exitCode, 0u) << help;
   for (const char* usage :
-       {"korvane check E: [--clean] [--json]", "korvane undo list [--json]", "korvane undo last [--force]",
+       {"korvane check E: | --removable [--clean] [--json]", "korvane undo list [--json]", "korvane undo last [--force]",
         "korvane undo ID [--force]", "korvane repair autorun E:", "korvane repair folder-options", "korvane repair task-manager",
         "korvane repair registry-editor", "korvane restore PATH", "korvane tweak list [--json]",
         "korvane tweak set ID on|off", "korvane --help | --version", "3  something was refused or failed", "UTF-8"}) {
@@ -56,16 +56,16 @@ TEST(CliTest, BadUsageNamesTheCommandShowsItsUsageAndChangesNothing) {
     std::vector<const char*> said;
   };
   const Case cases[] = {
-      {L"", {"korvane: no command given\r\n"}},
-      {L"frobnicate", {"korvane: unknown command 'frobnicate'\r\n", "korvane --help"}},
+      {L"", {"korvane: no command given;"}},
+      {L"frobnicate", {"korvane: word 1 is not a command;", "korvane --help"}},
       {L"repair", {"korvane repair: which one?\r\n", "usage: korvane repair task-manager\r\n"}},
       {L"repair autorun", {"korvane repair autorun: missing operand\r\n", "usage: korvane repair autorun E:\r\n"}},
-      {L"repair autorun EE:", {"korvane repair autorun: 'EE:' is not a drive letter\r\n", "usage: korvane repair autorun E:"}},
-      {L"repair task-manager now", {"korvane repair task-manager: unexpected 'now'\r\n", "usage: korvane repair task-manager"}},
-      {L"tweak list --bogus", {"korvane tweak list: unknown option '--bogus'\r\n", "usage: korvane tweak list [--json]"}},
-      {L"tweak set security.disable-task-manager maybe", {"'maybe' is neither on nor off", "usage: korvane tweak set"}},
-      {L"tweak set security.no-such-tweak on", {"no tweak is called 'security.no-such-tweak'", "usage: korvane tweak set"}},
-      {L"tweak set security.disable-task-manager on --password", {"--password needs a value", "usage: korvane tweak set"}},
+      {L"repair autorun EE:", {"korvane repair autorun: word 3 is not a drive letter\r\n", "usage: korvane repair autorun E:"}},
+      {L"repair task-manager now", {"korvane repair task-manager: word 3 was not expected\r\n", "usage: korvane repair task-manager"}},
+      {L"tweak list --bogus", {"korvane tweak list: word 3 is not an option of this command\r\n", "usage: korvane tweak list [--json]"}},
+      {L"tweak set security.disable-task-manager maybe", {"word 4 is neither on nor off", "usage: korvane tweak set"}},
+      {L"tweak set security.no-such-tweak on", {"word 3 names no tweak", "usage: korvane tweak set"}},
+      {L"tweak set security.disable-task-manager on --password", {"word 5 needs a value", "usage: korvane tweak set"}},
   };
   WriteDword(kHkcu, kSystemPolicies, L"DisableTaskMgr", 7);  // a sentinel no valid command here writes
   for (const Case& c : cases) {

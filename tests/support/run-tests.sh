@@ -20,10 +20,16 @@ started=$(date +%s)
 # A virtual display for the tests that create windows.
 korvane_display 1280x1024
 korvane_prefix "$run/prefix" 1280x1024
+# R: is a removable drive (its type is read when Wine's mount manager starts,
+# so it is set before the server that stays up). Its folder is missing, so it
+# is absent like an empty card reader until a test makes the folder.
+wine reg add 'HKLM\Software\Wine\Drives' /v r: /d floppy /f >/dev/null 2>&1
+wineserver -w
 wineserver -p  # stays up between test programs
 
 # Test drives: E: and F: are writable folders, M: a link to nothing (a missing
-# drive), W: a read-only file system holding an infected autorun.inf.
+# drive), W: a read-only file system holding an infected autorun.inf, R: the
+# removable drive, present only while a test makes $run/drive_r.
 mkdir -p "$run/drive_e" "$run/drive_f" "$run/readonly"
 mount -t tmpfs -o size=1m tmpfs "$run/readonly"
 printf '[autorun]\r\nopen=virus.exe\r\n' >"$run/readonly/autorun.inf"
@@ -33,7 +39,9 @@ ln -sfn "$run/drive_e" "$dosdevices/e:"
 ln -sfn "$run/drive_f" "$dosdevices/f:"
 ln -sfn "$run/missing" "$dosdevices/m:"
 ln -sfn "$run/readonly" "$dosdevices/w:"
+ln -sfn "$run/drive_r" "$dosdevices/r:"
 export KORVANE_TEST_DOSDEVICES="$dosdevices"
+export KORVANE_TEST_REMOVABLE="$run/drive_r"
 
 echo "Wine prefix ready in $(( $(date +%s) - started )) s"
 cd "$build"

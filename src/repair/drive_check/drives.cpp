@@ -1,7 +1,9 @@
 #include "repair/drive_check/drives.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
+#include <cstddef>
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
@@ -36,7 +38,33 @@ std::wstring Size(std::uint64_t bytes) {
   return text;
 }
 
+// Asks the disk behind the volume which bus it hangs on. Opening the volume
+// with no access asks for no rights; a volume that cannot be opened (a network
+// drive, a folder mapped to a letter under Wine) is not on the USB bus.
+bool OnUsbBus(wchar_t letter) {
+  const std::wstring volume = std::wstring(L"\\\\.\\") + letter + L":";
+  const HANDLE device = CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+  if (device == INVALID_HANDLE_VALUE) return false;
+  STORAGE_PROPERTY_QUERY query{};
+  query.PropertyId = StorageDeviceProperty;
+  query.QueryType = PropertyStandardQuery;
+  alignas(STORAGE_DEVICE_DESCRIPTOR) unsigned char buffer[1024] = {};
+  DWORD got = 0;
+  const BOOL asked = DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer,
+                                     sizeof buffer, &got, nullptr);
+  CloseHandle(device);
+  const auto* descriptor = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(buffer);
+  // A short answer leaves the bus type unset: not trusted.
+  return asked && got >= offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof descriptor->BusType &&
+         descriptor->BusType == BusTypeUsb;
+}
+
 }  // namespace
+
+bool IsRemovable(wchar_t letter, unsigned type) {
+  return type == DRIVE_REMOVABLE || (type == DRIVE_FIXED && OnUsbBus(letter));
+}
 
 bool IsWindowsDrive(wchar_t letter) {
   wchar_t folder[MAX_PATH];
@@ -47,7 +75,10 @@ bool IsWindowsDrive(wchar_t letter) {
 std::vector<DriveInfo> PresentDrives() {
   std::vector<DriveInfo> drives;
   // A drive without its medium would otherwise bring up a system error box.
-  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // Only this thread's mode: a scan on another thread relies on the program's own.
+  DWORD oldMode = 0;
+  const bool quieted = SetThreadErrorMode(GetThreadErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX,
+                                          &oldMode) != FALSE;
   const DWORD mask = GetLogicalDrives();
   for (int i = 0; i < 26; ++i) {
     if (!(mask & (1u << i))) continue;
@@ -56,9 +87,12 @@ std::vector<DriveInfo> PresentDrives() {
     const std::wstring root = std::wstring(1, drive.letter) + L":\\";
     drive.type = GetDriveTypeW(root.c_str());
     if (drive.type == DRIVE_NO_ROOT_DIR || drive.type == DRIVE_UNKNOWN) continue;
+    // Wine answers the volume query of a removable drive without its medium; its root does not answer.
+    if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
     wchar_t label[MAX_PATH + 1] = {};
     if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)) continue;
     drive.label = label;
+    drive.removable = IsRemovable(drive.letter, drive.type);
     ULARGE_INTEGER free{};
     ULARGE_INTEGER total{};
     if (GetDiskFreeSpaceExW(root.c_str(), &free, &total, nullptr)) {
@@ -67,7 +101,13 @@ std::vector<DriveInfo> PresentDrives() {
     }
     drives.push_back(drive);
   }
-  SetErrorMode(oldMode);
+  if (quieted) SetThreadErrorMode(oldMode, nullptr);
+  return drives;
+}
+
+std::vector<DriveInfo> RemovableDrives() {
+  std::vector<DriveInfo> drives = PresentDrives();
+  std::erase_if(drives, [](const DriveInfo& drive) { return !drive.removable || IsWindowsDrive(drive.letter); });
   return drives;
 }
 
