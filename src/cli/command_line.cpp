@@ -41,6 +41,9 @@ const std::vector<Command>& Table() {
        0, {{L"--force", false}}, &UndoLast},
       {L"undo", L"korvane undo ID [--force]", L"Undoes the recorded change with that number, as undo last does.", 1,
        {{L"--force", false}}, &UndoGroup},
+      {L"integrate", L"korvane integrate [--menu on|off] [--autoplay on|off] [--json]",
+       L"Adds or removes \"Check with Korvane\" on the drive menu and in AutoPlay, for this user; without options, shows both.",
+       0, {{L"--menu", true}, {L"--autoplay", true}, kJson}, &Integrate},
   };
   return table;
 }
