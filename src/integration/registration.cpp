@@ -155,7 +155,7 @@ void Write(Place place, std::wstring_view program, SaveReport& report) {
   }
 }
 
-void Remove(Place place, std::wstring_view program, platform::journal::Action& action, SaveReport& report) {
+void Remove(Place place, std::wstring_view program, SaveReport& report) {
   const std::vector<Value> values = ValuesOf(place, program);
   // Whatever goes, the parts that make it visible go first.
   for (auto value = values.rbegin(); value != values.rend(); ++value) {
@@ -167,14 +167,10 @@ void Remove(Place place, std::wstring_view program, platform::journal::Action& a
     }
     report.changed = report.changed || was;
   }
+  // An empty key holds nothing to put back, and undo makes it again with its
+  // first value; so only the values are journal items.
   for (const std::wstring& key : OwnKeysOf(place)) {
-    if (!platform::RegKeyExists(kCurrentUser, key)) continue;
-    if (platform::RegDeleteEmptyKey(kCurrentUser, key) != RegOutcome::Done) {
-      report.refused.push_back(L"HKCU\\" + key);
-      continue;
-    }
-    // An empty key holds nothing to put back; the journal still says it went.
-    if (!platform::RegKeyExists(kCurrentUser, key)) action.Note(L"Removed the empty key HKCU\\" + key);
+    if (platform::RegDeleteEmptyKey(kCurrentUser, key) != RegOutcome::Done) report.refused.push_back(L"HKCU\\" + key);
   }
 }
 
@@ -196,7 +192,7 @@ SaveReport Save(const Request& request, std::wstring_view program) {
     if (*on) {
       Write(place, program, report);
     } else {
-      Remove(place, program, action, report);
+      Remove(place, program, report);
     }
   }
   return report;
