@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr DWORD kFindRunningCopyMs = 10000;
+// The running copy's main window follows its splash; one that never shows is not waited for longer.
+constexpr DWORD kFindRunningCopyMs = 5000;
 
 std::vector<std::wstring> Arguments() {
   int count = 0;
@@ -39,10 +40,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   // Held until the program ends; a copy started meanwhile hands its request over.
   const HANDLE running = CreateMutexW(nullptr, FALSE, L"Local\\Korvane.Running");
-  if (running && GetLastError() == ERROR_ALREADY_EXISTS && shell::HandOver(*request, kFindRunningCopyMs)) {
+  const bool holdsName = running && GetLastError() != ERROR_ALREADY_EXISTS;
+  if (running && !holdsName && shell::HandOver(*request, kFindRunningCopyMs)) {
     CloseHandle(running);
     return 0;
   }
+  shell::SetTakesHandovers(holdsName);
   if (request->checkLetter) {
     shell::StartForCheck(request->checkLetter);
   } else {

@@ -35,6 +35,11 @@ HWND FindReceiver() {
   return found;
 }
 
+bool& TakesHandovers() {
+  static bool takes = false;
+  return takes;
+}
+
 }  // namespace
 
 std::optional<StartRequest> ParseStartArguments(const std::vector<std::wstring>& args) {
@@ -45,7 +50,10 @@ std::optional<StartRequest> ParseStartArguments(const std::vector<std::wstring>&
   return StartRequest{letter};
 }
 
+void SetTakesHandovers(bool takes) { TakesHandovers() = takes; }
+
 void AcceptHandovers(HWND mainWindow) {
+  if (!TakesHandovers()) return;
   SetPropW(mainWindow, kReceiverProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
   // An elevated copy would otherwise never see the request of an unelevated start.
   ChangeWindowMessageFilterEx(mainWindow, WM_COPYDATA, MSGFLT_ALLOW, nullptr);

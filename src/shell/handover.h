@@ -20,8 +20,11 @@ struct StartRequest {
 // and E:" (a quoted "E:\" arrives so). Anything else is no request at all.
 std::optional<StartRequest> ParseStartArguments(const std::vector<std::wstring>& args);
 
-// Marks the window as the one that takes requests, and lets a program that
-// runs with fewer rights than this one send them.
+// Only the copy that holds the program's name takes requests: one that runs
+// because the holder did not answer leaves them to it. Off until said.
+void SetTakesHandovers(bool takes);
+// Marks the window as the one that takes requests, when this copy does, and
+// lets a program that runs with fewer rights than this one send them.
 void AcceptHandovers(HWND mainWindow);
 // The request a WM_COPYDATA carries, when it is one of ours and well formed.
 std::optional<StartRequest> ReadHandover(const COPYDATASTRUCT& data);
