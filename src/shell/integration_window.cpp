@@ -34,7 +34,6 @@ void FrmIntegration::LoadState() {
     const std::wstring said = integration::Describe(place, state);
     if (!said.empty()) note += (note.empty() ? L"" : L"\r\n") + said;
   }
-  if (!note.empty()) note += L" Save replaces it.";
   LblNote.SetText(note);
 }
 
