@@ -119,8 +119,13 @@ State ReadState(Place place, std::wstring_view program) {
   }
   std::wstring runs = ProgramOf(command.Text());
   if (SamePath(runs, program)) return {Found::Incomplete, {}};
-  if (runs.size() > MAX_PATH) runs = runs.substr(0, MAX_PATH) + L"...";
-  return {LocalFileMissing(runs) ? Found::Stale : Found::OtherCopy, runs};
+  const Found found = LocalFileMissing(runs) ? Found::Stale : Found::OtherCopy;
+  // Shown to a person: anyone may have written it, so only so much of it.
+  if (runs.size() > MAX_PATH) {
+    runs.resize(MAX_PATH);
+    runs += L"...";
+  }
+  return {found, runs};
 }
 
 const wchar_t* NameOf(Place place) { return place == Place::Menu ? L"drive menu" : L"AutoPlay"; }
@@ -156,13 +161,14 @@ void Write(Place place, std::wstring_view program, SaveReport& report) {
 }
 
 void Remove(Place place, std::wstring_view program, SaveReport& report) {
-  const std::vector<Value> values = ValuesOf(place, program);
+  std::vector<Value> values = ValuesOf(place, program);
   // Whatever goes, the parts that make it visible go first.
-  for (auto value = values.rbegin(); value != values.rend(); ++value) {
-    if (!platform::RegKeyExists(kCurrentUser, value->key)) continue;
-    const bool was = platform::RegGetRaw(kCurrentUser, value->key, value->name).present;
-    if (platform::RegDeleteValue(kCurrentUser, value->key, value->name) != RegOutcome::Done) {
-      report.refused.push_back(platform::RegDescribe(kCurrentUser, value->key, value->name));
+  std::reverse(values.begin(), values.end());
+  for (const Value& value : values) {
+    if (!platform::RegKeyExists(kCurrentUser, value.key)) continue;
+    const bool was = platform::RegGetRaw(kCurrentUser, value.key, value.name).present;
+    if (platform::RegDeleteValue(kCurrentUser, value.key, value.name) != RegOutcome::Done) {
+      report.refused.push_back(platform::RegDescribe(kCurrentUser, value.key, value.name));
       continue;
     }
     report.changed = report.changed || was;
