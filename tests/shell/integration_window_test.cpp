@@ -98,7 +98,7 @@ TEST(StartArguments, CheckTakesADriveInEveryFormExplorerGivesIt) {
 
 TEST(StartArguments, OnlyAWellFormedHandoverIsTaken) {
   wchar_t letter = L'E';
-  char wide[4] = "EEE";
+  wchar_t two[2] = {L'E', L'F'};
   const wchar_t none = L'\0';
   const wchar_t lower = L'e';
   const struct {
@@ -108,7 +108,7 @@ TEST(StartArguments, OnlyAWellFormedHandoverIsTaken) {
       {{0x4B564348, sizeof letter, &letter}, true},
       {{0x4B564348, sizeof none, const_cast<wchar_t*>(&none)}, true},
       {{0x4B564349, sizeof letter, &letter}, false},
-      {{0x4B564348, sizeof wide, wide}, false},
+      {{0x4B564348, sizeof two, two}, false},
       {{0x4B564348, sizeof letter, nullptr}, false},
       {{0x4B564348, sizeof lower, const_cast<wchar_t*>(&lower)}, false},
   };
