@@ -75,14 +75,15 @@ class RegistrationTest : public testing::Test {
   }
 };
 
-std::vector<Expected> Pointing(const std::vector<Expected>& values, const std::wstring& program) {
-  std::vector<Expected> moved = values;
-  for (Expected& value : moved) {
-    for (const std::wstring* from : {&kProgram}) {
-      if (const auto at = value.text.find(*from); at != std::wstring::npos) value.text.replace(at, from->size(), program);
-    }
+std::vector<Expected> Pointing(std::vector<Expected> values, const std::wstring& program) {
+  for (Expected& value : values) {
+    if (const auto at = value.text.find(kProgram); at != std::wstring::npos) value.text.replace(at, kProgram.size(), program);
   }
-  return moved;
+  return values;
+}
+
+integration::Request Asking(Place place, bool on) {
+  return place == Place::Menu ? integration::Request{.menu = on} : integration::Request{.autoPlay = on};
 }
 
 TEST_F(RegistrationTest, EachRegistrationIsWrittenAndRemovedByteForByteAndUndoPutsBackWhatWasThere) {
@@ -99,18 +100,14 @@ TEST_F(RegistrationTest, EachRegistrationIsWrittenAndRemovedByteForByteAndUndoPu
     const auto other = Pointing(*c.values, L"D:\\Old\\korvane.exe");
     Seed(other);
     EXPECT_EQ(integration::ReadState(c.place, kProgram).found, Found::Stale);
-    const integration::Request on{c.place == Place::Menu ? std::optional(true) : std::nullopt,
-                                  c.place == Place::AutoPlay ? std::optional(true) : std::nullopt};
-    EXPECT_TRUE(integration::Save(on, kProgram).refused.empty());
+    EXPECT_TRUE(integration::Save(Asking(c.place, true), kProgram).refused.empty());
     ExpectStored(*c.values);
     EXPECT_TRUE(integration::ReadState(c.place, kProgram).On());
     UndoNewest();
     ExpectStored(other);
 
-    integration::Save(on, kProgram);
-    const integration::Request off{on.menu ? std::optional(false) : std::nullopt,
-                                   on.autoPlay ? std::optional(false) : std::nullopt};
-    const integration::SaveReport removed = integration::Save(off, kProgram);
+    integration::Save(Asking(c.place, true), kProgram);
+    const integration::SaveReport removed = integration::Save(Asking(c.place, false), kProgram);
     EXPECT_TRUE(removed.changed && removed.refused.empty());
     for (const Expected& value : *c.values) EXPECT_FALSE(ReadRaw(kHkcu, value.key, value.name)) << Utf8(value.key);
     for (const std::wstring& key : c.ownKeys) EXPECT_FALSE(KeyExists(kHkcu, key)) << Utf8(key);

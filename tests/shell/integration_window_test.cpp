@@ -73,17 +73,11 @@ TEST(StartArguments, CheckTakesADriveInEveryFormExplorerGivesIt) {
     bool accepted;
     wchar_t letter;
   } cases[] = {
-      {{}, true, L'\0'},
-      {{L"--check", L"E:\\"}, true, L'E'},
-      {{L"--check", L"e:"}, true, L'E'},
-      {{L"--check", L"E"}, true, L'E'},
-      {{L"--check", L"E:\""}, true, L'E'},  // "E:\" quoted arrives so
-      {{L"--check", L"E:\\\""}, true, L'E'},
-      {{L"--check", L"E:\\x"}, false, L'\0'},
-      {{L"--check", L"1:"}, false, L'\0'},
-      {{L"--check", L"\u00c4:"}, false, L'\0'},
-      {{L"--check"}, false, L'\0'},
-      {{L"--check", L"E:", L"F:"}, false, L'\0'},
+      {{}, true, L'\0'},          {{L"--check", L"E:\\"}, true, L'E'},   {{L"--check", L"e:"}, true, L'E'},
+      {{L"--check", L"E"}, true, L'E'}, {{L"--check", L"E:\""}, true, L'E'},  // "E:\" quoted arrives so
+      {{L"--check", L"E:\\\""}, true, L'E'},   {{L"--check", L"E:\\x"}, false, L'\0'},
+      {{L"--check", L"1:"}, false, L'\0'},     {{L"--check", L"\u00c4:"}, false, L'\0'},
+      {{L"--check"}, false, L'\0'},           {{L"--check", L"E:", L"F:"}, false, L'\0'},
       {{L"/check", L"E:"}, false, L'\0'},
   };
   for (const auto& c : cases) {
