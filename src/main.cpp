@@ -34,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InitCommonControlsEx(&controls);
   const auto request = shell::ParseStartArguments(Arguments());
   if (!request) {
-    platform::MsgBox(L"Korvane takes no arguments, or --check and a drive letter, such as: korvane.exe --check E:",
+    platform::MsgBox(L"--check takes one drive letter, such as: korvane.exe --check E:",
                      platform::MsgIcon::Exclamation);
     return 2;
   }

@@ -43,8 +43,9 @@ bool& TakesHandovers() {
 }  // namespace
 
 std::optional<StartRequest> ParseStartArguments(const std::vector<std::wstring>& args) {
-  if (args.empty()) return StartRequest{};
-  if (args.size() != 2 || args[0] != L"--check") return std::nullopt;
+  // Other arguments were always let be; only a check asked for wrongly is told.
+  if (args.empty() || args[0] != L"--check") return StartRequest{};
+  if (args.size() != 2) return std::nullopt;
   const wchar_t letter = DriveLetter(args[1]);
   if (!letter) return std::nullopt;
   return StartRequest{letter};

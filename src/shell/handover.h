@@ -15,9 +15,10 @@ struct StartRequest {
   wchar_t checkLetter = L'\0';
 };
 
-// The program's arguments after its own name. Empty: the main window.
-// "--check E:" in any of the forms Explorer and a person give it: E, E:, E:\,
-// and E:" (a quoted "E:\" arrives so). Anything else is no request at all.
+// The program's arguments after its own name: the main window, unless they
+// start with --check. "--check E:" in any of the forms Explorer and a person
+// give it: E, E:, E:\, and E:" (a quoted "E:\" arrives so); nullopt for a
+// check of anything else.
 std::optional<StartRequest> ParseStartArguments(const std::vector<std::wstring>& args);
 
 // Only the copy that holds the program's name takes requests: one that runs

