@@ -57,6 +57,9 @@ const std::vector<Command>& Table() {
        0, 0, With(kForce, kPasswordOptions), &UndoLast, Scope::Machine},
       {L"undo", L"korvane undo ID [--force]", L"Undoes the recorded change with that number, as undo last does.", 1,
        1, With(kForce, kPasswordOptions), &UndoGroup, Scope::Machine},
+      {L"integrate", L"korvane integrate [--menu on|off] [--autoplay on|off] [--json]",
+       L"Adds or removes \"Check with Korvane\" on the drive menu and in AutoPlay, for this user; without options, shows both.",
+       0, 0, {{L"--menu", true}, {L"--autoplay", true}}, &Integrate, Scope::PerUser},
   };
   return table;
 }

@@ -19,6 +19,7 @@ int SetTweak(const Invocation& invocation);
 int ListUndo(const Invocation& invocation);
 int UndoLast(const Invocation& invocation);
 int UndoGroup(const Invocation& invocation);
+int Integrate(const Invocation& invocation);
 
 // "E:" or "e" -> L'E'; 0 when the text names no drive.
 wchar_t DriveLetterOf(std::wstring_view text);

@@ -263,4 +263,19 @@ void ShowCheckDrive(std::wstring_view preferredDrive) {
   form.Show();
 }
 
+bool OpenDriveCheck(wchar_t letter, bool scan) {
+  auto& form = platform::Instance<FrmCheckDrive>();
+  if (form.Scanning() || !IsWindowEnabled(form.Hwnd())) return false;
+  form.Show();
+  const auto drives = drive_check::PresentDrives();
+  if (std::none_of(drives.begin(), drives.end(), [&](const auto& drive) { return drive.letter == letter; })) {
+    // Never another drive in its place: the user asked for this one.
+    MsgBox(L"Drive " + DriveName(letter) + L" is not there, so it was not checked.", MsgIcon::Exclamation);
+    return true;
+  }
+  form.SelectDrive(std::wstring(1, letter));
+  if (scan) form.CmdScan_Click();
+  return true;
+}
+
 }  // namespace repair

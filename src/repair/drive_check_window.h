@@ -62,5 +62,9 @@ class FrmCheckDrive : public platform::Form {
 
 // Opens the window (or brings it forward) with this drive chosen when present.
 void ShowCheckDrive(std::wstring_view preferredDrive);
+// Opens the window (or brings it forward) on this drive and, when asked, scans
+// it. False, having done nothing, while the window is busy: a scan runs or a
+// message box waits (a clean asks and tells through them).
+bool OpenDriveCheck(wchar_t letter, bool scan);
 
 }  // namespace repair

@@ -6,6 +6,8 @@
 #include "ui/artwork.h"
 #include "system/registry.h"
 #include "repair/drive_check_window.h"
+#include "shell/handover.h"
+#include "shell/integration_window.h"
 #include "shell/preferences_window.h"
 #include "shell/settings.h"
 #include "shell/undo_window.h"
@@ -26,6 +28,22 @@ constexpr int kHeaderHeight = 520;
 constexpr int kNavWidth = 1530;
 constexpr int kNavHeight = 375;
 constexpr int kPageInset = 45;  // the tab control's border stays visible around a page's picture
+constexpr UINT kHandoverRequest = WM_APP + 40;  // wParam: a drive letter, or 0 for the main window
+constexpr UINT_PTR kHandoverTimer = 40;
+constexpr UINT kHandoverTickMs = 250;
+
+bool AnyWindowShown() {
+  BOOL shown = FALSE;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM out) {
+        if (!IsWindowVisible(hwnd)) return TRUE;
+        *reinterpret_cast<BOOL*>(out) = TRUE;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&shown));
+  return shown != FALSE;
+}
 
 constexpr const wchar_t* kNavNames[kPageCount][kPageCount] = {
     {L"Command1", L"Command2", L"Command3", L"Command4", L"Command5"},
@@ -110,6 +128,7 @@ FrmMain::FrmMain()
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
   AddMenu({.menu = L"Tools", .caption = L"Undo Changes...", .action = [] { ShowUndoWindow(); }});
   AddMenu({.menu = L"Tools", .caption = L"Check a Drive...", .action = [this] { MnuCheckDrive_Click(); }});
+  AddMenu({.menu = L"Tools", .caption = L"Windows Integration...", .action = [this] { MnuIntegration_Click(); }});
 }
 
 FrmMain::~FrmMain() { FreePageBrushes(); }
@@ -154,6 +173,7 @@ void FrmMain::ShowPage(int page) {
 }
 
 void FrmMain::Form_Load() {
+  shell::AcceptHandovers(Hwnd());
   // Selecting another start page shows it; the Welcome page is then never made.
   if (startPage_ == 0) {
     ShowPage(0);
@@ -165,6 +185,49 @@ void FrmMain::Form_Load() {
 void FrmMain::MnuPref_Click() { platform::Instance<FrmOptions>().Show(); }
 
 void FrmMain::MnuCheckDrive_Click() { repair::ShowCheckDrive(fix.TxtDriveletter.Text()); }
+
+void FrmMain::MnuIntegration_Click() { platform::Instance<FrmIntegration>().Show(); }
+
+void FrmMain::RequestCheck(wchar_t letter) {
+  pendingCheck_ = letter;
+  HandoverTick();
+  if (pendingCheck_ || hiddenStart_) StartTimer(kHandoverTimer, kHandoverTickMs, [this] { HandoverTick(); });
+}
+
+void FrmMain::HandoverTick() {
+  if (pendingCheck_ && repair::OpenDriveCheck(pendingCheck_, true)) pendingCheck_ = L'\0';
+  // Started for a check, the program ends with its last window, as it would with the main one.
+  if (hiddenStart_ && !pendingCheck_ && !Visible() && !AnyWindowShown()) {
+    EndProgram();
+    return;
+  }
+  if (!pendingCheck_ && !hiddenStart_) StopTimer(kHandoverTimer);
+}
+
+void FrmMain::ShowFromHandover() {
+  hiddenStart_ = false;
+  Show();
+}
+
+bool FrmMain::Form_Message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (msg == WM_COPYDATA) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    const auto request = data ? ReadHandover(*data) : std::nullopt;
+    // Acted on once the sender is let go: it only waits to hear that the request was taken.
+    if (request) PostMessageW(Hwnd(), kHandoverRequest, request->checkLetter, 0);
+    *result = request ? TRUE : FALSE;
+    return true;
+  }
+  if (msg == kHandoverRequest) {
+    if (wParam) {
+      RequestCheck(static_cast<wchar_t>(wParam));
+    } else {
+      ShowFromHandover();
+    }
+    return true;
+  }
+  return false;
+}
 
 void FrmMain::TabMain_Click() {
   const int page = TabMain.Tab();
@@ -213,6 +276,12 @@ HBRUSH FrmMain::ControlBackground(platform::Control& control, HDC dc) {
   const RECT area = PageRect();
   SetBrushOrgEx(dc, area.left - place.left, area.top - place.top, nullptr);
   return PageBrush(page);
+}
+
+void StartForCheck(wchar_t letter) {
+  auto& main = platform::Instance<FrmMain>();
+  main.hiddenStart_ = true;
+  main.RequestCheck(letter);
 }
 
 }  // namespace shell

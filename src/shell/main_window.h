@@ -38,6 +38,10 @@ class FrmMain : public platform::Form {
   void MnuAbout_Click() { TabMain.SetTab(4); }
   void MnuPref_Click();
   void MnuCheckDrive_Click();
+  void MnuIntegration_Click();
+  // Opens the Check a Drive window on this drive and scans it; a request that
+  // comes while that window is busy (a scan, a clean, a question) waits its turn.
+  void RequestCheck(wchar_t letter);
   // The FAQ entry has no tool tip of its own; it opens the FAQ label's address.
   void Mnufaq_Click() { OpenLink(info.LblFAQUrl); }
 
@@ -46,12 +50,19 @@ class FrmMain : public platform::Form {
   void Form_Unload() override;
   void Relayout() override;
   HBRUSH ControlBackground(platform::Control& control, HDC dc) override;
+  bool Form_Message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
  private:
   void ShowPage(int page);
   int PageOf(const platform::Control& control) const;
   RECT PageRect() const;
 
+  void HandoverTick();
+  void ShowFromHandover();
+
+  friend void StartForCheck(wchar_t letter);
+  bool hiddenStart_ = false;  // started for a check: ends with the last window shown, unless shown itself
+  wchar_t pendingCheck_ = L'\0';
   int startPage_ = 0;
   std::vector<std::size_t> pageStarts_;
   std::size_t pagesEnd_ = 0;
@@ -60,5 +71,8 @@ class FrmMain : public platform::Form {
   std::array<HBITMAP, kPageCount> pageBitmaps_{};
   std::array<HBRUSH, kPageCount> pageBrushes_{};
 };
+
+// "korvane.exe --check E:": the Check a Drive window alone, scanning E:.
+void StartForCheck(wchar_t letter);
 
 }  // namespace shell

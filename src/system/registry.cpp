@@ -174,6 +174,25 @@ RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_
   return RegOutcome::Refused;
 }
 
+RegOutcome RegDeleteEmptyKey(RegRoot root, std::wstring_view keyPath) {
+  {
+    Key key;
+    const LONG opened =
+        Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Out()));
+    if (!key) return IsRefusal(opened) ? RegOutcome::Refused : RegOutcome::Done;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    if (Track(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr)) != ERROR_SUCCESS) {
+      return RegOutcome::Refused;
+    }
+    if (subkeys != 0 || values != 0) return RegOutcome::Done;
+  }
+  // A key that gained a subkey meanwhile is refused by the call itself.
+  const LONG code = Track(RegDeleteKeyW(RootHandle(root), Terminated(keyPath).c_str()));
+  return IsRefusal(code) ? RegOutcome::Refused : RegOutcome::Done;
+}
+
 RegState RegGetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
   Key key;
   Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Out()));

@@ -76,6 +76,10 @@ RegOutcome RegSetText(RegRoot root, std::wstring_view keyPath, std::wstring_view
 // Deletes one value; never a key, and never creates a missing key.
 RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName);
 
+// Deletes the key only when it holds no value and no subkey: nothing is lost,
+// and writing a value there again makes it anew. Missing or not empty is Done.
+RegOutcome RegDeleteEmptyKey(RegRoot root, std::wstring_view keyPath);
+
 // The value as stored, whatever its type; absent when it cannot be read.
 RegState RegGetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName);
 // Puts a value back exactly: written with its type and bytes, or deleted when absent.

@@ -139,6 +139,11 @@ TEST_F(TweakJourney, TwoProgramsTogglingTheSameBoxesLeaveAStateOneOfThemWrote) {
     HWND cpl = nullptr;
     HWND ie = nullptr;
   };
+  // A second start hands its request to the running copy; two copies still
+  // meet when the running one does not answer (or in another session). A name
+  // held here with no window to answer stands in for that.
+  const std::unique_ptr<void, decltype(&CloseHandle)> unanswered(
+      CreateMutexW(nullptr, FALSE, L"Local\\Korvane.Running"), &CloseHandle);
   Window windows[2];
   for (Window& w : windows) {
     const HWND main = StartOnTweaks(&w.program);

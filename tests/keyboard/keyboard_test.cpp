@@ -76,6 +76,7 @@ const std::map<std::string, std::vector<std::string>>& TabOrders() {
       {"preferences", {"ChkSplash", "CmbOptStart", "CmdSave", "CmdRestore"}},
       {"undo-changes", {"LvwGroups", "CmdUndo"}},
       {"check-a-drive", {"CboDrive", "CmdScan", "LstFindings", "CmdClean"}},
+      {"windows-integration", {"ChkMenu", "ChkAutoPlay", "CmdSave"}},
   };
   return orders;
 }

@@ -157,13 +157,15 @@ bool IsChecked(HWND checkBox) {
   return state == BST_CHECKED;
 }
 
-Korvane::Korvane() {
+Korvane::Korvane() : Korvane(L"\"" + ExePath() + L"\"") {}
+
+Korvane::Korvane(const std::wstring& commandLine) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   const std::wstring exe = ExePath();
-  std::wstring line = L"\"" + exe + L"\"";
+  std::wstring line = commandLine;
   const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
-  if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                       &process_)) {
     process_ = {};
   }
@@ -193,6 +195,12 @@ bool Korvane::Running() const {
 
 bool Korvane::WaitForExit(DWORD timeoutMs) {
   return !process_.hProcess || WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Korvane::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (process_.hProcess) GetExitCodeProcess(process_.hProcess, &code);
+  return code;
 }
 
 void Korvane::Kill() {

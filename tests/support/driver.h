@@ -45,6 +45,8 @@ bool IsChecked(HWND checkBox);
 class Korvane {
  public:
   Korvane();
+  // Started from exactly this command line, as Explorer would start a registered command.
+  explicit Korvane(const std::wstring& commandLine);
   ~Korvane();
   Korvane(const Korvane&) = delete;
   Korvane& operator=(const Korvane&) = delete;
@@ -54,6 +56,7 @@ class Korvane {
   DWORD Pid() const { return process_.dwProcessId; }
   bool Running() const;
   bool WaitForExit(DWORD timeoutMs = kWaitMs);
+  DWORD ExitCode() const;  // STILL_ACTIVE while it runs
 
   // A visible top-level window of this process with exactly this title.
   HWND FindWindowTitled(const std::wstring& title) const;

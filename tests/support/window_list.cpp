@@ -4,6 +4,7 @@
 #include "repair/drive_check/shortcut.h"
 #include "repair/drive_check_window.h"
 #include "shell/main_window.h"
+#include "shell/integration_window.h"
 #include "shell/preferences_window.h"
 #include "shell/splash_window.h"
 #include "shell/undo_window.h"
@@ -72,6 +73,7 @@ const std::vector<WindowCase>& AllWindows() {
       {"preferences", &Shown<shell::FrmOptions>},
       {"check-a-drive", &CheckingDrive},
       {"undo-changes", &UndoWithChanges},
+      {"windows-integration", &Shown<shell::FrmIntegration>},
       {"splash", &Shown<shell::frmSplash>},
   };
   return windows;
