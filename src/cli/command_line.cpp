@@ -17,6 +17,10 @@ const std::vector<Command>& Table() {
       {L"check", L"korvane check E: [--clean] [--json]",
        L"Checks a whole drive for what a USB worm did; --clean carries out what is proposed (never the rename).", 1,
        {{L"--clean", false}, kJson}, &CheckDrive},
+      {L"check computer", L"korvane check computer [--clean] [--json] [--no-recheck]",
+       L"Checks this computer for what keeps a worm running; --clean carries out what is proposed, then looks again "
+       L"after 5 seconds (not with --no-recheck).",
+       0, {{L"--clean", false}, kJson, {L"--no-recheck", false}}, &CheckComputer},
       {L"repair autorun", L"korvane repair autorun E:",
        L"Empties the drive's autorun.inf and leaves it hidden and system.", 1, {}, &RepairAutorun},
       {L"repair folder-options", L"korvane repair folder-options",

@@ -2,6 +2,7 @@
 
 #include "ui/artwork.h"
 #include "ui/drive_letter_box.h"
+#include "repair/computer_check_window.h"
 #include "repair/drive_check_window.h"
 #include "repair/drive_repair.h"
 #include "repair/hidden_restore.h"
@@ -39,7 +40,8 @@ FixPage::FixPage(platform::Form& form)
                      L"Enter full path of the hidden file or folder:"),
       TxtResPath(form, L"TxtResPath", {240, 3840, 5760, 330}, kRestorePathHint),
       CmdRestore(form, L"CmdRestore", {6120, 3810, 1290, 390}, L"Restore"),
-      CmdCheckDrive(form, L"CmdCheckDrive", {240, 4440, 2400, 390}, L"Check Whole Drive...") {
+      CmdCheckDrive(form, L"CmdCheckDrive", {240, 4440, 2400, 390}, L"Check Whole Drive..."),
+      CmdCheckComputer(form, L"CmdCheckComputer", {2760, 4440, 2640, 390}, L"Check This Computer...") {
   for (platform::Label* label : {&LblHint, &LblQFix, &LblDriveProb, &LblFolderoptions, &LblTaskM, &LblFixReg,
                                  &LblRestore, &LblQHide, &LblRestorepath}) {
     label->SetBackColor(kTransparent);
@@ -67,6 +69,7 @@ FixPage::FixPage(platform::Form& form)
   CmdRestore.onClick = [this] { CmdRestore_Click(); };
   LblQHide.onClick = [this] { LblQHide_Click(); };
   CmdCheckDrive.onClick = [this] { CmdCheckDrive_Click(); };
+  CmdCheckComputer.onClick = [this] { CmdCheckComputer_Click(); };
 }
 
 void FixPage::TxtDriveletter_Change() { platform::ApplyDriveLetterRule(TxtDriveletter); }
@@ -104,5 +107,7 @@ void FixPage::CmdRestore_Click() {
 void FixPage::LblQHide_Click() { ShowHideProductNote(); }
 
 void FixPage::CmdCheckDrive_Click() { ShowCheckDrive(TxtDriveletter.Text()); }
+
+void FixPage::CmdCheckComputer_Click() { ShowCheckComputer(); }
 
 }  // namespace repair

@@ -29,6 +29,7 @@ class FixPage : public platform::Page {
   platform::TextBox TxtResPath;
   platform::Button CmdRestore;
   platform::Button CmdCheckDrive;
+  platform::Button CmdCheckComputer;
 
   void TxtDriveletter_Change();
   bool TxtDriveletter_KeyPress(wchar_t key);  // true: the key was handled here
@@ -42,6 +43,7 @@ class FixPage : public platform::Page {
   void CmdRestore_Click();
   void LblQHide_Click();
   void CmdCheckDrive_Click();
+  void CmdCheckComputer_Click();
 
  private:
   void ClearPathHint();

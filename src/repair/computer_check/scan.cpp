@@ -41,10 +41,18 @@ bool RunningElevated() {
 }
 
 bool DomainJoined() {
+  // netapi32 brings the network's libraries with it: loaded only when asked.
+  using JoinInformation = DWORD(WINAPI*)(LPCWSTR, LPWSTR*, NETSETUP_JOIN_STATUS*);
+  using BufferFree = DWORD(WINAPI*)(LPVOID);
+  const HMODULE module = LoadLibraryW(L"netapi32.dll");
+  if (!module) return false;
+  const auto query = reinterpret_cast<JoinInformation>(reinterpret_cast<void*>(GetProcAddress(module, "NetGetJoinInformation")));
+  const auto release = reinterpret_cast<BufferFree>(reinterpret_cast<void*>(GetProcAddress(module, "NetApiBufferFree")));
   LPWSTR name = nullptr;
   NETSETUP_JOIN_STATUS status = NetSetupUnknownStatus;
-  const bool joined = NetGetJoinInformation(nullptr, &name, &status) == NERR_Success && status == NetSetupDomainName;
-  if (name) NetApiBufferFree(name);
+  const bool joined = query && query(nullptr, &name, &status) == NERR_Success && status == NetSetupDomainName;
+  if (name && release) release(name);
+  FreeLibrary(module);
   return joined;
 }
 

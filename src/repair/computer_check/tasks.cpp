@@ -33,24 +33,50 @@ class Com {
   T* pointer_ = nullptr;
 };
 
+// oleaut32 is loaded only when tasks are read, so that starting Korvane does not pay for it.
+struct Automation {
+  BSTR(WINAPI* allocate)(const OLECHAR*, UINT) = nullptr;
+  void(WINAPI* free)(BSTR) = nullptr;
+  UINT(WINAPI* length)(BSTR) = nullptr;
+
+  static const Automation& Get() {
+    static const Automation functions = [] {
+      Automation loaded;
+      if (const HMODULE module = LoadLibraryW(L"oleaut32.dll")) {
+        loaded.allocate = reinterpret_cast<decltype(allocate)>(reinterpret_cast<void*>(GetProcAddress(module, "SysAllocStringLen")));
+        loaded.free = reinterpret_cast<decltype(free)>(reinterpret_cast<void*>(GetProcAddress(module, "SysFreeString")));
+        loaded.length = reinterpret_cast<decltype(length)>(reinterpret_cast<void*>(GetProcAddress(module, "SysStringLen")));
+      }
+      if (!loaded.allocate || !loaded.free || !loaded.length) loaded = {};
+      return loaded;
+    }();
+    return functions;
+  }
+};
+
 class Bstr {
  public:
-  explicit Bstr(std::wstring_view text) : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  explicit Bstr(std::wstring_view text) {
+    if (Automation::Get().allocate) text_ = Automation::Get().allocate(text.data(), static_cast<UINT>(text.size()));
+  }
   Bstr() = default;
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { SysFreeString(text_); }
+  ~Bstr() {
+    if (text_ && Automation::Get().free) Automation::Get().free(text_);
+  }
   BSTR* Out() { return &text_; }
   BSTR Get() const { return text_; }
-  std::wstring Text() const { return text_ ? std::wstring(text_, SysStringLen(text_)) : std::wstring(); }
+  std::wstring Text() const {
+    return text_ && Automation::Get().length ? std::wstring(text_, Automation::Get().length(text_)) : std::wstring();
+  }
 
  private:
   BSTR text_ = nullptr;
 };
 
 VARIANT Index(LONG index) {
-  VARIANT value;
-  VariantInit(&value);
+  VARIANT value{};
   value.vt = VT_I4;
   value.lVal = index;
   return value;
@@ -60,8 +86,9 @@ bool Connect(Com<ITaskService>& service) {
   if (FAILED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService, service.Void()))) {
     return false;
   }
-  VARIANT empty;
-  VariantInit(&empty);
+  VARIANT empty{};
+  empty.vt = VT_EMPTY;
+  if (!Automation::Get().allocate) return false;
   return SUCCEEDED(service->Connect(empty, empty, empty, empty));
 }
 
