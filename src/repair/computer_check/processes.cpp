@@ -26,14 +26,32 @@ QueryProcess QueryFunction() {
                : nullptr;
 }
 
+// From the process's own parameters block, where the system keeps the line it was started with.
+std::wstring CommandLineFromBlock(HANDLE process, QueryProcess query) {
+  PROCESS_BASIC_INFORMATION basic{};
+  PEB peb{};
+  RTL_USER_PROCESS_PARAMETERS parameters{};
+  SIZE_T got = 0;
+  if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) < 0 || !basic.PebBaseAddress ||
+      !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, &got) || !peb.ProcessParameters ||
+      !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, &got)) {
+    return {};
+  }
+  const UNICODE_STRING& line = parameters.CommandLine;
+  if (!line.Buffer || line.Length == 0 || line.Length > 64 * 1024 || line.Length % sizeof(wchar_t)) return {};
+  std::wstring text(line.Length / sizeof(wchar_t), L'\0');
+  if (!ReadProcessMemory(process, line.Buffer, text.data(), line.Length, &got) || got != line.Length) return {};
+  return text;
+}
+
 std::wstring CommandLineOf(HANDLE process) {
   static const QueryProcess query = QueryFunction();
   if (!query) return {};
   ULONG size = 0;
   query(process, kCommandLineInformation, nullptr, 0, &size);
-  if (size < sizeof(UNICODE_STRING) || size > 64 * 1024) return {};
+  if (size < sizeof(UNICODE_STRING) || size > 64 * 1024) return CommandLineFromBlock(process, query);
   std::vector<BYTE> buffer(size);
-  if (query(process, kCommandLineInformation, buffer.data(), size, &size) < 0) return {};
+  if (query(process, kCommandLineInformation, buffer.data(), size, &size) < 0) return CommandLineFromBlock(process, query);
   const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
   const auto* begin = reinterpret_cast<const BYTE*>(text->Buffer);
   if (!text->Buffer || begin < buffer.data() || begin + text->Length > buffer.data() + buffer.size()) return {};
@@ -41,7 +59,7 @@ std::wstring CommandLineOf(HANDLE process) {
 }
 
 std::wstring CommandLineOf(DWORD id) {
-  const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
   if (!process) return {};
   std::wstring line = CommandLineOf(process);
   CloseHandle(process);
@@ -66,7 +84,7 @@ std::vector<RunningLauncher> RunningLaunchers() {
 }
 
 std::wstring EndLauncher(DWORD id, const std::wstring& commandLine) {
-  const HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
+  const HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id);
   if (!process) {
     const DWORD error = GetLastError();
     return error == ERROR_INVALID_PARAMETER ? std::wstring(L"it had already ended") : platform::SystemMessage(error);

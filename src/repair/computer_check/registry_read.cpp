@@ -34,6 +34,27 @@ class OpenKey {
 
 }  // namespace
 
+std::wstring KeyIdentity(platform::RegRoot root, const std::wstring& key) {
+  using QueryKey = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  constexpr int kKeyNameInformation = 3;
+  static const auto query = [] {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll ? reinterpret_cast<QueryKey>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryKey"))) : nullptr;
+  }();
+  const OpenKey open(root, key);
+  if (!open.Get() || !query) return {};
+  std::vector<BYTE> buffer(4096);
+  ULONG size = 0;
+  if (query(open.Get(), kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &size) < 0) return {};
+  // KEY_NAME_INFORMATION: a byte count, then the name.
+  ULONG length = 0;
+  std::memcpy(&length, buffer.data(), sizeof length);
+  if (length > buffer.size() - sizeof length) return {};
+  std::wstring name(length / sizeof(wchar_t), L'\0');
+  std::memcpy(name.data(), buffer.data() + sizeof length, name.size() * sizeof(wchar_t));
+  return name;
+}
+
 std::vector<RegEntry> ReadValues(platform::RegRoot root, const std::wstring& key) {
   std::vector<RegEntry> entries;
   const OpenKey open(root, key);

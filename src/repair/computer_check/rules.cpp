@@ -80,7 +80,11 @@ void FindRunValues(Context& context) {
   for (const std::wstring_view key : {kRunKey, kRunOnceKey, kPolicyRunKey}) {
     places.push_back({kCurrentUser, std::wstring(key)});
     places.push_back({kLocalMachine, std::wstring(key)});
-    places.push_back({kLocalMachine, kWow64Prefix + std::wstring(key.substr(std::wstring_view(L"Software\\").size()))});
+    const std::wstring wow64 = kWow64Prefix + std::wstring(key.substr(std::wstring_view(L"Software\\").size()));
+    const std::wstring identity = KeyIdentity(kLocalMachine, wow64);
+    if (!identity.empty() && Lower(identity) != Lower(KeyIdentity(kLocalMachine, std::wstring(key)))) {
+      places.push_back({kLocalMachine, wow64});
+    }
   }
   for (const Place& place : places) {
     for (const RegEntry& entry : ReadValues(place.root, place.key)) {
@@ -220,7 +224,11 @@ void FindWinlogon(Context& context) {
 
 void FindDebuggers(Context& context) {
   const std::wstring wow64Key = kWow64Prefix + std::wstring(kDebuggerKey).substr(9);
-  for (const std::wstring& key : {std::wstring(kDebuggerKey), wow64Key}) {
+  std::vector<std::wstring> keys = {kDebuggerKey};
+  // Where the 32-bit view is the same key (as under Wine), it is read once.
+  const std::wstring identity = KeyIdentity(kLocalMachine, wow64Key);
+  if (identity.empty() || Lower(identity) != Lower(KeyIdentity(kLocalMachine, kDebuggerKey))) keys.push_back(wow64Key);
+  for (const std::wstring& key : keys) {
     for (const std::wstring_view tool : kBlockedTools) {
       const std::wstring toolKey = key + L"\\" + std::wstring(tool);
       const platform::RegState state = platform::RegGetRaw(kLocalMachine, toolKey, L"Debugger");
@@ -286,7 +294,7 @@ void FindPolicies(Context& context) {
     }
     if (finding.registry.empty()) continue;
     if (others == 0) finding.registry.push_back({root, kExplorerPolicyKey, L"DisallowRun", std::nullopt});
-    finding.item = Describe(root, listKey, L"");
+    finding.item = Describe(root, kExplorerPolicyKey, L"DisallowRun");
     finding.evidence = L"keeps " + named + L" from starting";
     context.Add(std::move(finding));
   }
