@@ -412,6 +412,8 @@ std::set<std::wstring> Context::FilesFound() const {
   std::set<std::wstring> files;
   for (const Finding& finding : findings) {
     for (const std::wstring& file : finding.files) files.insert(Lower(file));
+    // A task's or a service's script is not moved, but it is still the worm's.
+    if (const auto payload = LauncherPayload(finding.commandLine)) files.insert(Lower(*payload));
   }
   return files;
 }

@@ -29,7 +29,7 @@ struct Context {
   bool Cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
   // Marks what needs administrator rights and what an organisation may have set, then keeps it.
   void Add(Finding finding);
-  // Every file a finding so far names, lower-case (for the running processes).
+  // Every file a finding so far takes or names as what it starts, lower-case (for the running processes).
   std::set<std::wstring> FilesFound() const;
 };
 
