@@ -58,7 +58,7 @@ std::wstring ChangeValuesAndFiles(const Finding& finding, bool elevated, Quarant
   for (const std::wstring& file : finding.files) {
     if (!taken.insert(Lower(file)).second || !Places::Exists(file)) continue;
     const std::wstring failure = quarantines.Take(file, report);
-    if (!failure.empty()) return file + L": " + failure;
+    if (!failure.empty()) return Cat(file, L": ", failure);
     ++report.quarantined;
     report.changed.push_back({file, {}, file});
   }

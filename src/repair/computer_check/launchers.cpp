@@ -56,7 +56,7 @@ std::wstring Locate(const std::wstring& name) {
   if (name.empty() || IsAbsolute(name) || name.find_first_of(L"\\/") != std::wstring::npos) return name;
   for (const std::wstring& folder : {SystemFolder(), WindowsFolder()}) {
     if (folder.empty()) continue;
-    for (const std::wstring& candidate : {folder + L"\\" + name, folder + L"\\" + name + L".exe"}) {
+    for (const std::wstring& candidate : {Cat(folder, L"\\", name), Cat(folder, L"\\", name, L".exe")}) {
       if (Exists(candidate)) return candidate;
     }
   }

@@ -39,4 +39,12 @@ std::optional<std::wstring> LauncherPayload(std::wstring_view commandLine);
 std::wstring FileName(std::wstring_view path);
 std::wstring Lower(std::wstring_view text);
 
+// The parts one after another, in one string.
+template <typename... Parts>
+std::wstring Cat(const Parts&... parts) {
+  std::wstring text;
+  ((text += parts), ...);
+  return text;
+}
+
 }  // namespace repair::computer_check

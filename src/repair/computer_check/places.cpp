@@ -50,10 +50,10 @@ HANDLE UserToken() {
 
 }  // namespace
 
-Places::Places() : token_(UserToken()) {
-  windows_ = KnownFolder(FOLDERID_Windows);
-  programFiles_[0] = KnownFolder(FOLDERID_ProgramFilesX64);
-  programFiles_[1] = KnownFolder(FOLDERID_ProgramFilesX86);
+Places::Places()
+    : token_(UserToken()),
+      windows_(KnownFolder(FOLDERID_Windows)),
+      programFiles_{KnownFolder(FOLDERID_ProgramFilesX64), KnownFolder(FOLDERID_ProgramFilesX86)} {
   const std::wstring profile = KnownFolder(FOLDERID_Profile);
   systemHidden_[0] = profile.empty() ? std::wstring() : profile + L"\\appdata";
   systemHidden_[1] = KnownFolder(FOLDERID_ProgramData);

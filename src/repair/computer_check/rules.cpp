@@ -46,7 +46,7 @@ bool EndsWithAny(const std::wstring& name, std::span<const std::wstring_view> su
 // suspect place, or a program in a folder someone hid.
 struct Judgement {
   Strength strength = Strength::Worm;
-  std::wstring evidence;
+  std::wstring evidence;  // cppcheck-suppress unusedStructMember ; read through the optional
   std::vector<std::wstring> files;  // what goes to the quarantine with it
 };
 
@@ -198,7 +198,11 @@ void JudgeWinlogon(Context& context, RegRoot root, const std::wstring& key, cons
   std::vector<std::wstring> extra;
   for (const std::wstring& item : SplitItems(*value)) {
     const std::wstring lower = Lower(Expand(item));
-    (lower == normalShort || lower == normalLong ? kept : extra).push_back(item);
+    if (lower == normalShort || lower == normalLong) {
+      kept.push_back(item);
+    } else {
+      extra.push_back(item);
+    }
   }
   if (extra.empty()) return;
   if (kept.empty()) kept.push_back(userinit ? Expand(L"%SystemRoot%\\system32\\userinit.exe") : L"explorer.exe");
@@ -240,7 +244,7 @@ void FindDebuggers(Context& context) {
       if (file.empty() || !Places::Exists(file)) {
         finding.evidence = L"stops " + std::wstring(tool) + L" from starting: what it starts is not there";
       } else if (const std::wstring place = context.places.SuspectPlace(file); !place.empty()) {
-        finding.evidence = std::wstring(tool) + L" starts " + file + L" instead, " + place;
+        finding.evidence = Cat(tool, L" starts ", file, L" instead, ", place);
       } else if (context.places.UnderProgramFiles(file)) {
         finding.strength = Strength::Unusual;
         finding.evidence = std::wstring(tool) + L" is replaced by " + file + L" (installed under Program Files)";
@@ -317,7 +321,7 @@ class ServiceHandle {
 void FindServices(Context& context) {
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
   if (!manager.Get()) return;
-  std::vector<BYTE> buffer(64 * 1024);
+  std::vector<BYTE> buffer(std::size_t{64} * 1024);
   DWORD needed = 0;
   DWORD count = 0;
   DWORD resume = 0;
@@ -346,7 +350,7 @@ void FindServices(Context& context) {
       if (IsScriptHost(program)) {
         evidence = L"runs a script host: " + image;
       } else if (const std::wstring place = context.places.SuspectPlace(program); !place.empty()) {
-        evidence = L"runs " + program + L", " + place;
+        evidence = Cat(L"runs ", program, L", ", place);
       } else {
         continue;
       }
