@@ -4,6 +4,7 @@
 
 #include "ui/controls.h"
 #include "ui/page.h"
+#include "repair/restriction_repair.h"
 
 namespace repair {
 
@@ -45,8 +46,12 @@ class FixPage : public platform::Page {
   void CmdCheckDrive_Click();
   void CmdCheckComputer_Click();
 
+  // How long after a restriction repair the page looks whether something set it again.
+  unsigned secondLookMs = 3000;
+
  private:
   void ClearPathHint();
+  void FixAndLookAgain(Restriction restriction);
 };
 
 }  // namespace repair
