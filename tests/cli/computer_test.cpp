@@ -1,4 +1,5 @@
 #include <functional>
+#include <set>
 #include <optional>
 #include <thread>
 
@@ -82,6 +83,29 @@ TEST(CliComputerTest, FindingsAsJsonAndTheExitCodes) {
       EXPECT_EQ(document.at("cameBack").get<std::vector<std::string>>(), c.cameBack) << run;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Wine's Task Scheduler cannot disable a task it has only as a file: the
+// command line must have asked it (not failed to reach it) and say it failed.
+TEST(CliComputerTest, ATaskThatStaysEnabledIsToldAsAFailure) {
+  Seeded seeded;
+  seeded.File(L"{appdata}\\kvworm.vbs", kInertScript);
+  seeded.Task(L"KvWormTask", L"wscript.exe", L"//B \"{appdata}\\kvworm.vbs\"");
+  const CliRun run = RunCli(L"check computer --clean --no-recheck --json");
+  EXPECT_EQ(run.exitCode, 3u) << run;
+  const nlohmann::json document = nlohmann::json::parse(run.out, nullptr, false);
+  ASSERT_FALSE(document.is_discarded()) << run;
+  const nlohmann::json& clean = document.at("clean");
+  EXPECT_EQ(clean.at("tasksDisabled"), 0) << run;
+  ASSERT_EQ(clean.at("failures").size(), 1u) << run;
+  EXPECT_EQ(clean.at("failures")[0].at("item"), "Task \\KvWormTask") << run;
+  const std::set<std::string> askedAndRefused = {"the Task Scheduler does not know this task",
+                                                 "the Task Scheduler said it was disabled, but it is still enabled"};
+  EXPECT_TRUE(askedAndRefused.contains(clean.at("failures")[0].at("reason").get<std::string>())) << run;
 }
 
 }  // namespace
