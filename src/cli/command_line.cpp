@@ -32,6 +32,10 @@ const std::vector<Command>& Table() {
        L"Checks a whole drive, or every removable drive present, for what a USB worm did; --clean carries out "
        L"what is proposed (never the rename). The drive Windows runs from is never checked.",
        0, 1, {{L"--clean", false}, {L"--removable", false}}, &CheckDrive, Scope::Machine},
+      {L"check computer", L"korvane check computer [--clean] [--json] [--no-recheck]",
+       L"Checks this computer for what keeps a worm running; --clean carries out what is proposed, then looks again "
+       L"after 5 seconds (not with --no-recheck).",
+       0, 0, {{L"--clean", false}, {L"--no-recheck", false}}, &CheckComputer, Scope::Machine},
       {L"repair autorun", L"korvane repair autorun E:",
        L"Empties the drive's autorun.inf and leaves it hidden and system.", 1, 1, {}, &RepairAutorun, Scope::Machine},
       {L"repair folder-options", L"korvane repair folder-options",

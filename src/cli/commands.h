@@ -9,6 +9,7 @@
 namespace cli {
 
 int CheckDrive(const Invocation& invocation);
+int CheckComputer(const Invocation& invocation);  // computer_command.cpp
 int RepairAutorun(const Invocation& invocation);
 int RepairFolderOptions(const Invocation& invocation);
 int RepairTaskManager(const Invocation& invocation);

@@ -1,7 +1,12 @@
 #include "repair/fix_page.h"
 
+#include <optional>
+
+#include "system/app.h"
+#include "system/message_box.h"
 #include "ui/artwork.h"
 #include "ui/drive_letter_box.h"
+#include "repair/computer_check_window.h"
 #include "repair/drive_check_window.h"
 #include "repair/drive_repair.h"
 #include "repair/hidden_restore.h"
@@ -12,6 +17,25 @@ namespace repair {
 namespace {
 
 using platform::kTransparent;
+
+// The restriction a repair removed, looked at again once the timer fires.
+// Only the window's thread touches it; a later repair replaces it.
+std::optional<Restriction> watched;
+UINT_PTR lookTimer = 0;
+
+void CALLBACK LookAgain(HWND, UINT, UINT_PTR, DWORD) {
+  KillTimer(nullptr, lookTimer);
+  lookTimer = 0;
+  const auto restriction = watched;
+  watched.reset();
+  if (!restriction || !RestrictionSet(*restriction)) return;
+  if (platform::MsgBox(L"The restriction is set again: a program on this computer keeps setting it.\r\n\r\n"
+                       L"Check This Computer can look for what does it. Open it now?",
+                       platform::MsgIcon::Exclamation, platform::kAppTitle,
+                       platform::MsgButtons::YesNo) == platform::MsgResult::Yes) {
+    ShowCheckComputer();
+  }
+}
 
 }  // namespace
 
@@ -39,7 +63,8 @@ FixPage::FixPage(platform::Form& form)
                      L"Enter full path of the hidden file or folder:"),
       TxtResPath(form, L"TxtResPath", {240, 3840, 5760, 330}, kRestorePathHint),
       CmdRestore(form, L"CmdRestore", {6120, 3810, 1290, 390}, L"Restore"),
-      CmdCheckDrive(form, L"CmdCheckDrive", {240, 4440, 2400, 390}, L"Check Whole Drive...") {
+      CmdCheckDrive(form, L"CmdCheckDrive", {240, 4440, 2400, 390}, L"Check Whole Drive..."),
+      CmdCheckComputer(form, L"CmdCheckComputer", {2760, 4440, 2640, 390}, L"Check This Computer...") {
   for (platform::Label* label : {&LblHint, &LblQFix, &LblDriveProb, &LblFolderoptions, &LblTaskM, &LblFixReg,
                                  &LblRestore, &LblQHide, &LblRestorepath}) {
     label->SetBackColor(kTransparent);
@@ -67,6 +92,7 @@ FixPage::FixPage(platform::Form& form)
   CmdRestore.onClick = [this] { CmdRestore_Click(); };
   LblQHide.onClick = [this] { LblQHide_Click(); };
   CmdCheckDrive.onClick = [this] { CmdCheckDrive_Click(); };
+  CmdCheckComputer.onClick = [this] { CmdCheckComputer_Click(); };
 }
 
 void FixPage::TxtDriveletter_Change() { platform::ApplyDriveLetterRule(TxtDriveletter); }
@@ -82,9 +108,22 @@ void FixPage::CmdFixAuto_Click() {
   if (RepairDrive(TxtDriveletter.Text()) == DriveRepair::NoLetter) TxtDriveletter.Focus();
 }
 
-void FixPage::CmdFixFolderO_Click() { FixRestriction(Restriction::FolderOptions); }
-void FixPage::CmdFixReg_Click() { FixRestriction(Restriction::RegistryEditor); }
-void FixPage::CmdFixTaskM_Click() { FixRestriction(Restriction::TaskManager); }
+void FixPage::CmdFixFolderO_Click() { FixAndLookAgain(Restriction::FolderOptions); }
+void FixPage::CmdFixReg_Click() { FixAndLookAgain(Restriction::RegistryEditor); }
+void FixPage::CmdFixTaskM_Click() { FixAndLookAgain(Restriction::TaskManager); }
+
+// A worm running on the computer sets its policy again within seconds: a
+// second look a few seconds later tells the user so, without holding up the window.
+void FixPage::FixAndLookAgain(Restriction restriction) {
+  if (lookTimer) KillTimer(nullptr, lookTimer);
+  lookTimer = 0;
+  watched.reset();
+  const bool wasSet = RestrictionSet(restriction);
+  FixRestriction(restriction);
+  if (!wasSet || RestrictionSet(restriction)) return;  // nothing removed, or refused
+  watched = restriction;
+  lookTimer = SetTimer(nullptr, 0, secondLookMs, &LookAgain);
+}
 void FixPage::LblQFix_Click() { ShowRestrictionHelp(); }
 
 // Only the hint gives way; a path the user is typing stays when the box is entered or clicked again.
@@ -104,5 +143,7 @@ void FixPage::CmdRestore_Click() {
 void FixPage::LblQHide_Click() { ShowHideProductNote(); }
 
 void FixPage::CmdCheckDrive_Click() { ShowCheckDrive(TxtDriveletter.Text()); }
+
+void FixPage::CmdCheckComputer_Click() { ShowCheckComputer(); }
 
 }  // namespace repair

@@ -4,6 +4,7 @@
 
 #include "ui/controls.h"
 #include "ui/page.h"
+#include "repair/restriction_repair.h"
 
 namespace repair {
 
@@ -29,6 +30,7 @@ class FixPage : public platform::Page {
   platform::TextBox TxtResPath;
   platform::Button CmdRestore;
   platform::Button CmdCheckDrive;
+  platform::Button CmdCheckComputer;
 
   void TxtDriveletter_Change();
   bool TxtDriveletter_KeyPress(wchar_t key);  // true: the key was handled here
@@ -42,9 +44,14 @@ class FixPage : public platform::Page {
   void CmdRestore_Click();
   void LblQHide_Click();
   void CmdCheckDrive_Click();
+  void CmdCheckComputer_Click();
+
+  // How long after a restriction repair the page looks whether something set it again.
+  unsigned secondLookMs = 3000;
 
  private:
   void ClearPathHint();
+  void FixAndLookAgain(Restriction restriction);
 };
 
 }  // namespace repair

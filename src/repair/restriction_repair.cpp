@@ -64,6 +64,12 @@ RestrictionRepair RemoveRestriction(Restriction restriction) {
   return refused ? RestrictionRepair::Refused : RestrictionRepair::Removed;
 }
 
+bool RestrictionSet(Restriction restriction) {
+  const RestrictionRow& row = kRows[static_cast<int>(restriction)];
+  return platform::RegGetValue(platform::kCurrentUser, row.key, row.valueRead).EqualsNumber(1) ||
+         platform::RegGetValue(platform::kLocalMachine, row.key, row.valueRead).EqualsNumber(1);
+}
+
 std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome) {
   const RestrictionRow& row = kRows[static_cast<int>(restriction)];
   switch (outcome) {

@@ -21,6 +21,9 @@ enum class RestrictionRepair {
 // the machine, as one action of the change journal; shows nothing.
 RestrictionRepair RemoveRestriction(Restriction restriction);
 
+// Whether the policy value is set to 1 under either root (what the repair removes).
+bool RestrictionSet(Restriction restriction);
+
 // The lines the window shows for an outcome, in order.
 std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome);
 

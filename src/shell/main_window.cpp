@@ -5,6 +5,7 @@
 #include "system/app.h"
 #include "ui/artwork.h"
 #include "system/registry.h"
+#include "repair/computer_check_window.h"
 #include "repair/drive_check_window.h"
 #include "shell/handover.h"
 #include "shell/integration_window.h"
@@ -128,6 +129,7 @@ FrmMain::FrmMain()
   AddMenu({.menu = L"Help", .caption = L"About", .action = [this] { MnuAbout_Click(); }});
   AddMenu({.menu = L"Tools", .caption = L"Undo Changes...", .action = [] { ShowUndoWindow(); }});
   AddMenu({.menu = L"Tools", .caption = L"Check a Drive...", .action = [this] { MnuCheckDrive_Click(); }});
+  AddMenu({.menu = L"Tools", .caption = L"Check This Computer...", .action = [] { repair::ShowCheckComputer(); }});
   AddMenu({.menu = L"Tools", .caption = L"Windows Integration...", .action = [this] { MnuIntegration_Click(); }});
 }
 
