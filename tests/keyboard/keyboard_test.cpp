@@ -10,7 +10,6 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/list_view.h"
-#include "ui/virtual_list_view.h"
 #include "shell/main_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/security/set_password.h"
@@ -30,7 +29,7 @@ bool TakesInput(const platform::Control& control) {
   if (const auto* label = dynamic_cast<const platform::Label*>(&control)) return static_cast<bool>(label->onClick);
   return dynamic_cast<const platform::Button*>(&control) || dynamic_cast<const platform::CheckBox*>(&control) ||
          dynamic_cast<const platform::TextBox*>(&control) || dynamic_cast<const platform::ComboBox*>(&control) ||
-         dynamic_cast<const platform::ListView*>(&control) || dynamic_cast<const platform::VirtualListView*>(&control);
+         dynamic_cast<const platform::ListView*>(&control);
 }
 
 std::string NameOf(const platform::Form& form, HWND hwnd) {

@@ -1,4 +1,5 @@
 #include "repair/drive_check_window.h"
+#include "repair/drive_check_words.h"
 
 #include "../fix_page_fixture.h"
 #include "infected_drive.h"
@@ -48,17 +49,17 @@ TEST_F(CheckDriveWindowTest, OpensOnTheFixPagesDriveScansAndListsTheFindings) {
   const auto expected = Expected(kDrive);
   ASSERT_EQ(window.LstFindings.RowCount(), static_cast<int>(expected.size())) << Utf8(window.LblProgress.Text());
   std::multiset<std::string> rows;
-  std::set<FindingKind> kinds;
-  std::optional<FindingKind> kind;
+  std::set<int> groups;
+  std::optional<int> group;
   for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
-    const auto& finding = window.LastScan().findings[static_cast<std::size_t>(window.LstFindings.Data(row))];
-    EXPECT_EQ(window.LstFindings.Cell(row, 1), finding.path);
+    const auto& finding = window.LastScan().findings[window.Rows().FindingIndex(row)];
+    EXPECT_EQ(window.LstFindings.Cell(row, 1), repair::ShownPath(finding.path));
     EXPECT_EQ(window.LstFindings.Checked(row), finding.checked) << Utf8(finding.path);
-    if (finding.kind != kind) {
-      EXPECT_EQ(window.LstFindings.Cell(row, 0), repair::drive_check::KindCaption(finding.kind)) << "a group starts";
-      EXPECT_EQ(kinds.count(finding.kind), 0u) << "each kind forms one group";
-      kind = finding.kind;
-      kinds.insert(finding.kind);
+    if (repair::GroupRank(finding) != group) {
+      EXPECT_EQ(window.LstFindings.Cell(row, 0), repair::GroupCaption(finding)) << "a group starts";
+      EXPECT_EQ(groups.count(repair::GroupRank(finding)), 0u) << "each group is listed once";
+      group = repair::GroupRank(finding);
+      groups.insert(*group);
     }
     rows.insert(Line(finding));
   }
@@ -72,7 +73,7 @@ TEST_F(CheckDriveWindowTest, OpensOnTheFixPagesDriveScansAndListsTheFindings) {
   EXPECT_EQ(window.CboDrive.SelectedText().substr(0, 2), L"F:");
   ScanAndWait(window);
   EXPECT_EQ(window.LstFindings.RowCount(), 0);
-  EXPECT_EQ(window.LblProgress.Text(), L"Nothing was found on drive F:");
+  EXPECT_EQ(window.LblProgress.Text(), L"Nothing was found on drive F: among 0 items.");
   EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd()));
   EXPECT_TRUE(repair_tests::Showed(messages, {}));
 }
