@@ -1,4 +1,8 @@
 #include "repair/drive_check_window.h"
+
+#include <atomic>
+#include <thread>
+
 #include "repair/drive_check_words.h"
 
 #include "../fix_page_fixture.h"
@@ -22,14 +26,44 @@ class CheckDriveWindowTest : public repair_tests::FixPageTest {
     ClearDrive(kDrive);
     ClearDrive(kSecondDrive);
   }
-  static void ScanAndWait(FrmCheckDrive& window) {
-    Click(window.CmdScan);
-    const ULONGLONG until = GetTickCount64() + 30000;
-    while (window.Scanning() && GetTickCount64() < until) {
+  static void WaitWhileBusy(FrmCheckDrive& window) {
+    const ULONGLONG until = GetTickCount64() + 60000;
+    while (window.Busy() && GetTickCount64() < until) {
       Pump();
       Sleep(10);
     }
-    ASSERT_FALSE(window.Scanning()) << "the scan did not end";
+    ASSERT_FALSE(window.Busy()) << "the scan or clean did not end";
+  }
+  static void ScanAndWait(FrmCheckDrive& window) {
+    Click(window.CmdScan);
+    WaitWhileBusy(window);
+  }
+  // The person picks a drive in the list, as a click on it reports.
+  static void PickDrive(FrmCheckDrive& window, wchar_t letter) {
+    const auto& items = window.CboDrive.Items();
+    const auto at = std::find_if(items.begin(), items.end(), [&](const auto& item) { return item[0] == letter; });
+    ASSERT_NE(at, items.end());
+    window.CboDrive.SetListIndex(static_cast<int>(at - items.begin()));
+    SendMessageW(window.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window.CboDrive.Hwnd()), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(window.CboDrive.Hwnd()));
+    Pump();
+  }
+  // A key pressed and let go with the focus on the control, through the window's keyboard handling.
+  static void Key(const platform::Control& control, WPARAM key) {
+    SetFocus(control.Hwnd());
+    for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+      MSG msg{control.Hwnd(), message, key, message == WM_KEYDOWN ? 1 : 0xC0000001, 0, {}};
+      if (!IsDialogMessageW(GetAncestor(control.Hwnd(), GA_ROOT), &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+  }
+  static int RowOf(const FrmCheckDrive& window, const std::wstring& path, Proposal proposal) {
+    for (int row = 0; row < window.Rows().Count(); ++row) {
+      if (window.Rows().At(row).path == path && window.Rows().At(row).proposal == proposal) return row;
+    }
+    return -1;
   }
   repair::drive_check::ComScope com;
 };
@@ -76,6 +110,156 @@ TEST_F(CheckDriveWindowTest, OpensOnTheFixPagesDriveScansAndListsTheFindings) {
   EXPECT_EQ(window.LblProgress.Text(), L"Nothing was found on drive F: among 0 items.");
   EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd()));
   EXPECT_TRUE(repair_tests::Showed(messages, {}));
+}
+
+// Tab to Scan and Space; the focus waits on Cancel, then lands on the first
+// row; Space toggles it; Tab to Clean, Space, the question answered; Esc closes.
+TEST_F(CheckDriveWindowTest, KeyboardJourneyScansTogglesAndCleans) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E:");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  Pump();
+  SetFocus(window.CboDrive.Hwnd());
+  ASSERT_EQ(TabFrom(window, window.CboDrive), window.CmdScan.Hwnd());
+  Key(window.CmdScan, VK_SPACE);
+  EXPECT_TRUE(window.Scanning());
+  EXPECT_EQ(GetFocus(), window.CmdCancel.Hwnd()) << "the focus leaves Scan as it is disabled";
+  WaitWhileBusy(window);
+  ASSERT_GT(window.LstFindings.RowCount(), 0);
+  EXPECT_EQ(GetFocus(), window.LstFindings.Hwnd());
+  EXPECT_EQ(window.LstFindings.FocusedRow(), 0);
+  EXPECT_EQ(window.LstFindings.Selected(), std::vector<int>{0});
+  const Finding first = window.Rows().At(0);
+  ASSERT_TRUE(window.LstFindings.Checked(0)) << Utf8(first.path);
+  Key(window.LstFindings, VK_SPACE);
+  EXPECT_FALSE(window.LstFindings.Checked(0)) << "Space unchecks the row";
+
+  ASSERT_EQ(TabFrom(window, window.LstFindings), window.TxtDetails.Hwnd());
+  ASSERT_EQ(TabFrom(window, window.TxtDetails), window.CmdClean.Hwnd());
+  Key(window.CmdClean, VK_SPACE);
+  EXPECT_TRUE(window.Cleaning()) << "the clean runs on its worker";
+  WaitWhileBusy(window);
+  ASSERT_EQ(messages.Calls().size(), 2u);
+  EXPECT_EQ(messages.Calls()[0].buttons, platform::MsgButtons::YesNo) << "asked first";
+  EXPECT_EQ(messages.Calls()[0].text.rfind(L"Clean drive E: now?", 0), 0u) << Utf8(messages.Calls()[0].text);
+  EXPECT_EQ(messages.Calls()[1].text.rfind(L"Drive E: was cleaned.", 0), 0u) << Utf8(messages.Calls()[1].text);
+  EXPECT_TRUE(Exists(first.path)) << "the unchecked row is left";
+  EXPECT_FALSE(Exists(OnDrive(kDrive, L"worm.vbs")));
+  EXPECT_EQ(GetFocus(), window.LstFindings.Hwnd()) << "the rows left keep the focus";
+
+  Key(window.LstFindings, VK_ESCAPE);
+  Pump();
+  EXPECT_FALSE(platform::IsLoaded<FrmCheckDrive>()) << "Esc closes the window when nothing runs";
+}
+
+// The list belongs to one drive at one moment; each row can be read whole;
+// what the person left unchecked stays listed after the clean.
+TEST_F(CheckDriveWindowTest, HonestState) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  ASSERT_GT(window.LstFindings.RowCount(), 0);
+  EXPECT_TRUE(IsWindowEnabled(window.CmdClean.Hwnd()));
+  PickDrive(window, kSecondDrive);
+  EXPECT_EQ(window.LstFindings.RowCount(), 0) << "another drive chosen";
+  EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd()));
+  PickDrive(window, kDrive);
+  ScanAndWait(window);
+
+  // The details pane: a shortcut's whole command, a blank name made visible.
+  const int shortcut = RowOf(window, OnDrive(kDrive, L"Photos.lnk"), Proposal::MoveToQuarantine);
+  ASSERT_GE(shortcut, 0);
+  window.LstFindings.SelectOnly(shortcut);
+  Pump();
+  EXPECT_NE(window.TxtDetails.Text().find(L"It runs: C:\\windows\\system32\\wscript.exe //B \"worm.vbs\" Photos"),
+            std::wstring::npos)
+      << Utf8(window.TxtDetails.Text());
+  const int blank = RowOf(window, OnDrive(kDrive, kBlank), Proposal::MakeVisible);
+  ASSERT_GE(blank, 0);
+  EXPECT_EQ(window.LstFindings.Cell(blank, 1), OnDrive(kDrive, L"[blank name: no-break space]"));
+
+  // Unchecking a hidden item whose stand-in goes to the quarantine warns; Yes leaves both.
+  const std::wstring photos = OnDrive(kDrive, L"Photos");
+  const int photosRow = RowOf(window, photos, Proposal::MakeVisible);
+  ASSERT_GE(photosRow, 0);
+  messages.AnswerNext(platform::MsgResult::Yes);
+  window.LstFindings.SelectOnly(photosRow);
+  Key(window.LstFindings, VK_SPACE);
+  ASSERT_EQ(messages.Calls().size(), 1u);
+  EXPECT_NE(messages.Calls()[0].text.find(L"(stand-in: " + photos + L".lnk)"), std::wstring::npos)
+      << Utf8(messages.Calls()[0].text);
+  const int hiddenRow = RowOf(window, OnDrive(kDrive, L"hidden.txt"), Proposal::MakeVisible);
+  window.LstFindings.SelectOnly(hiddenRow);
+  Key(window.LstFindings, VK_SPACE);
+  EXPECT_FALSE(window.LstFindings.Checked(hiddenRow));
+  EXPECT_FALSE(window.LstFindings.Checked(RowOf(window, photos + L".lnk", Proposal::MoveToQuarantine)));
+
+  messages.Clear();
+  Click(window.CmdClean);
+  WaitWhileBusy(window);
+  std::vector<std::string> left;
+  for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
+    left.push_back(Utf8(window.LstFindings.Cell(row, 1) + L" | " + window.LstFindings.Cell(row, 2)));
+  }
+  const auto shown = [](const std::wstring& path, const wchar_t* outcome) {
+    return Utf8(repair::ShownPath(path) + L" | " + outcome);
+  };
+  EXPECT_EQ(std::multiset<std::string>(left.begin(), left.end()),
+            (std::multiset<std::string>{shown(photos + L".lnk", L"Left as it was"), shown(photos, L"Left as it was"),
+                                        shown(OnDrive(kDrive, L"hidden.txt"), L"Left as it was"),
+                                        shown(OnDrive(kDrive, kBlank), L"Left as it was")}));
+  EXPECT_EQ(Attributes(photos), kHiddenSystem | FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(Exists(photos + L".lnk"));
+  EXPECT_FALSE(Exists(OnDrive(kDrive, L"worm.vbs")));
+  EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd())) << "a new scan comes first";
+  EXPECT_EQ(window.PrgScan.Percent(), 0) << "the bar does not stay full";
+}
+
+// Thousands of findings: every row listed, and the window answers at every
+// moment of the scan, the filling of the list and the clean.
+TEST_F(CheckDriveWindowTest, ThousandsOfHiddenFilesListedWhileTheWindowAnswers) {
+  constexpr int kFiles = 3000;
+  const std::wstring folder = OnDrive(kDrive, L"photos");
+  MakeFolder(folder);
+  for (int i = 0; i < kFiles; ++i) WriteBytes(folder + L"\\img" + std::to_wstring(i) + L".jpg", "x", kHiddenSystem);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  Pump();
+  std::atomic<bool> done{false};
+  std::atomic<ULONGLONG> slowest{0};
+  std::atomic<bool> pingerEnded{false};
+  std::thread pinger([&] {
+    while (!done) {
+      const ULONGLONG start = GetTickCount64();
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(window.Hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer);
+      slowest = std::max<ULONGLONG>(slowest, GetTickCount64() - start);
+      Sleep(20);
+    }
+    pingerEnded = true;
+  });
+  Click(window.CmdScan);
+  const ULONGLONG until = GetTickCount64() + 120000;
+  while ((window.Scanning() || window.LstFindings.RowCount() < kFiles) && GetTickCount64() < until) {
+    Pump();
+    Sleep(10);
+  }
+  const ULONGLONG slowestScan = slowest;
+  EXPECT_EQ(window.LstFindings.RowCount(), kFiles);
+  Click(window.CmdClean);
+  WaitWhileBusy(window);
+  done = true;
+  // The last ping is answered before the pinger is waited for.
+  while (!pingerEnded) {
+    Pump();
+    Sleep(10);
+  }
+  pinger.join();
+  EXPECT_LT(slowestScan, 2000u) << "ms the window took to answer while it scanned and filled its list";
+  EXPECT_LT(slowest, 2000u) << "ms the window took to answer while it cleaned";
+  EXPECT_EQ(window.LstFindings.RowCount(), 0) << "every row carried out";
+  EXPECT_EQ(Attributes(folder + L"\\img2999.jpg"), 0u);
 }
 
 }  // namespace
