@@ -1,5 +1,7 @@
 #include "repair/drive_check_window.h"
 
+#include <dbt.h>
+
 #include <atomic>
 #include <thread>
 
@@ -166,6 +168,24 @@ TEST_F(CheckDriveWindowTest, HonestState) {
   EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd()));
   PickDrive(window, kDrive);
   ScanAndWait(window);
+  // The Windows drive is never chosen for the person; chosen by hand, it cannot be scanned.
+  repair::ShowCheckDrive(L"C:");
+  EXPECT_EQ(window.CboDrive.ListIndex(), -1) << Utf8(window.CboDrive.SelectedText());
+  EXPECT_FALSE(IsWindowEnabled(window.CmdScan.Hwnd()));
+  EXPECT_EQ(window.LblProgress.Text(), L"No removable drive is here. Plug one in, or choose a drive in the list.");
+  PickDrive(window, L'C');
+  EXPECT_FALSE(IsWindowEnabled(window.CmdScan.Hwnd()));
+  EXPECT_NE(window.LblProgress.Text().find(L"Windows runs from"), std::wstring::npos) << Utf8(window.LblProgress.Text());
+  PickDrive(window, kDrive);
+  ScanAndWait(window);
+  // A stick that arrives is chosen, and the list of another drive goes.
+  DEV_BROADCAST_VOLUME arrived{sizeof arrived, DBT_DEVTYP_VOLUME, 0, 1u << (kSecondDrive - L'A'), 0};
+  SendMessageW(window.Hwnd(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&arrived));
+  EXPECT_EQ(window.CboDrive.SelectedText().substr(0, 2), L"F:");
+  EXPECT_EQ(window.LstFindings.RowCount(), 0) << "a drive arrived";
+  repair::CheckDriveNow(L"E:\\");
+  EXPECT_TRUE(window.Scanning()) << "asked from outside, the scan starts at once";
+  WaitWhileBusy(window);
 
   // The details pane: a shortcut's whole command, a blank name made visible.
   const int shortcut = RowOf(window, OnDrive(kDrive, L"Photos.lnk"), Proposal::MoveToQuarantine);
