@@ -78,7 +78,8 @@ void FindingRows::Reset(std::shared_ptr<const drive_check::ScanResult> scan) {
       continue;
     }
     const auto stem = WithoutExtension(finding.path);
-    const auto found = stem ? hidden.find(Upper(*stem)) : hidden.end();
+    if (!stem) continue;
+    const auto found = hidden.find(Upper(*stem));
     if (found == hidden.end() || linked_[found->second] >= 0) continue;
     linked_[i] = static_cast<std::int32_t>(found->second);
     linked_[found->second] = static_cast<std::int32_t>(i);

@@ -117,7 +117,7 @@ FrmCheckDrive::~FrmCheckDrive() {
 }
 
 const drive_check::ScanResult& FrmCheckDrive::LastScan() const {
-  static const drive_check::ScanResult kNone;
+  static const auto kNone = drive_check::ScanResult{};
   return rows_.Scan() ? *rows_.Scan() : kNone;
 }
 

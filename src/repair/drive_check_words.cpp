@@ -193,9 +193,9 @@ std::wstring DetailsText(const Finding& finding, std::wstring_view linkedPath) {
                                                        : L"\r\nIt stands in for the hidden item ") +
             ShownPath(linkedPath);
   }
-  const auto* proposed = std::find_if(std::begin(kProposals), std::end(kProposals),
-                                      [&](const Proposed& p) { return p.proposal == finding.proposal; });
-  if (proposed != std::end(kProposals)) text += L"\r\n\r\nWhat the clean will do: " + std::wstring(proposed->words);
+  for (const Proposed& proposed : kProposals) {
+    if (proposed.proposal == finding.proposal) text += L"\r\n\r\nWhat the clean will do: " + std::wstring(proposed.words);
+  }
   return text;
 }
 
