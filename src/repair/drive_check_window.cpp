@@ -70,14 +70,14 @@ void DriveComboBox::OnCommand(int code) {
 
 FrmCheckDrive::FrmCheckDrive()
     : Form({.caption = L"Check a Drive", .clientWidth = kWidth, .clientHeight = kHeight}),
-      LblDrive(*this, L"LblDrive", {240, 255, 700, 300}, L"&Drive:"),
+      LblDrive(*this, L"LblDrive", {240, 255, 700, 300}, L"Drive:"),
       CboDrive(*this, L"CboDrive", kCombo, {}),
       CmdScan(*this, L"CmdScan", kScan, L"&Scan"),
       CmdCancel(*this, L"CmdCancel", kCancel, L"&Cancel"),
       PrgScan(*this, L"PrgScan", kProgress),
       LblProgress(*this, L"LblProgress", kStatus, L""),
       LstFindings(*this, L"LstFindings", kList,
-                  {{L"Kind", 2040}, {L"Item", 2880}, {L"Proposed", 1800}, {L"Details", 2160}},
+                  {{L"Kind", 2760}, {L"Item", 2460}, {L"Proposed", 1740}, {L"Details", 1500}},
                   {.checkBoxes = true, .sortable = true, .fillLast = true}),
       TxtDetails(*this, L"TxtDetails", kDetails, L"", {.multiline = true, .readOnly = true}),
       CmdClean(*this, L"CmdClean", kClean, L"C&lean Selected...") {
