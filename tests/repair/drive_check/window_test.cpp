@@ -236,6 +236,37 @@ TEST_F(CheckDriveWindowTest, HonestState) {
   EXPECT_EQ(window.PrgScan.Percent(), 0) << "the bar does not stay full";
 }
 
+// A larger window gives its room to the list (the last column filling it) and to the details.
+TEST_F(CheckDriveWindowTest, ResizingGivesTheRoomToTheListAndTheDetails) {
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  Pump();
+  EXPECT_TRUE(GetWindowLongPtrW(window.Hwnd(), GWL_STYLE) & WS_THICKFRAME);
+  const auto rectOf = [](const platform::Control& control) {
+    RECT rect{};
+    GetWindowRect(control.Hwnd(), &rect);
+    return rect;
+  };
+  const RECT list = rectOf(window.LstFindings);
+  const RECT details = rectOf(window.TxtDetails);
+  const RECT clean = rectOf(window.CmdClean);
+  RECT frame{};
+  GetWindowRect(window.Hwnd(), &frame);
+  SetWindowPos(window.Hwnd(), nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 100,
+               SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  EXPECT_EQ(rectOf(window.LstFindings).right - list.right, 200);
+  EXPECT_EQ(rectOf(window.LstFindings).bottom - list.bottom, 100);
+  EXPECT_EQ(rectOf(window.TxtDetails).right - details.right, 200);
+  EXPECT_EQ(rectOf(window.TxtDetails).top - details.top, 100);
+  EXPECT_EQ(rectOf(window.CmdClean).left - clean.left, 200);
+  RECT client{};
+  GetClientRect(window.LstFindings.Hwnd(), &client);
+  int columns = 0;
+  for (int i = 0; i < 4; ++i) columns += window.LstFindings.ColumnWidthPx(i);
+  EXPECT_EQ(columns, client.right) << "the last column fills the list";
+}
+
 // Thousands of findings: every row listed, and the window answers at every
 // moment of the scan, the filling of the list and the clean.
 TEST_F(CheckDriveWindowTest, ThousandsOfHiddenFilesListedWhileTheWindowAnswers) {
