@@ -299,6 +299,11 @@ TEST_F(CheckDriveWindowTest, ThousandsOfHiddenFilesListedWhileTheWindowAnswers) 
   const ULONGLONG slowestScan = slowest;
   EXPECT_EQ(window.LstFindings.RowCount(), kFiles);
   Click(window.CmdClean);
+  ASSERT_TRUE(window.Cleaning());
+  // A check asked for from outside waits for the clean to end.
+  repair::CheckDriveNow(L"F:");
+  EXPECT_FALSE(window.Scanning());
+  EXPECT_EQ(window.CboDrive.SelectedText().substr(0, 2), L"E:");
   WaitWhileBusy(window);
   done = true;
   // The last ping is answered before the pinger is waited for.
@@ -309,7 +314,10 @@ TEST_F(CheckDriveWindowTest, ThousandsOfHiddenFilesListedWhileTheWindowAnswers) 
   pinger.join();
   EXPECT_LT(slowestScan, 2000u) << "ms the window took to answer while it scanned and filled its list";
   EXPECT_LT(slowest, 2000u) << "ms the window took to answer while it cleaned";
-  EXPECT_EQ(window.LstFindings.RowCount(), 0) << "every row carried out";
+  ASSERT_FALSE(messages.Texts().empty());
+  EXPECT_EQ(messages.Texts().back().rfind(L"Drive E: was cleaned.\r\n\r\nMade visible: 3000\r\n", 0), 0u)
+      << Utf8(messages.Texts().back());
+  EXPECT_EQ(window.LastScan().drive, kSecondDrive) << "the check asked for ran once the clean ended";
   EXPECT_EQ(Attributes(folder + L"\\img2999.jpg"), 0u);
 }
 
