@@ -69,7 +69,7 @@ class ListView : public Control {
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR data);
   void FillLastColumn();
-  void ToggleAt(POINT point);
+  int BoxAt(POINT point) const;
   std::vector<ListColumn> columns_;
   ListStyle style_;
   std::wstring shown_;  // the text last handed to the list, alive until it asks again

@@ -209,10 +209,21 @@ TEST_F(CheckDriveWindowTest, HonestState) {
   ASSERT_EQ(messages.Calls().size(), 1u);
   EXPECT_NE(messages.Calls()[0].text.find(L"(stand-in: " + photos + L".lnk)"), std::wstring::npos)
       << Utf8(messages.Calls()[0].text);
+  // A click on the box changes it once; elsewhere on the row, not at all.
   const int hiddenRow = RowOf(window, OnDrive(kDrive, L"hidden.txt"), Proposal::MakeVisible);
-  window.LstFindings.SelectOnly(hiddenRow);
-  Key(window.LstFindings, VK_SPACE);
+  RECT bounds{LVIR_BOUNDS};
+  SendMessageW(window.LstFindings.Hwnd(), LVM_GETITEMRECT, hiddenRow, reinterpret_cast<LPARAM>(&bounds));
+  const int middle = (bounds.top + bounds.bottom) / 2;
+  const auto click = [&](POINT at) {
+    // The button's release waits in the queue, so the list's wait for a drag ends at once.
+    PostMessageW(window.LstFindings.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    SendMessageW(window.LstFindings.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    Pump();
+  };
+  click({bounds.left + 8, middle});
   EXPECT_FALSE(window.LstFindings.Checked(hiddenRow));
+  click({bounds.left + 400, middle});
+  EXPECT_FALSE(window.LstFindings.Checked(hiddenRow)) << "a click beside the box";
   EXPECT_FALSE(window.LstFindings.Checked(RowOf(window, photos + L".lnk", Proposal::MoveToQuarantine)));
 
   messages.Clear();
