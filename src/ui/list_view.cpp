@@ -130,12 +130,19 @@ bool ListView::Checked(int row) const {
   return (state & LVIS_STATEIMAGEMASK) >> 12 == kChecked;
 }
 
-void ListView::ToggleAt(POINT point) {
+// The row whose box is at this point, or -1. Wine's hit test says "on the
+// box" anywhere on a full-row-select row, so the box is found by its place:
+// left of the row's icon.
+int ListView::BoxAt(POINT point) const {
   LVHITTESTINFO hit{};
   hit.pt = point;
   const int row = static_cast<int>(SendMessageW(hwnd_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-  if (row < 0 || !(hit.flags & LVHT_ONITEMSTATEICON)) return;
-  if (onToggle) onToggle({row});
+  if (row < 0 || !(hit.flags & LVHT_ONITEMSTATEICON)) return -1;
+  RECT bounds{LVIR_BOUNDS};
+  RECT icon{LVIR_ICON};
+  SendMessageW(hwnd_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+  SendMessageW(hwnd_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&icon));
+  return point.x >= bounds.left && point.x < icon.left ? row : -1;
 }
 
 bool ListView::OnNotify(NMHDR* header, LRESULT* result) {
@@ -168,16 +175,19 @@ bool ListView::OnNotify(NMHDR* header, LRESULT* result) {
     }
     // Owner-data rows have no box state of their own: a click on the box comes only as a click.
     case NM_CLICK:
-      if (style_.checkBoxes) ToggleAt(reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction);
+      if (const int row = style_.checkBoxes ? BoxAt(reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction) : -1;
+          row >= 0 && onToggle) {
+        onToggle({row});
+      }
       return true;
     case NM_DBLCLK: {
-      const auto* activate = reinterpret_cast<NMITEMACTIVATE*>(header);
+      const POINT at = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
       LVHITTESTINFO hit{};
-      hit.pt = activate->ptAction;
+      hit.pt = at;
       const int row = static_cast<int>(SendMessageW(hwnd_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
       // The second click of a quick pair on a box changes it once more, as on any check box.
-      if (style_.checkBoxes && row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON)) {
-        if (onToggle) onToggle({row});
+      if (const int box = style_.checkBoxes ? BoxAt(at) : -1; box >= 0) {
+        if (onToggle) onToggle({box});
       } else if (row >= 0 && onDoubleClick) {
         onDoubleClick(row);
       }
