@@ -176,6 +176,14 @@ TEST_F(CheckDriveWindowTest, HonestState) {
   PickDrive(window, L'C');
   EXPECT_FALSE(IsWindowEnabled(window.CmdScan.Hwnd()));
   EXPECT_NE(window.LblProgress.Text().find(L"Windows runs from"), std::wstring::npos) << Utf8(window.LblProgress.Text());
+  // Asked from outside for a drive it does not check, the window says why.
+  for (const wchar_t* drive : {L"C:", L"M:"}) {
+    window.CboDrive.SetListIndex(-1);
+    repair::CheckDriveNow(drive);
+    EXPECT_FALSE(window.Scanning()) << Utf8(drive);
+    const std::wstring why = drive[0] == L'C' ? L"Windows runs from" : L"Drive M: is not here";
+    EXPECT_NE(window.LblProgress.Text().find(why), std::wstring::npos) << Utf8(window.LblProgress.Text());
+  }
   PickDrive(window, kDrive);
   ScanAndWait(window);
   // A stick that arrives is chosen, and the list of another drive goes.
