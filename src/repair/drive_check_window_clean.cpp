@@ -199,7 +199,18 @@ void FrmCheckDrive::RequestScan(wchar_t letter) {
   }
   RefreshDrives();
   SelectDrive(std::wstring(1, letter));
-  if (SelectedLetter() == letter && IsWindowEnabled(CmdScan.Hwnd())) CmdScan_Click();
+  if (SelectedLetter() == letter && IsWindowEnabled(CmdScan.Hwnd())) {
+    CmdScan_Click();
+    return;
+  }
+  // Shown chosen all the same, so that the window says why it is not scanned.
+  const auto at = std::find_if(drives_.begin(), drives_.end(), [&](const auto& d) { return d.letter == letter; });
+  if (at != drives_.end()) {
+    CboDrive.SetListIndex(static_cast<int>(at - drives_.begin()));
+    UpdateButtons();
+  } else {
+    LblProgress.SetText(L"Drive " + DriveName(letter) + L" is not here, so it was not checked.");
+  }
 }
 
 void FrmCheckDrive::TakeRequest() {
