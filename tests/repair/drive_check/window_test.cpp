@@ -255,6 +255,66 @@ TEST_F(CheckDriveWindowTest, HonestState) {
   EXPECT_EQ(window.PrgScan.Percent(), 0) << "the bar does not stay full";
 }
 
+// A click on a header sorts the rows within their groups; a second turns the order round.
+TEST_F(CheckDriveWindowTest, HeaderClickSortsWithinTheGroups) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  for (const bool ascending : {true, false}) {
+    NMLISTVIEW click{{window.LstFindings.Hwnd(), static_cast<UINT_PTR>(GetDlgCtrlID(window.LstFindings.Hwnd())),
+                      LVN_COLUMNCLICK}, -1, 1};
+    SendMessageW(window.Hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+    std::vector<std::string> groups;
+    for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
+      if (!window.LstFindings.Cell(row, 0).empty()) groups.push_back(Utf8(window.LstFindings.Cell(row, 0)));
+      if (row == 0 || repair::GroupRank(window.Rows().At(row)) != repair::GroupRank(window.Rows().At(row - 1))) continue;
+      const std::wstring before = window.Rows().At(row - 1).path;
+      const std::wstring path = window.Rows().At(row).path;
+      const int order = CompareStringOrdinal(before.c_str(), -1, path.c_str(), -1, TRUE);
+      EXPECT_TRUE(ascending ? order != CSTR_GREATER_THAN : order != CSTR_LESS_THAN)
+          << Utf8(before) << " then " << Utf8(path) << (ascending ? " ascending" : " descending");
+    }
+    EXPECT_EQ(groups, (std::vector<std::string>{"Shortcuts that run the worm", "The worm's files",
+                                                "An autorun.inf that runs the worm", "Folders with a blank name",
+                                                "Hidden by the worm"}));
+  }
+}
+
+// Esc during a clean stops it between items; what was not done stays listed, exactly.
+TEST_F(CheckDriveWindowTest, StoppedCleanListsWhatItDidNotDo) {
+  constexpr int kFiles = 1500;
+  const std::wstring folder = OnDrive(kDrive, L"photos");
+  MakeFolder(folder);
+  std::vector<std::wstring> files;
+  for (int i = 0; i < kFiles; ++i) {
+    files.push_back(folder + L"\\img" + std::to_wstring(i) + L".jpg");
+    WriteBytes(files.back(), "x", kHiddenSystem);
+  }
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  ASSERT_EQ(window.LstFindings.RowCount(), kFiles);
+  Click(window.CmdClean);
+  ASSERT_TRUE(window.Cleaning());
+  Key(window.CmdCancel, VK_ESCAPE);
+  WaitWhileBusy(window);
+  ASSERT_TRUE(platform::IsLoaded<FrmCheckDrive>()) << "Esc stops the clean; the window stays";
+  std::set<std::wstring> hidden;
+  for (const auto& file : files) {
+    if (Attributes(file) & FILE_ATTRIBUTE_HIDDEN) hidden.insert(file);
+  }
+  std::set<std::wstring> listed;
+  for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
+    EXPECT_EQ(window.LstFindings.Cell(row, 2), L"Left as it was");
+    listed.insert(window.Rows().At(row).path);
+  }
+  EXPECT_EQ(listed, hidden);
+  EXPECT_FALSE(listed.empty()) << "the clean was stopped before its end";
+  ASSERT_FALSE(messages.Texts().empty());
+  EXPECT_NE(messages.Texts().back().find(L"The clean was stopped"), std::wstring::npos) << Utf8(messages.Texts().back());
+}
+
 // A larger window gives its room to the list (the last column filling it) and to the details.
 TEST_F(CheckDriveWindowTest, ResizingGivesTheRoomToTheListAndTheDetails) {
   repair::ShowCheckDrive(L"E");
