@@ -1,79 +1,174 @@
 #include "repair/drive_check_window.h"
 
+#include <commctrl.h>
 #include <dbt.h>
 
 #include <algorithm>
-#include <mutex>
+#include <cwctype>
 #include <thread>
 
-#include "system/message_box.h"
 #include "repair/drive_check/clean.h"
+#include "repair/drive_check_window_jobs.h"
+#include "repair/drive_check_words.h"
+#include "system/message_box.h"
 
 namespace repair {
 
 namespace {
 
-using drive_check::Finding;
+using drive_check::Proposal;
 using drive_check::ScanEnd;
 using platform::MsgBox;
+using platform::MsgButtons;
 using platform::MsgIcon;
+using platform::MsgResult;
 
-constexpr UINT kScanProgress = WM_APP + 1;
-constexpr UINT kScanDone = WM_APP + 2;
-constexpr int kListWidth = 9120;
 
-std::wstring Grouped(std::uint64_t number) {
-  std::wstring digits = std::to_wstring(number);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), L",");
-  return digits;
+// The layout at its smallest; a larger window gives the width to the list and
+// the details, and the height to the list.
+constexpr int kWidth = 9600;
+constexpr int kHeight = 7560;
+constexpr platform::TwipsRect kCombo{960, 210, 5520, 330};
+constexpr platform::TwipsRect kScan{6720, 195, 1200, 375};
+constexpr platform::TwipsRect kCancel{8040, 195, 1320, 375};
+constexpr platform::TwipsRect kProgress{240, 750, 9120, 240};
+constexpr platform::TwipsRect kStatus{240, 1080, 9120, 300};
+constexpr platform::TwipsRect kList{240, 1440, 9120, 3960};
+constexpr platform::TwipsRect kDetails{240, 5520, 9120, 1380};
+constexpr platform::TwipsRect kClean{7440, 7035, 1920, 375};
+
+wchar_t LetterOf(std::wstring_view drive) {
+  return !drive.empty() && std::iswalpha(drive[0]) ? static_cast<wchar_t>(std::towupper(drive[0])) : L'\0';
 }
 
-std::wstring DriveName(wchar_t letter) { return std::wstring(1, letter) + L":"; }
+platform::TwipsRect Moved(platform::TwipsRect rect, int dx, int dy, int dw, int dh) {
+  return {rect.left + dx, rect.top + dy, rect.width + dw, rect.height + dh};
+}
 
 }  // namespace
 
-// Shared by the window and its worker; the worker never touches a control.
-struct ScanJob {
-  HWND window = nullptr;
-  wchar_t drive = L'\0';
-  drive_check::Progress progress;
-  std::mutex lock;
-  std::uint64_t items = 0;
-  std::wstring folder;
-  drive_check::ScanResult result;
-};
+std::optional<VolumeMark> MarkOf(wchar_t letter) {
+  const std::wstring root = DriveName(letter) + L"\\";
+  VolumeMark mark;
+  DWORD serial = 0;
+  if (!GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) return std::nullopt;
+  mark.serial = serial;
+  const HANDLE folder = CreateFileW(root.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(folder, &info) != FALSE;
+  CloseHandle(folder);
+  if (!known) return std::nullopt;
+  mark.rootId = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return mark;
+}
+
+void DriveComboBox::OnCommand(int code) {
+  if (code == CBN_SELCHANGE && onPick) onPick();
+}
 
 FrmCheckDrive::FrmCheckDrive()
-    : Form({.caption = L"Check a Drive", .clientWidth = 9600, .clientHeight = 6540}),
+    : Form({.caption = L"Check a Drive", .clientWidth = kWidth, .clientHeight = kHeight}),
       LblDrive(*this, L"LblDrive", {240, 255, 700, 300}, L"Drive:"),
-      CboDrive(*this, L"CboDrive", {960, 210, 5520, 330}, {}),
-      CmdScan(*this, L"CmdScan", {6720, 195, 1200, 375}, L"Scan"),
-      CmdCancel(*this, L"CmdCancel", {8040, 195, 1320, 375}, L"Cancel"),
-      PrgScan(*this, L"PrgScan", {240, 750, kListWidth, 240}),
-      LblProgress(*this, L"LblProgress", {240, 1080, kListWidth, 300}, L""),
-      LstFindings(*this, L"LstFindings", {240, 1440, kListWidth, 4440},
-                  {{L"Kind", 2040}, {L"Item", 2400}, {L"Proposed", 2400}, {L"Details", 2160}}),
-      CmdClean(*this, L"CmdClean", {7560, 6030, 1800, 375}, L"Clean Selected") {
+      CboDrive(*this, L"CboDrive", kCombo, {}),
+      CmdScan(*this, L"CmdScan", kScan, L"&Scan"),
+      CmdCancel(*this, L"CmdCancel", kCancel, L"&Cancel"),
+      PrgScan(*this, L"PrgScan", kProgress),
+      LblProgress(*this, L"LblProgress", kStatus, L""),
+      LstFindings(*this, L"LstFindings", kList,
+                  {{L"Kind", 2760}, {L"Item", 2460}, {L"Proposed", 1740}, {L"Details", 1500}},
+                  {.checkBoxes = true, .sortable = true, .fillLast = true}),
+      TxtDetails(*this, L"TxtDetails", kDetails, L"", {.multiline = true, .readOnly = true}),
+      CmdClean(*this, L"CmdClean", kClean, L"C&lean Selected...") {
   LblProgress.SetFont({});
   CmdScan.onClick = [this] { CmdScan_Click(); };
   CmdCancel.onClick = [this] { CmdCancel_Click(); };
   CmdClean.onClick = [this] { CmdClean_Click(); };
+  CboDrive.onPick = [this] {
+    if (listedDrive_ && SelectedLetter() != listedDrive_) {
+      ClearResults(L"The list of drive " + DriveName(listedDrive_) + L" was cleared. Press Scan to check the drive chosen.");
+    }
+    UpdateButtons();
+  };
+  LstFindings.onGetText = [this](int row, int column) { return rows_.Cell(row, static_cast<RowColumn>(column)); };
+  LstFindings.onGetCheck = [this](int row) { return rows_.Check(row); };
+  LstFindings.onToggle = [this](const std::vector<int>& rows) { Toggle(rows); };
+  LstFindings.onGetTip = [this](int row) { return rows_.Tip(row); };
+  LstFindings.onSelectionChange = [this] { ShowDetails(); };
+  LstFindings.onDoubleClick = [this](int) { TxtDetails.Focus(); };
+  LstFindings.onColumnClick = [this](int column) {
+    const int focused = LstFindings.FocusedRow();
+    const std::size_t finding = focused >= 0 ? rows_.FindingIndex(focused) : 0;
+    rows_.SortBy(static_cast<RowColumn>(column));
+    LstFindings.SetSortMark(column, rows_.Ascending());
+    int row = 0;
+    for (int i = 0; focused >= 0 && i < rows_.Count(); ++i) {
+      if (rows_.FindingIndex(i) == finding) row = i;
+    }
+    ShowRows(rows_.Count() ? row : -1);
+  };
 }
 
-FrmCheckDrive::~FrmCheckDrive() = default;
+FrmCheckDrive::~FrmCheckDrive() {
+  for (const HWND window : disabled_) {
+    if (IsWindow(window)) EnableWindow(window, TRUE);
+  }
+}
+
+const drive_check::ScanResult& FrmCheckDrive::LastScan() const {
+  static const auto kNone = drive_check::ScanResult{};
+  return rows_.Scan() ? *rows_.Scan() : kNone;
+}
 
 void FrmCheckDrive::Form_Load() {
+  SetWindowSubclass(Hwnd(), &FrmCheckDrive::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  MakeResizable();
   RefreshDrives();
-  SetBusy(false);
-  EnableWindow(CmdClean.Hwnd(), FALSE);
+  UpdateButtons();
 }
 
-void FrmCheckDrive::Form_Activate() { RefreshDrives(); }
+void FrmCheckDrive::Form_Activate() {
+  if (!Busy()) RefreshDrives();
+  if (pendingFocus_ && IsWindow(pendingFocus_)) FocusOn(pendingFocus_);
+}
 
 void FrmCheckDrive::Form_Unload() {
-  // The worker ends at its next item; its results go nowhere.
-  if (job_) job_->progress.cancel = true;
-  job_.reset();
+  // A scan ends at its next item; its results go nowhere.
+  if (scanJob_) scanJob_->progress.cancel = true;
+  scanJob_.reset();
+}
+
+// The frame the person can drag, and the maximize box; the client area stays as laid out.
+void FrmCheckDrive::MakeResizable() {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_STYLE)) | WS_THICKFRAME | WS_MAXIMIZEBOX;
+  SetWindowLongPtrW(Hwnd(), GWL_STYLE, static_cast<LONG_PTR>(style));
+  RECT rect{0, 0, Px(kWidth), Px(kHeight)};
+  AdjustWindowRectExForDpi(&rect, style, FALSE, 0, Dpi());
+  SetWindowPos(Hwnd(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void FrmCheckDrive::Anchor() {
+  RECT client{};
+  GetClientRect(Hwnd(), &client);
+  if (client.right <= 0 || client.bottom <= 0) return;  // minimized
+  const int dx = std::max(0, MulDiv(client.right, 1440, static_cast<int>(Dpi())) - kWidth);
+  const int dy = std::max(0, MulDiv(client.bottom, 1440, static_cast<int>(Dpi())) - kHeight);
+  const std::pair<platform::Control*, platform::TwipsRect> places[] = {
+      {&CboDrive, Moved(kCombo, 0, 0, dx, 0)},      {&CmdScan, Moved(kScan, dx, 0, 0, 0)},
+      {&CmdCancel, Moved(kCancel, dx, 0, 0, 0)},    {&PrgScan, Moved(kProgress, 0, 0, dx, 0)},
+      {&LblProgress, Moved(kStatus, 0, 0, dx, 0)},  {&LstFindings, Moved(kList, 0, 0, dx, dy)},
+      {&TxtDetails, Moved(kDetails, 0, dy, dx, 0)}, {&CmdClean, Moved(kClean, dx, dy, 0, 0)},
+  };
+  for (const auto& [control, place] : places) {
+    const platform::TwipsRect& now = control->Place();
+    if (now.left == place.left && now.top == place.top && now.width == place.width && now.height == place.height) {
+      continue;
+    }
+    control->Place() = place;
+    control->Layout();
+  }
 }
 
 wchar_t FrmCheckDrive::SelectedLetter() const {
@@ -96,43 +191,110 @@ void FrmCheckDrive::RefreshDrives() {
   std::vector<std::wstring> items;
   for (const auto& drive : drives_) items.push_back(drive_check::Describe(drive));
   CboDrive.SetItems(std::move(items));
-  SelectDrive(selected ? std::wstring(1, selected) : std::wstring());
+  const auto at = std::find_if(drives_.begin(), drives_.end(), [&](const auto& d) { return d.letter == selected; });
+  if (selected && at != drives_.end()) {
+    CboDrive.SetListIndex(static_cast<int>(at - drives_.begin()));
+  } else if (!Busy()) {
+    SelectDrive({});
+  }
+  const bool listedGone = listedDrive_ && std::none_of(drives_.begin(), drives_.end(), [&](const auto& d) {
+                            return d.letter == listedDrive_;
+                          });
+  if (listedGone && !Cleaning()) {
+    ClearResults(L"Drive " + DriveName(listedDrive_) + L" is no longer there, so its list was cleared.");
+  }
+  UpdateButtons();
 }
 
 void FrmCheckDrive::SelectDrive(std::wstring_view preferred) {
   auto indexOf = [&](wchar_t letter) {
     for (std::size_t i = 0; i < drives_.size(); ++i) {
-      if (drives_[i].letter == static_cast<wchar_t>(towupper(letter))) return static_cast<int>(i);
+      if (drives_[i].letter == letter && !drive_check::IsWindowsDrive(letter)) return static_cast<int>(i);
     }
     return -1;
   };
-  int index = preferred.size() == 1 ? indexOf(preferred[0]) : -1;
+  int index = indexOf(LetterOf(preferred));
   for (auto it = arrived_.rbegin(); index < 0 && it != arrived_.rend(); ++it) index = indexOf(*it);
   for (std::size_t i = 0; index < 0 && i < drives_.size(); ++i) {
-    if (drives_[i].type == DRIVE_REMOVABLE) index = static_cast<int>(i);
+    if (drives_[i].type == DRIVE_REMOVABLE) index = indexOf(drives_[i].letter);
   }
-  if (index < 0 && !drives_.empty()) index = 0;
   CboDrive.SetListIndex(index);
+  if (listedDrive_ && SelectedLetter() != listedDrive_ && !Busy()) {
+    ClearResults(L"The list of drive " + DriveName(listedDrive_) + L" was cleared. Press Scan to check the drive chosen.");
+  }
+  UpdateButtons();
 }
 
-void FrmCheckDrive::SetBusy(bool busy) {
-  EnableWindow(CmdScan.Hwnd(), !busy);
-  EnableWindow(CboDrive.Hwnd(), !busy);
-  EnableWindow(CmdCancel.Hwnd(), busy);
-  if (busy) EnableWindow(CmdClean.Hwnd(), FALSE);
-  PrgScan.SetBusy(busy);
-  if (!busy) PrgScan.SetPercent(0);
+void FrmCheckDrive::DriveArrived(wchar_t letter) {
+  RefreshDrives();
+  if (Busy()) return;
+  std::erase(arrived_, letter);
+  arrived_.push_back(letter);
+  SelectDrive(std::wstring(1, letter));
+}
+
+void FrmCheckDrive::ClearResults(const std::wstring& why) {
+  rows_.Reset(nullptr);
+  listedDrive_ = L'\0';
+  listedVolume_.reset();
+  LstFindings.SetRowCount(0);
+  LstFindings.SetSortMark(-1, true);
+  TxtDetails.SetText(L"");
+  LblProgress.SetText(why);
+  UpdateButtons();
+}
+
+void FrmCheckDrive::UpdateButtons() {
+  const wchar_t letter = SelectedLetter();
+  const bool may = letter && !drive_check::IsWindowsDrive(letter);
+  const bool clean = !Busy() && rows_.Scan() && !rows_.Cleaned() && rows_.Count() > 0 && letter == listedDrive_;
+  // Whatever is about to be disabled gives up the focus first, so that it never dies.
+  const HWND focus = GetFocus();
+  if ((focus == CmdCancel.Hwnd() && !Busy()) || (focus == CmdClean.Hwnd() && !clean) ||
+      (focus == CmdScan.Hwnd() && (Busy() || !may)) || (focus == CboDrive.Hwnd() && Busy())) {
+    FocusOn(Busy() ? CmdCancel.Hwnd() : rows_.Count() ? LstFindings.Hwnd() : CboDrive.Hwnd());
+  }
+  EnableWindow(CmdScan.Hwnd(), !Busy() && may);
+  EnableWindow(CboDrive.Hwnd(), !Busy());
+  EnableWindow(CmdCancel.Hwnd(), Busy());
+  EnableWindow(CmdClean.Hwnd(), clean);
+  if (Busy() || rows_.Scan()) return;
+  if (!letter) {
+    LblProgress.SetText(L"No removable drive is here. Plug one in, or choose a drive in the list.");
+  } else if (!may) {
+    LblProgress.SetText(L"Drive " + DriveName(letter) +
+                        L" is the one Windows runs from. Korvane does not check it: the rules for a stick would take "
+                        L"the Start menu's shortcuts and their programs.");
+  } else if (LblProgress.Text().empty() || LblProgress.Text().rfind(L"No removable", 0) == 0 ||
+             LblProgress.Text().find(L"Windows runs from") != std::wstring::npos) {
+    LblProgress.SetText(L"Press Scan to check drive " + DriveName(letter) + L". A scan changes nothing.");
+  }
+}
+
+// The focus moves only within the active window; otherwise it waits for the window to come back.
+void FrmCheckDrive::FocusOn(HWND control) {
+  if (GetActiveWindow() == Hwnd()) {
+    SetFocus(control);
+    pendingFocus_ = nullptr;
+  } else {
+    pendingFocus_ = control;
+  }
 }
 
 void FrmCheckDrive::CmdScan_Click() {
   const wchar_t letter = SelectedLetter();
-  if (!letter || job_) return;
-  LstFindings.Clear();
-  scan_ = {};
+  if (!letter || Busy() || drive_check::IsWindowsDrive(letter)) return;
+  rows_.Reset(nullptr);
+  LstFindings.SetRowCount(0);
+  LstFindings.SetSortMark(-1, true);
+  TxtDetails.SetText(L"");
+  listedDrive_ = L'\0';
+  listedVolume_ = MarkOf(letter);
   auto job = std::make_shared<ScanJob>();
   job->window = Hwnd();
   job->drive = letter;
   // Progress comes throttled from the scan; the window reads it when the message arrives.
+  job->progress.intervalMs = static_cast<unsigned>(kProgressEveryMs);
   job->progress.onProgress = [raw = job.get()](std::uint64_t items, const std::wstring& folder) {
     {
       const std::lock_guard guard(raw->lock);
@@ -141,11 +303,15 @@ void FrmCheckDrive::CmdScan_Click() {
     }
     PostMessageW(raw->window, kScanProgress, 0, 0);
   };
-  job_ = job;
-  SetBusy(true);
+  scanJob_ = job;
+  FocusOn(CmdCancel.Hwnd());
+  EnableWindow(CmdCancel.Hwnd(), TRUE);
+  UpdateButtons();
+  FocusOn(CmdCancel.Hwnd());
+  PrgScan.SetBusy(true);
   LblProgress.SetText(L"Reading drive " + DriveName(letter) + L"...");
   std::thread([job] {
-    auto result = drive_check::Scan(job->drive, {}, job->progress);
+    auto result = std::make_shared<drive_check::ScanResult>(drive_check::Scan(job->drive, {}, job->progress));
     {
       const std::lock_guard guard(job->lock);
       job->result = std::move(result);
@@ -155,126 +321,206 @@ void FrmCheckDrive::CmdScan_Click() {
 }
 
 void FrmCheckDrive::CmdCancel_Click() {
-  if (job_) job_->progress.cancel = true;
+  if (scanJob_) scanJob_->progress.cancel = true;
+  if (cleanJob_) {
+    cleanJob_->progress.cancel = true;
+    LblProgress.SetText(L"Stopping after the item being cleaned...");
+  }
 }
 
 bool FrmCheckDrive::Form_Message(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  if (msg == kScanProgress) {
-    ShowProgress();
-    return true;
-  }
-  if (msg == kScanDone) {
-    // A message from a scan this window has let go of (closed and opened again) is old news.
-    if (!job_ || reinterpret_cast<ScanJob*>(lParam) != job_.get()) return true;
-    {
-      const std::lock_guard guard(job_->lock);
-      scan_ = std::move(job_->result);
+  switch (msg) {
+    case kScanProgress:
+      ShowScanProgress();
+      return true;
+    case kScanDone:
+      // A message from a scan this window has let go of (closed and opened again) is old news.
+      if (scanJob_ && reinterpret_cast<ScanJob*>(lParam) == scanJob_.get()) ScanDone();
+      return true;
+    case kCleanProgress:
+      ShowCleanProgress();
+      return true;
+    case kCleanDone:
+      if (cleanJob_ && reinterpret_cast<CleanJob*>(lParam) == cleanJob_.get()) CleanDone();
+      return true;
+    case WM_DEVICECHANGE: {
+      const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam);
+      const bool isVolume = volume && volume->dbcv_devicetype == DBT_DEVTYP_VOLUME;
+      if (wParam == DBT_DEVICEARRIVAL && isVolume && volume->dbcv_unitmask) {
+        for (int i = 0; i < 26; ++i) {
+          if (volume->dbcv_unitmask & (1u << i)) DriveArrived(static_cast<wchar_t>(L'A' + i));
+        }
+      } else if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) {
+        RefreshDrives();
+      }
+      *result = TRUE;
+      return true;
     }
-    job_.reset();
-    SetBusy(false);
-    ShowFindings();
-    return true;
+    case WM_SIZE:
+      Anchor();
+      return false;
+    case WM_GETMINMAXINFO: {
+      RECT rect{0, 0, Px(kWidth), Px(kHeight)};
+      AdjustWindowRectExForDpi(&rect, static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE, 0, Dpi());
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      info->ptMinTrackSize = {rect.right - rect.left, rect.bottom - rect.top};
+      return false;
+    }
+    default:
+      return false;
   }
-  if (msg == WM_DEVICECHANGE) {
-    if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) RefreshDrives();
-    *result = TRUE;
-    return true;
-  }
-  return false;
 }
 
-void FrmCheckDrive::ShowProgress() {
-  if (!job_) return;
+LRESULT CALLBACK FrmCheckDrive::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                             DWORD_PTR data) {
+  auto* form = reinterpret_cast<FrmCheckDrive*>(data);
+  try {
+    // Esc, as a dialog reports it: it stops a scan or a clean, else closes the window.
+    if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL && lParam == 0) {
+      if (form->Busy()) {
+        form->CmdCancel_Click();
+      } else {
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+      }
+      return 0;
+    }
+    // The window stays until its clean has stopped: the journal's group is ended on this thread.
+    if (msg == WM_CLOSE && form->Cleaning() && !platform::Form::Ending()) {
+      form->closeWhenDone_ = true;
+      form->CmdCancel_Click();
+      return 0;
+    }
+    if (msg == WM_SETFOCUS && form->pendingFocus_ && IsWindow(form->pendingFocus_) &&
+        IsWindowEnabled(form->pendingFocus_)) {
+      SetFocus(form->pendingFocus_);
+      form->pendingFocus_ = nullptr;
+      return 0;
+    }
+  } catch (...) {
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void FrmCheckDrive::ShowScanProgress() {
+  if (!scanJob_) return;
   std::uint64_t items = 0;
   std::wstring folder;
   {
-    const std::lock_guard guard(job_->lock);
-    items = job_->items;
-    folder = job_->folder;
+    const std::lock_guard guard(scanJob_->lock);
+    items = scanJob_->items;
+    folder = scanJob_->folder;
   }
-  LblProgress.SetText(Grouped(items) + L" items seen; reading " + folder);
+  LblProgress.SetText(Count(items, L"item", L"items") + L" seen; reading " + ShownPath(folder));
 }
 
-void FrmCheckDrive::ShowFindings() {
-  const std::wstring drive = DriveName(scan_.drive);
-  if (scan_.end == ScanEnd::DriveGone) {
+void FrmCheckDrive::ScanDone() {
+  std::shared_ptr<drive_check::ScanResult> scan;
+  {
+    const std::lock_guard guard(scanJob_->lock);
+    scan = std::move(scanJob_->result);
+  }
+  scanJob_.reset();
+  PrgScan.SetBusy(false);
+  PrgScan.SetPercent(0);
+  const std::wstring drive = DriveName(scan->drive);
+  if (scan->end == ScanEnd::DriveGone) {
+    UpdateButtons();
+    FocusOn(CmdScan.Hwnd());
     LblProgress.SetText(L"Drive " + drive + L" could not be read.");
     MsgBox(L"Drive " + drive + L" could not be read; it may have been removed. Nothing was changed.",
            MsgIcon::Exclamation);
     RefreshDrives();
+    TakeRequest();
     return;
   }
-  if (scan_.end == ScanEnd::Cancelled) {
+  if (scan->end == ScanEnd::Cancelled) {
+    listedVolume_.reset();
+    UpdateButtons();
+    FocusOn(IsWindowEnabled(CmdScan.Hwnd()) ? CmdScan.Hwnd() : CboDrive.Hwnd());
     LblProgress.SetText(L"The scan of drive " + drive + L" was cancelled; nothing was changed.");
+    TakeRequest();
     return;
   }
-  PrgScan.SetPercent(100);
-  std::wstring summary = scan_.findings.empty()
-                             ? L"Nothing was found on drive " + drive
-                             : std::to_wstring(scan_.findings.size()) + L" findings on drive " + drive + L" (" +
-                                   Grouped(scan_.items) + L" items seen)";
-  if (!scan_.unreadable.empty()) {
-    summary += L"; " + std::to_wstring(scan_.unreadable.size()) + L" folders could not be read, first " +
-               scan_.unreadable.front();
+  const std::size_t found = scan->findings.size();
+  const std::uint64_t items = scan->items;
+  std::wstring summary = found == 0 ? L"Nothing was found on drive " + drive + L" among " + Count(items, L"item.", L"items.")
+                                    : Count(found, L"finding", L"findings") + L" on drive " + drive + L" among " +
+                                          Count(items, L"items", L"items");
+  const std::size_t unreadable = scan->unreadable.size();
+  const std::wstring firstUnreadable = unreadable ? ShownPath(scan->unreadable.front()) : L"";
+  listedDrive_ = scan->drive;
+  rows_.Reset(std::move(scan));
+  if (found) {
+    std::size_t checked = 0;
+    for (const Proposal proposal : {Proposal::MakeVisible, Proposal::MoveToQuarantine, Proposal::RenameToRecovered}) {
+      checked += rows_.CheckedCount(proposal);
+    }
+    summary += L"; " + Grouped(checked) + L" checked to be cleaned.";
   }
+  if (unreadable) summary += L" " + Count(unreadable, L"folder", L"folders") + L" could not be read, first " + firstUnreadable;
   LblProgress.SetText(summary);
-  // The findings come grouped by kind; the kind is named on the first row of each group.
-  for (std::size_t i = 0; i < scan_.findings.size(); ++i) {
-    const Finding& finding = scan_.findings[i];
-    const bool first = i == 0 || scan_.findings[i - 1].kind != finding.kind;
-    LstFindings.AddRow({first ? std::wstring(drive_check::KindCaption(finding.kind)) : std::wstring(), finding.path,
-                        std::wstring(drive_check::ProposalCaption(finding.proposal)), finding.details},
-                       finding.checked, static_cast<LPARAM>(i));
-  }
-  EnableWindow(CmdClean.Hwnd(), !scan_.findings.empty());
+  ShowRows(found ? 0 : -1);
+  UpdateButtons();
+  FocusOn(found ? LstFindings.Hwnd() : CmdScan.Hwnd());
+  TakeRequest();
 }
 
-void FrmCheckDrive::CmdClean_Click() {
-  if (job_ || scan_.findings.empty()) return;
-  const std::size_t count = scan_.findings.size();
-  const auto selected = std::make_unique<bool[]>(count);
-  bool any = false;
-  for (int row = 0; row < LstFindings.RowCount(); ++row) {
-    const auto index = static_cast<std::size_t>(LstFindings.Data(row));
-    const bool checked = LstFindings.Checked(row);
-    if (index < count) selected[index] = checked;
-    any = any || checked;
-  }
-  if (!any) {
-    MsgBox(L"No row is checked, so there is nothing to clean.", MsgIcon::Information);
-    return;
-  }
-  const HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  const auto report = drive_check::Clean(scan_, std::span<const bool>(selected.get(), count));
-  SetCursor(old);
-  const bool failed = !report.failures.empty() || report.cancelled;
-  MsgBox(drive_check::DescribeClean(report, scan_.drive), failed ? MsgIcon::Exclamation : MsgIcon::Information);
-  if (report.cancelled) return;
-  LstFindings.Clear();
-  EnableWindow(CmdClean.Hwnd(), FALSE);
-  LblProgress.SetText(L"Drive " + DriveName(scan_.drive) + L" was cleaned; scan it again to check.");
-  scan_.findings.clear();
-  RefreshDrives();
+void FrmCheckDrive::ShowRows(int selectRow) {
+  LstFindings.SetRowCount(rows_.Count());
+  LstFindings.SelectOnly(selectRow);
+  LstFindings.Refresh();
+  ShowDetails();
 }
 
-void ShowCheckDrive(std::wstring_view preferredDrive) {
-  auto& form = platform::Instance<FrmCheckDrive>();
-  if (!form.Scanning()) form.SelectDrive(preferredDrive);
-  form.Show();
+void FrmCheckDrive::ShowDetails() {
+  int row = LstFindings.FocusedRow();
+  if (row < 0 || row >= rows_.Count()) {
+    const auto selected = LstFindings.Selected();
+    row = selected.empty() ? -1 : selected.front();
+  }
+  const std::wstring text = rows_.Details(row);
+  if (TxtDetails.Text() != text) TxtDetails.SetText(text);
+}
+
+void FrmCheckDrive::Toggle(const std::vector<int>& rows) {
+  const auto first = std::find_if(rows.begin(), rows.end(), [&](int row) { return rows_.Check(row).has_value(); });
+  if (first == rows.end()) return;
+  const bool checked = !*rows_.Check(*first);
+  std::vector<int> stayHidden;  // hidden items left hidden whose stand-in goes to the quarantine
+  for (const int row : rows) {
+    rows_.SetChecked(row, checked);
+    const int linked = rows_.LinkedRow(row);
+    if (!checked && linked >= 0 && rows_.At(row).proposal == Proposal::MakeVisible && rows_.Check(linked).value_or(false) &&
+        std::find(rows.begin(), rows.end(), linked) == rows.end()) {
+      stayHidden.push_back(row);
+    }
+  }
+  LstFindings.Refresh();
+  ShowDetails();
+  if (stayHidden.empty()) return;
+  std::wstring text = stayHidden.size() == 1 ? L"This item stays hidden, yet the stand-in the worm put in its place is "
+                                               L"checked to go to the quarantine:\n"
+                                             : L"These items stay hidden, yet the stand-ins the worm put in their place "
+                                               L"are checked to go to the quarantine:\n";
+  for (std::size_t i = 0; i < stayHidden.size() && i < 5; ++i) {
+    const int row = stayHidden[i];
+    text += L"\n" + ShownPath(rows_.At(row).path) + L"  (stand-in: " + ShownPath(rows_.At(rows_.LinkedRow(row)).path) + L")";
+  }
+  if (stayHidden.size() > 5) text += L"\n... and " + Grouped(stayHidden.size() - 5) + L" more";
+  text += L"\n\nWithout its stand-in a hidden item can be reached only after a new scan. Leave the stand-ins where they "
+          L"are too?";
+  if (MsgBox(text, MsgIcon::Exclamation, platform::kAppTitle, MsgButtons::YesNo) != MsgResult::Yes) return;
+  for (const int row : stayHidden) rows_.SetChecked(rows_.LinkedRow(row), false);
+  LstFindings.Refresh();
+  ShowDetails();
 }
 
 bool OpenDriveCheck(wchar_t letter, bool scan) {
   auto& form = platform::Instance<FrmCheckDrive>();
-  if (form.Scanning() || !IsWindowEnabled(form.Hwnd())) return false;
+  if (form.Hwnd() && !IsWindowEnabled(form.Hwnd())) return false;
   form.Show();
-  const auto drives = drive_check::PresentDrives();
-  if (std::none_of(drives.begin(), drives.end(), [&](const auto& drive) { return drive.letter == letter; })) {
-    // Never another drive in its place: the user asked for this one.
-    MsgBox(L"Drive " + DriveName(letter) + L" is not there, so it was not checked.", MsgIcon::Exclamation);
-    return true;
-  }
-  form.SelectDrive(std::wstring(1, letter));
-  if (scan) form.CmdScan_Click();
+  if (scan) form.RequestScan(letter);
   return true;
 }
 

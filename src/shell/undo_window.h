@@ -5,7 +5,7 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "journal/journal.h"
-#include "ui/virtual_list_view.h"
+#include "ui/list_view.h"
 
 namespace shell {
 
@@ -13,7 +13,7 @@ class FrmUndo : public platform::Form {
  public:
   FrmUndo();
 
-  platform::VirtualListView LvwGroups;
+  platform::ListView LvwGroups;
   platform::Label LblDropped;
   platform::Button CmdUndo;
 

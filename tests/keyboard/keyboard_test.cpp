@@ -10,7 +10,6 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/list_view.h"
-#include "ui/virtual_list_view.h"
 #include "shell/main_window.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/security/set_password.h"
@@ -30,7 +29,7 @@ bool TakesInput(const platform::Control& control) {
   if (const auto* label = dynamic_cast<const platform::Label*>(&control)) return static_cast<bool>(label->onClick);
   return dynamic_cast<const platform::Button*>(&control) || dynamic_cast<const platform::CheckBox*>(&control) ||
          dynamic_cast<const platform::TextBox*>(&control) || dynamic_cast<const platform::ComboBox*>(&control) ||
-         dynamic_cast<const platform::ListView*>(&control) || dynamic_cast<const platform::VirtualListView*>(&control);
+         dynamic_cast<const platform::ListView*>(&control);
 }
 
 std::string NameOf(const platform::Form& form, HWND hwnd) {
@@ -76,7 +75,7 @@ const std::map<std::string, std::vector<std::string>>& TabOrders() {
       {"set-password", {"LblQ", "TxtPass", "CmdSavePass"}},
       {"preferences", {"ChkSplash", "CmbOptStart", "CmdSave", "CmdRestore"}},
       {"undo-changes", {"LvwGroups", "CmdUndo"}},
-      {"check-a-drive", {"CboDrive", "CmdScan", "LstFindings", "CmdClean"}},
+      {"check-a-drive", {"CboDrive", "CmdScan", "LstFindings", "TxtDetails", "CmdClean"}},
       {"windows-integration", {"ChkMenu", "ChkAutoPlay", "CmdSave"}},
   };
   return orders;
@@ -127,7 +126,7 @@ TEST_F(KeyboardTest, EnterInATextBoxPressesNothing) {
       {"main-info", L"TxtFeatures", L"TxtFeatures"},          {"main-fix", L"TxtDriveletter", L"CmdFixAuto"},
       {"main-fix", L"TxtResPath", L"TxtResPath"},             {"appearance-tweaks", L"TxtIconpath", L"cmdiconok"},
       {"appearance-tweaks", L"txticondrive", L"txticondrive"}, {"enter-password", L"TxtPass", L"CmdOk"},
-      {"set-password", L"TxtPass", L"CmdSavePass"},
+      {"set-password", L"TxtPass", L"CmdSavePass"},         {"check-a-drive", L"TxtDetails", L"TxtDetails"},
   };
   for (const WindowCase& window : InputWindows()) {
     SCOPED_TRACE(window.name);

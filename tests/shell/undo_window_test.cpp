@@ -51,7 +51,7 @@ class UndoWindowTest : public testing::Test {
 };
 
 // What the list shows in a cell, read from the control itself.
-std::string Cell(const platform::VirtualListView& list, int row, int column) {
+std::string Cell(const platform::ListView& list, int row, int column) {
   wchar_t text[512] = {};
   LVITEMW item{};
   item.iSubItem = column;

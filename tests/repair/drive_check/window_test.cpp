@@ -1,5 +1,12 @@
 #include "repair/drive_check_window.h"
 
+#include <dbt.h>
+
+#include <atomic>
+#include <thread>
+
+#include "repair/drive_check_words.h"
+
 #include "../fix_page_fixture.h"
 #include "infected_drive.h"
 #include "repair/drive_check/shortcut.h"
@@ -21,14 +28,44 @@ class CheckDriveWindowTest : public repair_tests::FixPageTest {
     ClearDrive(kDrive);
     ClearDrive(kSecondDrive);
   }
-  static void ScanAndWait(FrmCheckDrive& window) {
-    Click(window.CmdScan);
-    const ULONGLONG until = GetTickCount64() + 30000;
-    while (window.Scanning() && GetTickCount64() < until) {
+  static void WaitWhileBusy(FrmCheckDrive& window) {
+    const ULONGLONG until = GetTickCount64() + 60000;
+    while (window.Busy() && GetTickCount64() < until) {
       Pump();
       Sleep(10);
     }
-    ASSERT_FALSE(window.Scanning()) << "the scan did not end";
+    ASSERT_FALSE(window.Busy()) << "the scan or clean did not end";
+  }
+  static void ScanAndWait(FrmCheckDrive& window) {
+    Click(window.CmdScan);
+    WaitWhileBusy(window);
+  }
+  // The person picks a drive in the list, as a click on it reports.
+  static void PickDrive(FrmCheckDrive& window, wchar_t letter) {
+    const auto& items = window.CboDrive.Items();
+    const auto at = std::find_if(items.begin(), items.end(), [&](const auto& item) { return item[0] == letter; });
+    ASSERT_NE(at, items.end());
+    window.CboDrive.SetListIndex(static_cast<int>(at - items.begin()));
+    SendMessageW(window.Hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window.CboDrive.Hwnd()), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(window.CboDrive.Hwnd()));
+    Pump();
+  }
+  // A key pressed and let go with the focus on the control, through the window's keyboard handling.
+  static void Key(const platform::Control& control, WPARAM key) {
+    SetFocus(control.Hwnd());
+    for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+      MSG msg{control.Hwnd(), message, key, message == WM_KEYDOWN ? 1 : 0xC0000001, 0, {}};
+      if (!IsDialogMessageW(GetAncestor(control.Hwnd(), GA_ROOT), &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+  }
+  static int RowOf(const FrmCheckDrive& window, const std::wstring& path, Proposal proposal) {
+    for (int row = 0; row < window.Rows().Count(); ++row) {
+      if (window.Rows().At(row).path == path && window.Rows().At(row).proposal == proposal) return row;
+    }
+    return -1;
   }
   repair::drive_check::ComScope com;
 };
@@ -48,17 +85,17 @@ TEST_F(CheckDriveWindowTest, OpensOnTheFixPagesDriveScansAndListsTheFindings) {
   const auto expected = Expected(kDrive);
   ASSERT_EQ(window.LstFindings.RowCount(), static_cast<int>(expected.size())) << Utf8(window.LblProgress.Text());
   std::multiset<std::string> rows;
-  std::set<FindingKind> kinds;
-  std::optional<FindingKind> kind;
+  std::set<int> groups;
+  std::optional<int> group;
   for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
-    const auto& finding = window.LastScan().findings[static_cast<std::size_t>(window.LstFindings.Data(row))];
-    EXPECT_EQ(window.LstFindings.Cell(row, 1), finding.path);
+    const auto& finding = window.LastScan().findings[window.Rows().FindingIndex(row)];
+    EXPECT_EQ(window.LstFindings.Cell(row, 1), repair::ShownPath(finding.path));
     EXPECT_EQ(window.LstFindings.Checked(row), finding.checked) << Utf8(finding.path);
-    if (finding.kind != kind) {
-      EXPECT_EQ(window.LstFindings.Cell(row, 0), repair::drive_check::KindCaption(finding.kind)) << "a group starts";
-      EXPECT_EQ(kinds.count(finding.kind), 0u) << "each kind forms one group";
-      kind = finding.kind;
-      kinds.insert(finding.kind);
+    if (repair::GroupRank(finding) != group) {
+      EXPECT_EQ(window.LstFindings.Cell(row, 0), repair::GroupCaption(finding)) << "a group starts";
+      EXPECT_EQ(groups.count(repair::GroupRank(finding)), 0u) << "each group is listed once";
+      group = repair::GroupRank(finding);
+      groups.insert(*group);
     }
     rows.insert(Line(finding));
   }
@@ -72,9 +109,295 @@ TEST_F(CheckDriveWindowTest, OpensOnTheFixPagesDriveScansAndListsTheFindings) {
   EXPECT_EQ(window.CboDrive.SelectedText().substr(0, 2), L"F:");
   ScanAndWait(window);
   EXPECT_EQ(window.LstFindings.RowCount(), 0);
-  EXPECT_EQ(window.LblProgress.Text(), L"Nothing was found on drive F:");
+  EXPECT_EQ(window.LblProgress.Text(), L"Nothing was found on drive F: among 0 items.");
   EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd()));
   EXPECT_TRUE(repair_tests::Showed(messages, {}));
+}
+
+// Tab to Scan and Space; the focus waits on Cancel, then lands on the first
+// row; Space toggles it; Tab to Clean, Space, the question answered; Esc closes.
+TEST_F(CheckDriveWindowTest, KeyboardJourneyScansTogglesAndCleans) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E:");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  Pump();
+  SetFocus(window.CboDrive.Hwnd());
+  ASSERT_EQ(TabFrom(window, window.CboDrive), window.CmdScan.Hwnd());
+  Key(window.CmdScan, VK_SPACE);
+  EXPECT_TRUE(window.Scanning());
+  EXPECT_EQ(GetFocus(), window.CmdCancel.Hwnd()) << "the focus leaves Scan as it is disabled";
+  WaitWhileBusy(window);
+  ASSERT_GT(window.LstFindings.RowCount(), 0);
+  EXPECT_EQ(GetFocus(), window.LstFindings.Hwnd());
+  EXPECT_EQ(window.LstFindings.FocusedRow(), 0);
+  EXPECT_EQ(window.LstFindings.Selected(), std::vector<int>{0});
+  const Finding first = window.Rows().At(0);
+  ASSERT_TRUE(window.LstFindings.Checked(0)) << Utf8(first.path);
+  Key(window.LstFindings, VK_SPACE);
+  EXPECT_FALSE(window.LstFindings.Checked(0)) << "Space unchecks the row";
+
+  ASSERT_EQ(TabFrom(window, window.LstFindings), window.TxtDetails.Hwnd());
+  ASSERT_EQ(TabFrom(window, window.TxtDetails), window.CmdClean.Hwnd());
+  Key(window.CmdClean, VK_SPACE);
+  EXPECT_TRUE(window.Cleaning()) << "the clean runs on its worker";
+  WaitWhileBusy(window);
+  ASSERT_EQ(messages.Calls().size(), 2u);
+  EXPECT_EQ(messages.Calls()[0].buttons, platform::MsgButtons::YesNo) << "asked first";
+  EXPECT_EQ(messages.Calls()[0].text.rfind(L"Clean drive E: now?", 0), 0u) << Utf8(messages.Calls()[0].text);
+  EXPECT_EQ(messages.Calls()[1].text.rfind(L"Drive E: was cleaned.", 0), 0u) << Utf8(messages.Calls()[1].text);
+  EXPECT_TRUE(Exists(first.path)) << "the unchecked row is left";
+  EXPECT_FALSE(Exists(OnDrive(kDrive, L"worm.vbs")));
+  EXPECT_EQ(GetFocus(), window.LstFindings.Hwnd()) << "the rows left keep the focus";
+
+  Key(window.LstFindings, VK_ESCAPE);
+  Pump();
+  EXPECT_FALSE(platform::IsLoaded<FrmCheckDrive>()) << "Esc closes the window when nothing runs";
+}
+
+// The list belongs to one drive at one moment; each row can be read whole;
+// what the person left unchecked stays listed after the clean.
+TEST_F(CheckDriveWindowTest, HonestState) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  ASSERT_GT(window.LstFindings.RowCount(), 0);
+  EXPECT_TRUE(IsWindowEnabled(window.CmdClean.Hwnd()));
+  PickDrive(window, kSecondDrive);
+  EXPECT_EQ(window.LstFindings.RowCount(), 0) << "another drive chosen";
+  EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd()));
+  PickDrive(window, kDrive);
+  ScanAndWait(window);
+  // The Windows drive is never chosen for the person; chosen by hand, it cannot be scanned.
+  repair::ShowCheckDrive(L"C:");
+  EXPECT_EQ(window.CboDrive.ListIndex(), -1) << Utf8(window.CboDrive.SelectedText());
+  EXPECT_FALSE(IsWindowEnabled(window.CmdScan.Hwnd()));
+  EXPECT_EQ(window.LblProgress.Text(), L"No removable drive is here. Plug one in, or choose a drive in the list.");
+  PickDrive(window, L'C');
+  EXPECT_FALSE(IsWindowEnabled(window.CmdScan.Hwnd()));
+  EXPECT_NE(window.LblProgress.Text().find(L"Windows runs from"), std::wstring::npos) << Utf8(window.LblProgress.Text());
+  // Asked from outside for a drive it does not check, the window says why.
+  for (const wchar_t* drive : {L"C:", L"M:"}) {
+    window.CboDrive.SetListIndex(-1);
+    repair::CheckDriveNow(drive);
+    EXPECT_FALSE(window.Scanning()) << Utf8(drive);
+    const std::wstring why = drive[0] == L'C' ? L"Windows runs from" : L"Drive M: is not here";
+    EXPECT_NE(window.LblProgress.Text().find(why), std::wstring::npos) << Utf8(window.LblProgress.Text());
+  }
+  PickDrive(window, kDrive);
+  ScanAndWait(window);
+  // A stick that arrives is chosen, and the list of another drive goes.
+  DEV_BROADCAST_VOLUME arrived{sizeof arrived, DBT_DEVTYP_VOLUME, 0, 1u << (kSecondDrive - L'A'), 0};
+  SendMessageW(window.Hwnd(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&arrived));
+  EXPECT_EQ(window.CboDrive.SelectedText().substr(0, 2), L"F:");
+  EXPECT_EQ(window.LstFindings.RowCount(), 0) << "a drive arrived";
+  repair::CheckDriveNow(L"E:\\");
+  EXPECT_TRUE(window.Scanning()) << "asked from outside, the scan starts at once";
+  WaitWhileBusy(window);
+
+  // The details pane: a shortcut's whole command, a blank name made visible.
+  const int shortcut = RowOf(window, OnDrive(kDrive, L"Photos.lnk"), Proposal::MoveToQuarantine);
+  ASSERT_GE(shortcut, 0);
+  window.LstFindings.SelectOnly(shortcut);
+  Pump();
+  EXPECT_NE(window.TxtDetails.Text().find(L"It runs: C:\\windows\\system32\\wscript.exe //B \"worm.vbs\" Photos"),
+            std::wstring::npos)
+      << Utf8(window.TxtDetails.Text());
+  const int blank = RowOf(window, OnDrive(kDrive, kBlank), Proposal::MakeVisible);
+  ASSERT_GE(blank, 0);
+  EXPECT_EQ(window.LstFindings.Cell(blank, 1), OnDrive(kDrive, L"[blank name: no-break space]"));
+
+  // Unchecking a hidden item whose stand-in goes to the quarantine warns; Yes leaves both.
+  const std::wstring photos = OnDrive(kDrive, L"Photos");
+  const int photosRow = RowOf(window, photos, Proposal::MakeVisible);
+  ASSERT_GE(photosRow, 0);
+  messages.AnswerNext(platform::MsgResult::Yes);
+  window.LstFindings.SelectOnly(photosRow);
+  Key(window.LstFindings, VK_SPACE);
+  ASSERT_EQ(messages.Calls().size(), 1u);
+  EXPECT_NE(messages.Calls()[0].text.find(L"(stand-in: " + photos + L".lnk)"), std::wstring::npos)
+      << Utf8(messages.Calls()[0].text);
+  // A click on the box changes it once; elsewhere on the row, not at all.
+  const int hiddenRow = RowOf(window, OnDrive(kDrive, L"hidden.txt"), Proposal::MakeVisible);
+  RECT bounds{LVIR_BOUNDS};
+  SendMessageW(window.LstFindings.Hwnd(), LVM_GETITEMRECT, hiddenRow, reinterpret_cast<LPARAM>(&bounds));
+  const int middle = (bounds.top + bounds.bottom) / 2;
+  const auto click = [&](POINT at) {
+    // The button's release waits in the queue, so the list's wait for a drag ends at once.
+    PostMessageW(window.LstFindings.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    SendMessageW(window.LstFindings.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    Pump();
+  };
+  click({bounds.left + 8, middle});
+  EXPECT_FALSE(window.LstFindings.Checked(hiddenRow));
+  click({bounds.left + 400, middle});
+  EXPECT_FALSE(window.LstFindings.Checked(hiddenRow)) << "a click beside the box";
+  EXPECT_FALSE(window.LstFindings.Checked(RowOf(window, photos + L".lnk", Proposal::MoveToQuarantine)));
+
+  messages.Clear();
+  Click(window.CmdClean);
+  WaitWhileBusy(window);
+  std::vector<std::string> left;
+  for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
+    left.push_back(Utf8(window.LstFindings.Cell(row, 1) + L" | " + window.LstFindings.Cell(row, 2)));
+  }
+  const auto shown = [](const std::wstring& path, const wchar_t* outcome) {
+    return Utf8(repair::ShownPath(path) + L" | " + outcome);
+  };
+  EXPECT_EQ(std::multiset<std::string>(left.begin(), left.end()),
+            (std::multiset<std::string>{shown(photos + L".lnk", L"Left as it was"), shown(photos, L"Left as it was"),
+                                        shown(OnDrive(kDrive, L"hidden.txt"), L"Left as it was"),
+                                        shown(OnDrive(kDrive, kBlank), L"Left as it was")}));
+  EXPECT_EQ(Attributes(photos), kHiddenSystem | FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(Exists(photos + L".lnk"));
+  EXPECT_FALSE(Exists(OnDrive(kDrive, L"worm.vbs")));
+  EXPECT_FALSE(IsWindowEnabled(window.CmdClean.Hwnd())) << "a new scan comes first";
+  EXPECT_EQ(window.PrgScan.Percent(), 0) << "the bar does not stay full";
+}
+
+// A click on a header sorts the rows within their groups; a second turns the order round.
+TEST_F(CheckDriveWindowTest, HeaderClickSortsWithinTheGroups) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  for (const bool ascending : {true, false}) {
+    NMLISTVIEW click{{window.LstFindings.Hwnd(), static_cast<UINT_PTR>(GetDlgCtrlID(window.LstFindings.Hwnd())),
+                      LVN_COLUMNCLICK}, -1, 1};
+    SendMessageW(window.Hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+    std::vector<std::string> groups;
+    for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
+      if (!window.LstFindings.Cell(row, 0).empty()) groups.push_back(Utf8(window.LstFindings.Cell(row, 0)));
+      if (row == 0 || repair::GroupRank(window.Rows().At(row)) != repair::GroupRank(window.Rows().At(row - 1))) continue;
+      const std::wstring before = window.Rows().At(row - 1).path;
+      const std::wstring path = window.Rows().At(row).path;
+      const int order = CompareStringOrdinal(before.c_str(), -1, path.c_str(), -1, TRUE);
+      EXPECT_TRUE(ascending ? order != CSTR_GREATER_THAN : order != CSTR_LESS_THAN)
+          << Utf8(before) << " then " << Utf8(path) << (ascending ? " ascending" : " descending");
+    }
+    EXPECT_EQ(groups, (std::vector<std::string>{"Shortcuts that run the worm", "The worm's files",
+                                                "An autorun.inf that runs the worm", "Folders with a blank name",
+                                                "Hidden by the worm"}));
+  }
+}
+
+// Esc during a clean stops it between items; what was not done stays listed, exactly.
+TEST_F(CheckDriveWindowTest, StoppedCleanListsWhatItDidNotDo) {
+  constexpr int kFiles = 1500;
+  const std::wstring folder = OnDrive(kDrive, L"photos");
+  MakeFolder(folder);
+  std::vector<std::wstring> files;
+  for (int i = 0; i < kFiles; ++i) {
+    files.push_back(folder + L"\\img" + std::to_wstring(i) + L".jpg");
+    WriteBytes(files.back(), "x", kHiddenSystem);
+  }
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  ASSERT_EQ(window.LstFindings.RowCount(), kFiles);
+  Click(window.CmdClean);
+  ASSERT_TRUE(window.Cleaning());
+  Key(window.CmdCancel, VK_ESCAPE);
+  WaitWhileBusy(window);
+  ASSERT_TRUE(platform::IsLoaded<FrmCheckDrive>()) << "Esc stops the clean; the window stays";
+  std::set<std::wstring> hidden;
+  for (const auto& file : files) {
+    if (Attributes(file) & FILE_ATTRIBUTE_HIDDEN) hidden.insert(file);
+  }
+  std::set<std::wstring> listed;
+  for (int row = 0; row < window.LstFindings.RowCount(); ++row) {
+    EXPECT_EQ(window.LstFindings.Cell(row, 2), L"Left as it was");
+    listed.insert(window.Rows().At(row).path);
+  }
+  EXPECT_EQ(listed, hidden);
+  EXPECT_FALSE(listed.empty()) << "the clean was stopped before its end";
+  ASSERT_FALSE(messages.Texts().empty());
+  EXPECT_NE(messages.Texts().back().find(L"The clean was stopped"), std::wstring::npos) << Utf8(messages.Texts().back());
+}
+
+// A larger window gives its room to the list (the last column filling it) and to the details.
+TEST_F(CheckDriveWindowTest, ResizingGivesTheRoomToTheListAndTheDetails) {
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  Pump();
+  EXPECT_TRUE(GetWindowLongPtrW(window.Hwnd(), GWL_STYLE) & WS_THICKFRAME);
+  const auto rectOf = [](const platform::Control& control) {
+    RECT rect{};
+    GetWindowRect(control.Hwnd(), &rect);
+    return rect;
+  };
+  const RECT list = rectOf(window.LstFindings);
+  const RECT details = rectOf(window.TxtDetails);
+  const RECT clean = rectOf(window.CmdClean);
+  RECT frame{};
+  GetWindowRect(window.Hwnd(), &frame);
+  SetWindowPos(window.Hwnd(), nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 100,
+               SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  EXPECT_EQ(rectOf(window.LstFindings).right - list.right, 200);
+  EXPECT_EQ(rectOf(window.LstFindings).bottom - list.bottom, 100);
+  EXPECT_EQ(rectOf(window.TxtDetails).right - details.right, 200);
+  EXPECT_EQ(rectOf(window.TxtDetails).top - details.top, 100);
+  EXPECT_EQ(rectOf(window.CmdClean).left - clean.left, 200);
+  RECT client{};
+  GetClientRect(window.LstFindings.Hwnd(), &client);
+  int columns = 0;
+  for (int i = 0; i < 4; ++i) columns += window.LstFindings.ColumnWidthPx(i);
+  EXPECT_EQ(columns, client.right) << "the last column fills the list";
+}
+
+// Thousands of findings: every row listed, and the window answers at every
+// moment of the scan, the filling of the list and the clean.
+TEST_F(CheckDriveWindowTest, ThousandsOfHiddenFilesListedWhileTheWindowAnswers) {
+  constexpr int kFiles = 3000;
+  const std::wstring folder = OnDrive(kDrive, L"photos");
+  MakeFolder(folder);
+  for (int i = 0; i < kFiles; ++i) WriteBytes(folder + L"\\img" + std::to_wstring(i) + L".jpg", "x", kHiddenSystem);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  Pump();
+  std::atomic<bool> done{false};
+  std::atomic<ULONGLONG> slowest{0};
+  std::atomic<bool> pingerEnded{false};
+  std::thread pinger([&] {
+    while (!done) {
+      const ULONGLONG start = GetTickCount64();
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(window.Hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer);
+      slowest = std::max<ULONGLONG>(slowest, GetTickCount64() - start);
+      Sleep(20);
+    }
+    pingerEnded = true;
+  });
+  Click(window.CmdScan);
+  const ULONGLONG until = GetTickCount64() + 120000;
+  while ((window.Scanning() || window.LstFindings.RowCount() < kFiles) && GetTickCount64() < until) {
+    Pump();
+    Sleep(10);
+  }
+  const ULONGLONG slowestScan = slowest;
+  EXPECT_EQ(window.LstFindings.RowCount(), kFiles);
+  Click(window.CmdClean);
+  ASSERT_TRUE(window.Cleaning());
+  // A check asked for from outside waits for the clean to end.
+  repair::CheckDriveNow(L"F:");
+  EXPECT_FALSE(window.Scanning());
+  EXPECT_EQ(window.CboDrive.SelectedText().substr(0, 2), L"E:");
+  WaitWhileBusy(window);
+  done = true;
+  // The last ping is answered before the pinger is waited for.
+  while (!pingerEnded) {
+    Pump();
+    Sleep(10);
+  }
+  pinger.join();
+  EXPECT_LT(slowestScan, 2000u) << "ms the window took to answer while it scanned and filled its list";
+  EXPECT_LT(slowest, 2000u) << "ms the window took to answer while it cleaned";
+  ASSERT_FALSE(messages.Texts().empty());
+  EXPECT_EQ(messages.Texts().back().rfind(L"Drive E: was cleaned.\r\n\r\nMade visible: 3000\r\n", 0), 0u)
+      << Utf8(messages.Texts().back());
+  EXPECT_EQ(window.LastScan().drive, kSecondDrive) << "the check asked for ran once the clean ended";
+  EXPECT_EQ(Attributes(folder + L"\\img2999.jpg"), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,24 @@
+// What the Check a Drive window says about a finding, in a person's words:
+// the group it is listed under, why it was found, what the clean will do, and
+// its path with names that cannot be seen shown by a visible stand-in.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "repair/drive_check/scan.h"
+
+namespace repair {
+
+// Groups in the order they are listed: worm evidence of a kind before what is only unusual.
+int GroupRank(const drive_check::Finding& finding);
+std::wstring_view GroupCaption(const drive_check::Finding& finding);
+
+// "E:\[blank name: no-break space]\file.txt": a name made only of invisible
+// characters, and any character that turns text around, named in brackets.
+std::wstring ShownPath(std::wstring_view path);
+
+// The details pane: the full path, why it was found, what it runs, what the clean will do.
+std::wstring DetailsText(const drive_check::Finding& finding, std::wstring_view linkedPath);
+
+}  // namespace repair
