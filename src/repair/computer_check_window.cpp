@@ -39,12 +39,45 @@ FrmCheckComputer::FrmCheckComputer()
       PrgScan(*this, L"PrgScan", {240, 750, kListWidth, 240}),
       LblProgress(*this, L"LblProgress", {240, 1080, kListWidth, 300}, L""),
       LstFindings(*this, L"LstFindings", {240, 1440, kListWidth, 4440},
-                  {{L"Kind", 1680}, {L"Item", 3000}, {L"Proposed", 1800}, {L"Evidence", 2520}}),
+                  {{L"Kind", 1680}, {L"Item", 3000}, {L"Proposed", 1800}, {L"Evidence", 2520}},
+                  {.checkBoxes = true, .fillLast = true}),
       CmdClean(*this, L"CmdClean", {7560, 6030, 1800, 375}, L"Clean Selected") {
   LblProgress.SetFont({});
   CmdScan.onClick = [this] { CmdScan_Click(); };
   CmdCancel.onClick = [this] { CmdCancel_Click(); };
   CmdClean.onClick = [this] { CmdClean_Click(); };
+  LstFindings.onGetText = [this](int row, int column) { return Cell(static_cast<std::size_t>(row), column); };
+  LstFindings.onGetCheck = [this](int row) -> std::optional<bool> {
+    const auto index = static_cast<std::size_t>(row);
+    return index < checked_.size() ? std::optional<bool>(checked_[index]) : std::nullopt;
+  };
+  LstFindings.onToggle = [this](const std::vector<int>& rows) {
+    for (const int row : rows) {
+      const auto index = static_cast<std::size_t>(row);
+      if (index < checked_.size()) checked_[index] = !checked_[index];
+    }
+    LstFindings.Refresh();
+  };
+}
+
+std::wstring FrmCheckComputer::Cell(std::size_t index, int column) const {
+  if (index >= scan_.findings.size()) return {};
+  const cc::Finding& finding = scan_.findings[index];
+  switch (column) {
+    case 0: {
+      const bool first = index == 0 || scan_.findings[index - 1].kind != finding.kind;
+      return first ? std::wstring(cc::KindCaption(finding.kind)) : std::wstring();
+    }
+    case 1: return finding.item;
+    case 2: return std::wstring(cc::ProposalCaption(finding.proposal));
+    default: return (finding.strength == cc::Strength::Worm ? L"" : L"unusual: ") + finding.evidence;
+  }
+}
+
+void FrmCheckComputer::ClearFindings() {
+  scan_.findings.clear();
+  checked_.clear();
+  LstFindings.SetRowCount(0);
 }
 
 FrmCheckComputer::~FrmCheckComputer() = default;
@@ -71,7 +104,7 @@ void FrmCheckComputer::SetBusy(bool busy) {
 
 void FrmCheckComputer::CmdScan_Click() {
   if (job_) return;
-  LstFindings.Clear();
+  ClearFindings();
   scan_ = {};
   auto job = std::make_shared<ComputerJob>();
   job->window = Hwnd();
@@ -133,14 +166,9 @@ void FrmCheckComputer::ShowFindings() {
                                              : std::to_wstring(scan_.findings.size()) +
                                                    L" findings on this computer (" + std::to_wstring(scan_.places) +
                                                    L" places read)");
-  for (std::size_t i = 0; i < scan_.findings.size(); ++i) {
-    const cc::Finding& finding = scan_.findings[i];
-    const bool first = i == 0 || scan_.findings[i - 1].kind != finding.kind;
-    const std::wstring strength = finding.strength == cc::Strength::Worm ? L"" : L"unusual: ";
-    LstFindings.AddRow({first ? std::wstring(cc::KindCaption(finding.kind)) : std::wstring(), finding.item,
-                        std::wstring(cc::ProposalCaption(finding.proposal)), strength + finding.evidence},
-                       finding.checked, static_cast<LPARAM>(i));
-  }
+  checked_.clear();
+  for (const cc::Finding& finding : scan_.findings) checked_.push_back(finding.checked);
+  LstFindings.SetRowCount(static_cast<int>(scan_.findings.size()));
   EnableWindow(CmdClean.Hwnd(), !scan_.findings.empty());
 }
 
@@ -149,11 +177,9 @@ void FrmCheckComputer::CmdClean_Click() {
   const std::size_t count = scan_.findings.size();
   const auto selected = std::make_unique<bool[]>(count);
   bool any = false;
-  for (int row = 0; row < LstFindings.RowCount(); ++row) {
-    const auto index = static_cast<std::size_t>(LstFindings.Data(row));
-    const bool checked = LstFindings.Checked(row);
-    if (index < count) selected[index] = checked;
-    any = any || checked;
+  for (std::size_t index = 0; index < count && index < checked_.size(); ++index) {
+    selected[index] = checked_[index];
+    any = any || checked_[index];
   }
   if (!any) {
     MsgBox(L"No row is checked, so there is nothing to clean.", MsgIcon::Information);
@@ -165,8 +191,7 @@ void FrmCheckComputer::CmdClean_Click() {
   const bool failed = !report.failures.empty() || report.cancelled;
   MsgBox(cc::DescribeClean(report, L"To undo this clean, use Tools > Undo Changes."), failed ? MsgIcon::Exclamation : MsgIcon::Information);
   if (report.cancelled) return;
-  LstFindings.Clear();
-  scan_.findings.clear();
+  ClearFindings();
   EnableWindow(CmdClean.Hwnd(), FALSE);
   if (report.changed.empty()) return;
   // The second look waits on a worker, so the window stays usable meanwhile.

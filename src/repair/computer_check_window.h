@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "repair/computer_check/clean.h"
@@ -43,11 +45,14 @@ class FrmCheckComputer : public platform::Form {
 
  private:
   void ShowFindings();
+  void ClearFindings();
+  std::wstring Cell(std::size_t index, int column) const;
   void ShowSecondLook(const std::vector<computer_check::Changed>& back);
   void SetBusy(bool busy);
 
   std::shared_ptr<ComputerJob> job_;
   computer_check::ScanResult scan_;
+  std::vector<bool> checked_;  // one per finding: the list keeps no state of its own
 };
 
 // Opens the window (or brings it forward).

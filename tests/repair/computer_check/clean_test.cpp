@@ -150,7 +150,7 @@ TEST(ComputerClean, ARefusedChangeIsToldAndNothingOfItCounted) {
     EXPECT_EQ(report.quarantined, 1u);
     EXPECT_SZ(kHklm, debuggerKey, L"Debugger", L"C:\\KvNowhere\\blocked.exe");
     EXPECT_NO_VALUE(kHkcu, kRun, L"KvWormVbs");
-    EXPECT_NE(cc::DescribeClean(report).find(L"Failed: 1"), std::wstring::npos) << Utf8(cc::DescribeClean(report));
+    EXPECT_NE(cc::DescribeClean(report, L"").find(L"Failed: 1"), std::wstring::npos) << Utf8(cc::DescribeClean(report, L""));
   }
 }
 
