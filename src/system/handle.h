@@ -51,21 +51,21 @@ class UniqueHandle {
 struct KernelHandleTraits {
   using Type = HANDLE;
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool Valid(Type handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+  static bool Valid(const void* handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
   static bool Close(Type handle) { return CloseHandle(handle) != FALSE; }
 };
 
 struct FindHandleTraits {
   using Type = HANDLE;
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool Valid(Type handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+  static bool Valid(const void* handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
   static bool Close(Type handle) { return FindClose(handle) != FALSE; }
 };
 
 struct RegKeyTraits {
   using Type = HKEY;
   static Type Invalid() { return nullptr; }
-  static bool Valid(Type key) { return key != nullptr; }
+  static bool Valid(const HKEY__* key) { return key != nullptr; }
   static bool Close(Type key) { return RegCloseKey(key) == ERROR_SUCCESS; }
 };
 

@@ -26,12 +26,12 @@ inline constexpr TweakPageFacts kTweakPages[] = {
 constexpr const TweakPageFacts& FactsOf(TweakPage page) { return kTweakPages[static_cast<std::size_t>(page)]; }
 constexpr const wchar_t* PageTitle(TweakPage page) { return FactsOf(page).title; }
 
-// Rows in the order of the enumeration, so that FactsOf finds each page at its place.
-static_assert([] {
+constexpr bool RowsInPageOrder() {
   for (std::size_t i = 0; i < std::size(kTweakPages); ++i) {
     if (static_cast<std::size_t>(kTweakPages[i].page) != i) return false;
   }
   return true;
-}());
+}
+static_assert(RowsInPageOrder(), "FactsOf finds each page at the place of its enumerator");
 
 }  // namespace tweaks
