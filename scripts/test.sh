@@ -7,8 +7,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" --tests
 
-# The analysis keeps both cores busy while the tests mostly wait on Wine, so
-# the two run side by side; the analysis's report follows the tests' summary.
+# The analysis and the tests run side by side: the tests leave cores idle while
+# Wine starts programs and windows. The analysis's report follows the tests' summary.
 analysis_log="$(mktemp)"
 trap 'rm -f "$analysis_log"' EXIT
 "$root/scripts/analyse.sh" >"$analysis_log" 2>&1 &
