@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Static analysis of src/: cppcheck for Windows, then clang-tidy with the
+# Static analysis of src/: cppcheck for Windows beside clang-tidy with the
 # checks in .clang-tidy. Any finding fails. Needs build/compile_commands.json
 # (scripts/build.sh writes it).
 set -euo pipefail
@@ -7,7 +7,13 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 jobs="$(nproc)"
 
-echo "cppcheck: src/"
+[[ -f build/compile_commands.json ]] || { echo "build/compile_commands.json is missing: run scripts/build.sh" >&2; exit 1; }
+
+# cppcheck runs beside clang-tidy, so that neither waits for the other's last
+# file with a core idle; its findings are shown once both are done.
+cppcheck_log="$(mktemp)"
+trap 'rm -f "$cppcheck_log"' EXIT
+echo "cppcheck: src/ (beside clang-tidy)"
 # useStlAlgorithm is left out: it suggests rewriting plain loops as algorithm
 # calls, a matter of taste, not a fault. Everything else it finds fails the run.
 cppcheck --platform=win64 --library=windows --std=c++20 --language=c++ \
@@ -15,9 +21,9 @@ cppcheck --platform=win64 --library=windows --std=c++20 --language=c++ \
   -D_WIN32_WINNT=0x0A00 -DWINVER=0x0A00 -I src \
   --enable=warning,style,performance,portability --suppress=useStlAlgorithm --inline-suppr \
   --error-exitcode=1 --quiet -j "$jobs" \
-  --template='{file}:{line}: {severity}: {message} [{id}]' src
+  --template='{file}:{line}: {severity}: {message} [{id}]' src >"$cppcheck_log" 2>&1 &
+cppcheck_pid=$!
 
-[[ -f build/compile_commands.json ]] || { echo "build/compile_commands.json is missing: run scripts/build.sh" >&2; exit 1; }
 # g++'s C++ library and the mingw-w64 Windows headers, so that clang reads what g++
 # reads (clang's own intrinsics, not g++'s). Compiler warnings are the build's
 # job (-Werror), so clang's are off here.
@@ -33,6 +39,14 @@ args=(
 )
 echo "clang-tidy: src/**/*.cpp"
 # Findings fail the run through xargs; only clang-tidy's count of what it hid is dropped.
+tidy=0
 find src -name '*.cpp' | sort | xargs -P "$jobs" -n 4 clang-tidy "${args[@]}" \
-  2> >(grep -v '^[0-9]* warnings\? generated\.$' >&2 || true)
+  2> >(grep -v '^[0-9]* warnings\? generated\.$' >&2 || true) || tidy=$?
+checked=0
+wait "$cppcheck_pid" || checked=$?
+cat "$cppcheck_log"
+if ((tidy || checked)); then
+  echo "Static analysis: findings (clang-tidy status $tidy, cppcheck status $checked)." >&2
+  exit 1
+fi
 echo "Static analysis: no findings."

@@ -9,6 +9,8 @@ tests=OFF
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+  # The tests' precompiled header is cached only with these relaxed checks.
+  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$root" -B "$root/build" -G Ninja "${launcher[@]}" \

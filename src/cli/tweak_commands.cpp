@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/console_output.h"
 #include "tweaks/tweak_binding.h"
-#include "tweaks/security/security_page.h"
+#include "tweaks/security/password_store.h"
 #include "tweaks/tweak_catalog.h"
 
 namespace cli {

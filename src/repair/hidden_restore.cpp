@@ -5,6 +5,7 @@
 #include "system/file_ops.h"
 #include "journal/journal.h"
 #include "system/message_box.h"
+#include "system/system_text.h"
 
 namespace repair {
 
@@ -12,6 +13,8 @@ namespace {
 
 using platform::MsgBox;
 using platform::MsgIcon;
+using platform::SameName;
+using platform::StartsWithName;
 
 constexpr Message kRestored[] = {{L"The File/Folder was successfully restored", MsgIcon::Information}};
 constexpr Message kInvalidPath[] = {{L"The path entered was invalid", MsgIcon::Information, L"Error"}};
@@ -22,14 +25,6 @@ constexpr wchar_t kHideProduct[] =
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
-std::wstring AsciiUpper(std::wstring_view text) {
-  std::wstring upper(text);
-  for (wchar_t& c : upper) {
-    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-  }
-  return upper;
-}
 
 bool IsHexDigit(wchar_t c) {
   return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
@@ -42,7 +37,7 @@ bool IsDrivePath(std::wstring_view rest) {
 
 // "UNC\server\share..." after a device prefix: a path on a network share.
 bool IsSharePath(std::wstring_view rest) {
-  if (rest.size() < 4 || AsciiUpper(rest.substr(0, 3)) != L"UNC" || !IsSeparator(rest[3])) return false;
+  if (rest.size() < 4 || !StartsWithName(rest, L"UNC") || !IsSeparator(rest[3])) return false;
   rest.remove_prefix(4);
   const auto server = rest.find_first_of(L"\\/");
   return server != 0 && server != std::wstring_view::npos && server + 1 < rest.size() &&
@@ -54,7 +49,7 @@ bool IsSharePath(std::wstring_view rest) {
 bool IsVolumePath(std::wstring_view rest) {
   constexpr std::wstring_view kGuid = L"xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx";
   constexpr std::size_t kLength = 7 + kGuid.size() + 1;
-  if (rest.size() <= kLength || AsciiUpper(rest.substr(0, 7)) != L"VOLUME{" || rest[kLength - 1] != L'}' ||
+  if (rest.size() <= kLength || !StartsWithName(rest, L"VOLUME{") || rest[kLength - 1] != L'}' ||
       !IsSeparator(rest[kLength])) {
     return false;
   }
@@ -89,12 +84,11 @@ bool NamesDevice(std::wstring_view path) {
   name = name.substr(0, name.find_first_of(L".:"));
   while (!name.empty() && name.front() == L' ') name.remove_prefix(1);
   while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
-  const std::wstring upper = AsciiUpper(name);
   for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$", L"CLOCK$"}) {
-    if (upper == device) return true;
+    if (SameName(name, device)) return true;
   }
-  return upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) && upper[3] >= L'0' &&
-         upper[3] <= L'9';
+  return name.size() == 4 && (StartsWithName(name, L"COM") || StartsWithName(name, L"LPT")) && name[3] >= L'0' &&
+         name[3] <= L'9';
 }
 
 }  // namespace

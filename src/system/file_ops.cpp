@@ -45,8 +45,8 @@ DWORD GetAttr(std::wstring_view path) {
 
 OutputFile::OutputFile(std::wstring_view path) : path_(path) {
   RecordedOrThrow(journal::RecordContent(path_));
-  handle_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle_ == INVALID_HANDLE_VALUE) {
+  handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle_) {
     const DWORD code = GetLastError();
     journal::RecordContentAfter(path_);
     throw FileError(code);
@@ -54,15 +54,15 @@ OutputFile::OutputFile(std::wstring_view path) : path_(path) {
 }
 
 OutputFile::~OutputFile() {
-  if (handle_ == INVALID_HANDLE_VALUE) return;
-  CloseHandle(handle_);
+  if (!handle_) return;
+  handle_.Close();
   journal::RecordContentAfter(path_);
 }
 
 void OutputFile::Write(const std::string& bytes) {
-  if (handle_ == INVALID_HANDLE_VALUE) throw FileError(ERROR_INVALID_HANDLE);
+  if (!handle_) throw FileError(ERROR_INVALID_HANDLE);
   DWORD written = 0;
-  if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) Fail();
+  if (!WriteFile(handle_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) Fail();
   if (written != bytes.size()) throw FileError(ERROR_WRITE_FAULT);
 }
 
@@ -80,12 +80,10 @@ void OutputFile::PrintLine(std::wstring_view text) {
 }
 
 void OutputFile::Close() {
-  if (handle_ == INVALID_HANDLE_VALUE) return;
-  const HANDLE handle = handle_;
-  handle_ = INVALID_HANDLE_VALUE;
-  const BOOL flushed = FlushFileBuffers(handle);
+  if (!handle_) return;
+  const BOOL flushed = FlushFileBuffers(handle_.Get());
   const DWORD flushError = GetLastError();
-  const BOOL closed = CloseHandle(handle);
+  const bool closed = handle_.Close();
   const DWORD closeError = GetLastError();
   journal::RecordContentAfter(path_);
   if (!closed) throw FileError(closeError);
@@ -131,10 +129,10 @@ void Move(std::wstring_view from, std::wstring_view to) {
     DeleteFileW(target.c_str());
   };
   // The copy reaches the disk before the journal names it as where the file went.
-  const HANDLE copy = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  const bool flushed = copy != INVALID_HANDLE_VALUE && FlushFileBuffers(copy);
+  Handle copy(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  const bool flushed = copy && FlushFileBuffers(copy.Get());
   const DWORD flushError = GetLastError();
-  if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
+  copy.Close();
   if (!flushed) {
     dropCopy();
     throw FileError(flushError);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "system/handle.h"
+
 namespace platform {
 
 class FileError : public std::runtime_error {
@@ -46,7 +48,7 @@ class OutputFile {
  private:
   void Write(const std::string& bytes);
   std::wstring path_;
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  Handle handle_;
 };
 
 // Copies the content over a destination that can be overwritten.

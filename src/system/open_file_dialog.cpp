@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "system/late_load.h"
+
 namespace platform {
 
 namespace {
@@ -42,10 +44,8 @@ bool ShowOpenFileDialog(HWND owner, OpenFileRequest& request) {
   ofn.lpstrInitialDir = request.initialFolder.c_str();
   ofn.lpstrTitle = request.title.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  // comdlg32 is loaded on first use, not at start-up.
-  using Fn = decltype(&GetOpenFileNameW);
-  const FARPROC proc = GetProcAddress(LoadLibraryW(L"comdlg32.dll"), "GetOpenFileNameW");
-  if (!proc || !reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc))(&ofn)) return false;
+  const auto getOpenFileName = LateProc<decltype(&GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+  if (!getOpenFileName || !getOpenFileName(&ofn)) return false;
   request.fileName = file.data();
   return true;
 }

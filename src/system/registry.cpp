@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "system/handle.h"
 #include "system/numeric_text.h"
 
 namespace platform {
@@ -20,22 +21,11 @@ LONG Track(LONG code) {
   return code;
 }
 
-// An open key that closes itself; 0 when the key did not open.
-class Key {
- public:
-  Key() = default;
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  ~Key() {
-    if (handle_) Track(RegCloseKey(handle_));
-  }
-  HKEY* Out() { return &handle_; }
-  HKEY Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  HKEY handle_ = nullptr;
+// A key's closing is the last call of an operation, so it is tracked too.
+struct TrackedKeyTraits : RegKeyTraits {
+  static bool Close(HKEY key) { return Track(RegCloseKey(key)) == ERROR_SUCCESS; }
 };
+using Key = UniqueHandle<TrackedKeyTraits>;
 
 std::wstring Terminated(std::wstring_view text) { return std::wstring(text); }
 

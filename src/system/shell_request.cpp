@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "system/late_load.h"
+
 namespace platform {
 
 namespace {
@@ -23,11 +25,8 @@ void ShellOpen(std::wstring_view target) {
     return;
   }
   // The outcome is not examined: a missing browser or mailer is not Korvane's to report.
-  // shell32 is loaded here, not at start-up: under Wine it costs a good part of the start time.
-  using Fn = decltype(&ShellExecuteW);
-  if (const FARPROC proc = GetProcAddress(LoadLibraryW(L"shell32.dll"), "ShellExecuteW")) {
-    reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc))(nullptr, L"open", text.c_str(), nullptr, nullptr,
-                                                             SW_SHOWNORMAL);
+  if (const auto shellExecute = LateProc<decltype(&ShellExecuteW)>(L"shell32.dll", "ShellExecuteW")) {
+    shellExecute(nullptr, L"open", text.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 }
 

@@ -49,6 +49,7 @@ inline LoadRule EqualsText(RegRoot root, const wchar_t* key, const wchar_t* name
 
 struct TweakBinding {
   const wchar_t* control;
+  const wchar_t* id;  // stable within its page, for the command line: "disable-task-manager"
   const wchar_t* caption;
   const wchar_t* toolTip;
   const wchar_t* loadRoutine;  // the page's name for the read (GetTMValue)

@@ -19,7 +19,7 @@ struct CatalogTweak {
 };
 
 // In the pages' order, each page's boxes in load order. Throws std::logic_error
-// when a box has no id or more than one, which the tests catch.
+// when a box has no id or shares one, which the tests catch.
 const std::vector<CatalogTweak>& TweakCatalog();
 const CatalogTweak* FindTweak(std::wstring_view id);
 

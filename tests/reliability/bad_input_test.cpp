@@ -13,6 +13,7 @@
 #include "support/ui_helpers.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/security/enter_password.h"
+#include "tweaks/security/password_store.h"
 #include "tweaks/security/security_page.h"
 #include "tweaks/security/set_password.h"
 

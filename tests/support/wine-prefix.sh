@@ -22,20 +22,27 @@ korvane_display() {
 }
 
 # The title bar's buttons are drawn from Marlett; a prefix without it shows
-# them as "0", "1" and "r". Debian's fonts-wine (scripts/setup.sh) puts it
-# where every prefix finds it; where it is not installed the prefix gets a copy.
+# them as "0", "1" and "r". Wine does not take it from where Debian's
+# fonts-wine (scripts/setup.sh) installs it, so every prefix gets a copy in its
+# own Fonts folder, which Wine reads at start. Without fonts-wine, the package
+# is fetched and unpacked once into a cache.
 korvane_marlett() {
-  [[ -f /usr/share/wine/fonts/marlett.ttf ]] && return
-  local cache="${XDG_CACHE_HOME:-$HOME/.cache}/korvane"
-  if [[ ! -f "$cache/marlett.ttf" ]]; then
-    local unpack
-    unpack="$(mktemp -d)"
-    (cd "$unpack" && apt-get download fonts-wine >/dev/null 2>&1 && dpkg-deb -x fonts-wine_*.deb fonts) &&
-      mkdir -p "$cache" && cp "$unpack/fonts/usr/share/wine/fonts/marlett.ttf" "$cache/"
-    rm -rf "$unpack"
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [[ -f "$fonts/marlett.ttf" ]] && return
+  local font=/usr/share/wine/fonts/marlett.ttf
+  if [[ ! -f "$font" ]]; then
+    local cache="${XDG_CACHE_HOME:-$HOME/.cache}/korvane"
+    font="$cache/marlett.ttf"
+    if [[ ! -f "$font" ]]; then
+      local unpack
+      unpack="$(mktemp -d)"
+      (cd "$unpack" && apt-get download fonts-wine >/dev/null 2>&1 && dpkg-deb -x fonts-wine_*.deb fonts) &&
+        mkdir -p "$cache" && cp "$unpack/fonts/usr/share/wine/fonts/marlett.ttf" "$cache/"
+      rm -rf "$unpack"
+    fi
   fi
-  if [[ -f "$cache/marlett.ttf" ]]; then
-    cp "$cache/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/"
+  if [[ -f "$font" ]]; then
+    mkdir -p "$fonts" && cp "$font" "$fonts/"
   else
     echo "fonts-wine is not available: the title bar's buttons will show as letters" >&2
   fi

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ui/artwork.h"
+#include "tweaks/tweak_pages.h"
 #include "tweaks/tweak_page.h"
 
 namespace tweaks {
@@ -32,32 +33,32 @@ constexpr wchar_t kErrorMode[] = L"NoPopUpsOnBoot, Error Mode";
 // One row per box, in load order.
 const std::vector<platform::TweakBinding>& Table() {
   static const std::vector<platform::TweakBinding> table = {
-      {L"ChkClrType", L"Enable Clear Type Fonts", L"Checking this activates a special type of font.", L"GetCtValue",
+      {L"ChkClrType", L"clear-type-fonts", L"Enable Clear Type Fonts", L"Checking this activates a special type of font.", L"GetCtValue",
        EqualsText(kCurrentUser, kDesktop, L"FontSmoothing", L"2"),
        {Write(kCurrentUser, kDesktopAsWritten, L"Fontsmoothing", L"2"),
         Write(kCurrentUser, kDesktopAsWritten, L"Fontsmoothingtype", L"2")},
        {Write(kCurrentUser, kDesktopAsWritten, L"Fontsmoothing", L"1"),
         Write(kCurrentUser, kDesktopAsWritten, L"Fontsmoothingtype", L"1")}},
-      {L"ChkSmoothScroll", L"Enable Smooth scrolling", L"Checking this enables smooth scrolling(requires restart)",
+      {L"ChkSmoothScroll", L"smooth-scrolling", L"Enable Smooth scrolling", L"Checking this enables smooth scrolling(requires restart)",
        L"GetSmooth", EqualsText(kCurrentUser, kDesktop, L"SmoothScroll", L"1"),
        {Write(kCurrentUser, kDesktop, L"SmoothScroll", L"1")},
        {Delete(kCurrentUser, kDesktop, L"SmoothScroll")}},
-      {L"ChkWinClassic", L"Remove left panel in My computer",
+      {L"ChkWinClassic", L"remove-my-computer-panel", L"Remove left panel in My computer",
        L"Checking this remove the left panel in my computer showing \"system tasks...etc\"(requires restart)",
        L"GetClassicVal", EqualsText(kCurrentUser, kExplorerPolicies, L"ClassicShell", L"1"),
        {Write(kCurrentUser, kExplorerPolicies, L"ClassicShell", L"1")},
        {Delete(kCurrentUser, kExplorerPolicies, L"ClassicShell")}},
-      {L"ChkNoUserStart", L"Do not show username on start",
+      {L"ChkNoUserStart", L"hide-username-on-start", L"Do not show username on start",
        L"Checking this removes the username in the start menu(requires restart)", L"GetUserStartVal",
        EqualsText(kCurrentUser, kExplorerPolicies, L"NoUserNameInStartMenu", L"1"),
        {Write(kCurrentUser, kExplorerPolicies, L"NoUserNameInStartMenu", L"1")},
        {Delete(kCurrentUser, kExplorerPolicies, L"NoUserNameInStartMenu")}},
-      {L"ChkVerDesktop", L"Windows version on desktop",
+      {L"ChkVerDesktop", L"version-on-desktop", L"Windows version on desktop",
        L"Checking this displays the current windows version on the desktop(requires restart)", L"GetWinVerDesktop",
        EqualsText(kCurrentUser, kDesktop, L"PaintDesktopVersion", L"1"),
        {Write(kCurrentUser, kDesktop, L"PaintDesktopVersion", L"1")},
        {Delete(kCurrentUser, kDesktop, L"PaintDesktopVersion")}},
-      {L"ChkErrorMsg", L"Do not show error messages on startup",
+      {L"ChkErrorMsg", L"hide-startup-errors", L"Do not show error messages on startup",
        L"Checking this disables the error messages when your system starts up, eg: Automatic updates are turned "
        L"off.(requires restart)",
        L"GetErrorMsg", EqualsText(kLocalMachine, kNtWindows, kErrorMode, L"2"),
@@ -87,7 +88,7 @@ TwipsRect PlaceBox(std::wstring_view control) {
 std::span<const platform::TweakBinding> AppearanceBindings() { return Table(); }
 
 FrmAppTweaks::FrmAppTweaks()
-    : Form({.caption = L"Appearance Tweaks",
+    : Form({.caption = PageTitle(TweakPage::Appearance),
             .clientWidth = kClientWidth,
             .clientHeight = kClientHeight,
             .backColor = platform::kWhite}),

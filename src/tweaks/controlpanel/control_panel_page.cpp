@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "tweaks/tweak_pages.h"
 #include "tweaks/tweak_page.h"
 
 namespace tweaks {
@@ -101,7 +102,7 @@ TwipsRect GridPlace(std::wstring_view control) {
 }  // namespace
 
 FrmCpl::FrmCpl()
-    : Form({.caption = L"Control Panel",
+    : Form({.caption = PageTitle(TweakPage::ControlPanel),
             .clientWidth = CplGrid().clientWidth,
             .clientHeight = kClientHeight,
             .backColor = platform::kWhite}),

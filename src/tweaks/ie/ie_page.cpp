@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tweaks/tweak_pages.h"
 #include "tweaks/tweak_page.h"
 
 namespace tweaks {
@@ -42,6 +43,7 @@ TwipsRect ColumnPlace(std::wstring_view control) {
 std::span<const platform::TweakBinding> IEBindings() {
   static const std::vector<platform::TweakBinding> table = {
       {L"ChkAC",
+       L"auto-complete",
        L"Enable Auto Complete",
        L"Checking this saves a list of recent search terms in the IE toolbars for quick reference",
        L"GetAutoCompleteVal",
@@ -51,6 +53,7 @@ std::span<const platform::TweakBinding> IEBindings() {
        {Write(kCurrentUser, kIEPolicyKey, L"formSuggest Passwords", L"1"),
         Write(kCurrentUser, kIEPolicyKey, L"formSuggest", L"1")}},
       {L"ChkDefBro",
+       L"check-default-browser",
        L"Check if Default Browser",
        L"Checking this makes internet explorer check if it is the default browser each time it starts",
        L"GetDefBroVal",
@@ -58,6 +61,7 @@ std::span<const platform::TweakBinding> IEBindings() {
        {Write(kCurrentUser, kIEPolicyKey, L"Check_If_Default", L"1")},
        {Write(kCurrentUser, kIEPolicyKey, L"Check_If_Default", L"0")}},
       {L"ChkLockHP",
+       L"lock-home-page",
        L"Lock Current Home Page",
        L"Checking this locks the current homepage in internet explorer",
        L"GetHPLock",
@@ -65,6 +69,7 @@ std::span<const platform::TweakBinding> IEBindings() {
        {Write(kCurrentUser, kIEPolicyKey, L"HomePage", L"1"), Write(kCurrentUser, kIEPolicyKey, L"NoSaveSettings", L"0")},
        {Delete(kCurrentUser, kIEPolicyKey, L"HomePage"), Delete(kCurrentUser, kIEPolicyKey, L"NoSaveSettings")}},
       {L"ChkIEDown",
+       L"ten-downloads",
        L"Increase Max simultaneous downloads to 10",
        L"Checking this allows upto 10 simultaneous downloads to take place in internet explorer",
        L"GetIEDownNo",
@@ -78,7 +83,7 @@ std::span<const platform::TweakBinding> IEBindings() {
 }
 
 FrmProgTweaks::FrmProgTweaks()
-    : Form({.caption = L"Internet Explorer Tweaks",
+    : Form({.caption = PageTitle(TweakPage::InternetExplorer),
             .clientWidth = kClientWidth,
             .clientHeight = kClientHeight,
             .backColor = platform::kWhite}),

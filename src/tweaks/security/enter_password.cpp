@@ -1,6 +1,7 @@
 #include "tweaks/security/enter_password.h"
 
 #include "system/message_box.h"
+#include "tweaks/security/password_store.h"
 #include "tweaks/security/security_page.h"
 
 namespace tweaks {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "tweaks/tweak_pages.h"
 #include "tweaks/tweak_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/security/enter_password.h"
+#include "tweaks/security/password_store.h"
 #include "tweaks/security/security_bindings.h"
 #include "tweaks/security/set_password.h"
 
@@ -27,10 +29,8 @@ platform::TwipsRect PlaceInGroup(std::wstring_view control) {
 
 }  // namespace
 
-std::wstring StoredPassword() { return platform::RegGetValue(kPasswordRoot, kPasswordKey, kPasswordValue).Text(); }
-
 FrmSecTweaks::FrmSecTweaks()
-    : Form({.caption = L"Security Tweaks",
+    : Form({.caption = PageTitle(TweakPage::Security),
             .clientWidth = kClientWidth,
             .clientHeight = 5985,
             .backColor = platform::kWhite,

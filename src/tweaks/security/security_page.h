@@ -8,12 +8,6 @@
 
 namespace tweaks {
 
-// The stored password: plain text (a number left by an earlier version reads as its digits).
-inline constexpr platform::RegRoot kPasswordRoot = platform::kClassesRoot;
-inline constexpr wchar_t kPasswordKey[] = L".wab";
-inline constexpr wchar_t kPasswordValue[] = L"RandomID";
-std::wstring StoredPassword();
-
 class FrmSecTweaks : public platform::Form {
  public:
   FrmSecTweaks();

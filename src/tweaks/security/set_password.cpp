@@ -3,7 +3,7 @@
 #include "journal/journal.h"
 #include "system/message_box.h"
 #include "system/numeric_text.h"
-#include "tweaks/security/security_page.h"
+#include "tweaks/security/password_store.h"
 
 namespace tweaks {
 
@@ -45,11 +45,7 @@ void FrmSecOpt::CmdSavePass_Click() {
   const wchar_t* const what = password.empty() ? L"Password cleared" : L"Password set";
   platform::journal::Action action(what);
   if (action.Cancelled()) return;
-  platform::RegOutcome outcome = platform::RegOutcome::Refused;
-  {
-    const platform::journal::Unrecorded unrecorded;
-    outcome = platform::RegSetText(kPasswordRoot, kPasswordKey, kPasswordValue, password);
-  }
+  const platform::RegOutcome outcome = StorePassword(password);
   if (outcome == platform::RegOutcome::Done) action.Note(what);
   if (outcome != platform::RegOutcome::Done) {
     platform::MsgBox(L"The password could not be saved. Administrator rights may be required.",

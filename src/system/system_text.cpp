@@ -1,0 +1,89 @@
+#include "system/system_text.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <iterator>
+
+#include "system/late_load.h"
+
+namespace platform {
+
+namespace {
+
+std::wstring LocaleText(LCTYPE what, const wchar_t* fallback) {
+  wchar_t text[16];
+  return GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, text, static_cast<int>(std::size(text))) > 0 ? text
+                                                                                                     : fallback;
+}
+
+// The locale writes its grouping as "3;0" or "3;2;0"; the number format wants 3 or 32,
+// and a list without the closing 0 (no repeat of the last group) ends in a 0 digit.
+UINT Grouping(std::wstring_view text) {
+  UINT grouping = 0;
+  for (const wchar_t c : text) {
+    if (c >= L'0' && c <= L'9') grouping = grouping * 10 + static_cast<UINT>(c - L'0');
+  }
+  if (text.ends_with(L";0")) grouping /= 10;
+  else grouping *= 10;
+  return grouping;
+}
+
+}  // namespace
+
+std::wstring GroupDigits(std::uint64_t number) {
+  const std::wstring digits = std::to_wstring(number);
+  std::wstring decimal = LocaleText(LOCALE_SDECIMAL, L".");
+  std::wstring thousand = LocaleText(LOCALE_STHOUSAND, L",");
+  NUMBERFMTW format{};
+  format.NumDigits = 0;
+  format.LeadingZero = 1;  // without it Wine writes nothing at all for 0
+  format.Grouping = Grouping(LocaleText(LOCALE_SGROUPING, L"3;0"));
+  format.lpDecimalSep = decimal.data();
+  format.lpThousandSep = thousand.data();
+  format.NegativeOrder = 1;
+  wchar_t text[64];
+  const int length = GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, text,
+                                       static_cast<int>(std::size(text)));
+  return length > 0 ? std::wstring(text) : digits;
+}
+
+std::wstring ByteSize(std::uint64_t bytes) {
+  // Late: shlwapi is not worth loading at start-up for a size shown later, if at all.
+  const auto format = LateProc<decltype(&StrFormatByteSizeW)>(L"shlwapi.dll", "StrFormatByteSizeW");
+  wchar_t text[32];
+  if (format && format(static_cast<LONGLONG>(bytes), text, static_cast<UINT>(std::size(text)))) return text;
+  return std::to_wstring(bytes) + L" bytes";
+}
+
+std::wstring TimeText(const SYSTEMTIME& time, TimeStyle style) {
+  const wchar_t* format =
+      style == TimeStyle::FileName ? L"%04u-%02u-%02u %02u%02u%02u" : L"%04u-%02u-%02u %02u:%02u:%02u";
+  wchar_t text[32];
+  std::swprintf(text, std::size(text), format, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
+                time.wSecond);
+  return text;
+}
+
+std::wstring LocalTime(TimeStyle style) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return TimeText(now, style);
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.empty()) return true;
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+bool StartsWithName(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
+bool EndsWithName(std::wstring_view text, std::wstring_view suffix) {
+  return text.size() >= suffix.size() && SameName(text.substr(text.size() - suffix.size()), suffix);
+}
+
+}  // namespace platform

@@ -1,0 +1,30 @@
+// Numbers, sizes, times and names as the system writes and compares them, so
+// that every window and the command line say them the same way.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// "1,234,567" with the user's digit grouping.
+std::wstring GroupDigits(std::uint64_t number);
+// "76.2 GB", "512 bytes": as Explorer shows a size.
+std::wstring ByteSize(std::uint64_t bytes);
+
+enum class TimeStyle {
+  Readable,  // 2026-12-08 14:03:12
+  FileName,  // 2026-12-08 140312: no colon, which a file name cannot hold
+};
+std::wstring TimeText(const SYSTEMTIME& time, TimeStyle style);
+std::wstring LocalTime(TimeStyle style = TimeStyle::Readable);
+
+// Names compared as the file system and the registry compare them: ordinal, case ignored.
+bool SameName(std::wstring_view a, std::wstring_view b);
+bool StartsWithName(std::wstring_view text, std::wstring_view prefix);
+bool EndsWithName(std::wstring_view text, std::wstring_view suffix);
+
+}  // namespace platform
