@@ -128,12 +128,12 @@ inline std::multiset<std::string> Expected(wchar_t d) {
   return {
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Photos.lnk")),
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Docs\\Report.lnk")),
-      Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Setup.lnk")),
+      // An ordinary shortcut to a visible program on the drive: listed, never checked.
+      Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, false, at(L"Setup.lnk")),
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Games.lnk")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"tools\\launch.vbs")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"worm.vbs")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"Docs\\helper\\run.js")),
-      Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"tools\\setup.exe")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"RECYCLER\\S-1-5-21\\run.exe")),
       Line(FindingKind::Autorun, Proposal::MoveToQuarantine, true, at(L"autorun.inf")),
       Line(FindingKind::BlankFolder, Proposal::MakeVisible, true, at(kBlank)),
