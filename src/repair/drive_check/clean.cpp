@@ -89,7 +89,7 @@ std::wstring SinceScan(const ScanResult& scan, const std::vector<const Finding*>
   std::vector<Entry> entries;
   FolderFacts facts;
   if (!ListFolder(scan.root, entries, facts, never) || facts.id != scan.rootId ||
-      facts.volumeSerial != scan.volumeSerial) {
+      VolumeSerial(scan.root) != scan.volumeSerial) {
     return L"the drive in " + scan.root.substr(0, 2) + L" is not the one that was scanned";
   }
   std::unordered_map<std::wstring, const FolderSeal*> seals;

@@ -48,33 +48,51 @@ bool RootPresent(const std::wstring& root) {
 
 }  // namespace
 
+DWORD VolumeSerial(const std::wstring& root) {
+  DWORD serial = 0;
+  const std::wstring volume = root.size() >= 2 && root[1] == L':' ? root.substr(0, 2) + L"\\" : root;
+  return GetVolumeInformationW(volume.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) ? serial : 0;
+}
+
 bool ListFolder(const std::wstring& folder, std::vector<Entry>& entries, FolderFacts& facts,
                 const std::atomic<bool>& cancel) {
   entries.clear();
+  facts = {};
   const FolderHandle handle(folder);
   if (!handle.Valid()) return false;
-  BY_HANDLE_FILE_INFORMATION own{};
-  if (!GetFileInformationByHandle(handle.Get(), &own)) return false;
-  facts.id = (static_cast<std::uint64_t>(own.nFileIndexHigh) << 32) | own.nFileIndexLow;
-  facts.volumeSerial = own.dwVolumeSerialNumber;
   // Sized for many entries a call; the kind of buffer the system's own large fetch uses.
   alignas(8) static thread_local unsigned char buffer[64 * 1024];
+  bool first = true;
+  bool ownId = false;
   while (!cancel.load(std::memory_order_relaxed)) {
     if (!GetFileInformationByHandleEx(handle.Get(), FileIdBothDirectoryInfo, buffer, sizeof buffer)) {
-      return GetLastError() == ERROR_NO_MORE_FILES;
+      // A drive's root has no "." entry, so an empty one has nothing at all.
+      const DWORD error = GetLastError();
+      if (error != ERROR_NO_MORE_FILES && !(first && error == ERROR_FILE_NOT_FOUND)) return false;
+      break;
     }
+    first = false;
     for (std::size_t offset = 0;;) {
       FILE_ID_BOTH_DIR_INFO info;
       std::memcpy(&info, buffer + offset, offsetof(FILE_ID_BOTH_DIR_INFO, FileName));
       const auto* name = reinterpret_cast<const wchar_t*>(buffer + offset + offsetof(FILE_ID_BOTH_DIR_INFO, FileName));
       const std::size_t length = info.FileNameLength / sizeof(wchar_t);
-      if (length > 0 && !IsDotEntry(name, length)) {
+      if (length == 1 && name[0] == L'.') {
+        // The folder's own entry: its id without another call to the system.
+        facts.id = Quad(info.FileId);
+        ownId = true;
+      } else if (length > 0 && !IsDotEntry(name, length)) {
         entries.push_back({std::wstring(name, length), info.FileAttributes, Quad(info.EndOfFile), Quad(info.FileId),
                            Quad(info.LastWriteTime)});
       }
       if (info.NextEntryOffset == 0) break;
       offset += info.NextEntryOffset;
     }
+  }
+  if (!ownId) {
+    BY_HANDLE_FILE_INFORMATION own{};
+    if (!GetFileInformationByHandle(handle.Get(), &own)) return false;
+    facts.id = (static_cast<std::uint64_t>(own.nFileIndexHigh) << 32) | own.nFileIndexLow;
   }
   return true;
 }
@@ -132,7 +150,10 @@ WalkOutcome Walk(const std::wstring& root, const std::atomic<bool>& cancel, cons
       outcome.unreadable.push_back(next.folder);
       continue;
     }
-    if (atRoot) outcome.root = facts;
+    if (atRoot) {
+      outcome.root = facts;
+      outcome.root.volumeSerial = VolumeSerial(root);
+    }
     atRoot = false;
     outcome.items += entries.size();
     visit(next.folder, facts, entries);

@@ -29,11 +29,14 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name);
 // The same path as the system is given it, never tidied (trailing dots and spaces stay).
 std::wstring LongPath(const std::wstring& path);
 
-// The folder itself as opened for listing: its id and its volume's serial number.
+// The folder itself as listed: its id (and, for a walk's root, its volume's serial number).
 struct FolderFacts {
   std::uint64_t id = 0;
   DWORD volumeSerial = 0;
 };
+
+// The serial number of the volume holding `root`; 0 when it cannot be read.
+DWORD VolumeSerial(const std::wstring& root);
 
 // Lists one folder by its handle, ids included; false when it cannot be opened or read.
 bool ListFolder(const std::wstring& folder, std::vector<Entry>& entries, FolderFacts& facts,
