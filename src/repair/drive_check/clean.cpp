@@ -27,11 +27,12 @@ std::wstring Reason(const platform::FileError& error) {
   return ErrorText(error.Code());
 }
 
-Outcome MakeVisible(const std::wstring& path) {
+// The attributes are the scan's: the folder was listed again just before and
+// matched, so the system is not asked once more for every item.
+Outcome MakeVisible(const Finding& finding) {
+  if (!(finding.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) return {};
   try {
-    const DWORD attributes = platform::GetAttr(LongPath(path));
-    if (!(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) return {};
-    platform::SetAttr(LongPath(path), attributes & kKeptAttributes);
+    platform::SetAttr(LongPath(finding.path), finding.attributes & kKeptAttributes);
     return {true, {}};
   } catch (const platform::FileError& error) {
     return {false, Reason(error)};
@@ -156,13 +157,9 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
       }
       if (progress && progress->onProgress) progress->onProgress(done, chosen.size());
       ++done;
-      if (!Present(scan.root)) {
-        report.failures.push_back({finding->path, L"the drive is no longer there"});
-        continue;
-      }
       Outcome outcome;
       if (pass == Proposal::MakeVisible) {
-        outcome = MakeVisible(finding->path);
+        outcome = MakeVisible(*finding);
         if (outcome.changed) ++report.madeVisible;
       } else if (pass == Proposal::MoveToQuarantine) {
         if (!quarantine && !quarantineFailed) {
@@ -178,6 +175,8 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
         outcome = RenameRecovered(finding->path);
         if (outcome.changed) ++report.renamed;
       }
+      // Asked only when something failed: once for every item would cost as much as the change.
+      if (!outcome.failure.empty() && !Present(scan.root)) outcome.failure = L"the drive is no longer there";
       if (!outcome.failure.empty()) report.failures.push_back({finding->path, outcome.failure});
     }
   }
