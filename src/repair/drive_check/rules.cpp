@@ -14,6 +14,7 @@ namespace repair::drive_check {
 namespace {
 
 constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr std::size_t kPointerFileLimit = std::size_t{64} * 1024;  // a .url, .scf or .pif is a few hundred bytes
 
 constexpr std::array<std::wstring_view, 12> kScripts = {L".vbs", L".vbe", L".js",  L".jse", L".wsf", L".wsh",
                                                         L".bat", L".cmd", L".scr", L".pif", L".hta", L".ps1"};
@@ -132,7 +133,7 @@ std::optional<Match> MatchPointerFile(const ItemContext& item) {
   const std::wstring extension = Extension(item.entry.name);
   if (extension != L".url" && extension != L".scf" && extension != L".pif") return std::nullopt;
   Match match{L"", Strength::Worm, {}};
-  for (const std::wstring& named : NamedPaths(ReadHead(item.Path(), 64 * 1024), extension == L".pif")) {
+  for (const std::wstring& named : NamedPaths(ReadHead(item.Path(), kPointerFileLimit), extension == L".pif")) {
     const auto path = ResolveOnDrive(named, item.folder, item.drive);
     const auto found = path ? item.walked.Find(*path) : std::nullopt;
     if (!found || found->entry.IsFolder() || (!IsRunnable(found->path) && !Hidden(found->entry))) continue;
@@ -156,7 +157,10 @@ std::optional<Match> MatchAutorun(const ItemContext& item) {
   CommandJudgement judged;
   for (const auto& [key, value] : AutorunCommands(item.drive.autorun)) {
     if (!RunsSomething(Lower(key)) || value.empty()) continue;
-    lines += (lines.empty() ? L"" : L"; ") + key + L"=" + value;
+    if (!lines.empty()) lines += L"; ";
+    lines += key;
+    lines += L'=';
+    lines += value;
     // The first word runs even without an extension (open=setup).
     JudgeCommand(value, item.drive.root, item.drive, item.walked, judged, true);
   }
