@@ -131,7 +131,11 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
   }
   report.refusal = SinceScan(scan, chosen);
   if (!report.refusal.empty()) {
+    // Each item named as not changed, so that a front end reading only the failures never calls this a success.
     report.rescanNeeded = true;
+    for (const Finding* finding : chosen) {
+      report.failures.push_back({finding->path, L"not changed: " + report.refusal + L"; scan the drive again"});
+    }
     return report;
   }
   if (WriteProtected(scan.root)) {

@@ -29,7 +29,8 @@ struct CleanReport {
   bool stopped = false;    // Cancel between items: what was done stays done, and is counted
   // The drive or a folder to be changed is no longer what the scan saw (another
   // stick in the same letter, a file added, renamed or swapped for a link):
-  // nothing was changed, and a new scan is needed. `refusal` says what differed.
+  // nothing was changed, and a new scan is needed. `refusal` says what differed;
+  // every chosen item is also among the failures, as not changed.
   bool rescanNeeded = false;
   std::wstring refusal;
   std::size_t madeVisible = 0;
