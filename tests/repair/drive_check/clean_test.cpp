@@ -44,7 +44,7 @@ TEST_F(CleanTest, QuarantinesAndRevealsAsOneGroupThatUndoPutsBackByteForByte) {
   const CleanReport report = CleanChecked(scan);
   EXPECT_EQ(report.failures.size(), 0u) << Failures(report);
   EXPECT_EQ(report.madeVisible, 6u);
-  EXPECT_EQ(report.quarantined, 8u);
+  EXPECT_EQ(report.quarantined, 10u);
   EXPECT_EQ(report.renamed, 0u) << "the rename is unchecked by default";
   ASSERT_TRUE(report.group);
 

@@ -85,7 +85,7 @@ inline void Infect(wchar_t d) {
   WriteBytes(at(L"Docs\\helper\\run.js"), "WScript.Echo(1)", kHidden);
   MakeShortcut(at(L"Docs\\Report.lnk"), L"C:\\windows\\system32\\cmd.exe", L"/c start helper\\run.js & start Report");
   MakeFolder(at(L"tools"));
-  WriteBytes(at(L"tools\\setup.exe"), kProgram);
+  WriteBytes(at(L"tools\\setup.exe"), kProgram, kHidden);  // a shortcut starting a hidden program
   MakeShortcut(at(L"Setup.lnk"), at(L"tools\\setup.exe"), L"");
   WriteBytes(at(L"tools\\launch.vbs"), kWormVbs);
   MakeShortcut(at(L"Games.lnk"), L"%windir%\\system32\\WScript.exe", L"\"\\tools\\launch.vbs\"");
@@ -128,12 +128,12 @@ inline std::multiset<std::string> Expected(wchar_t d) {
   return {
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Photos.lnk")),
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Docs\\Report.lnk")),
-      // An ordinary shortcut to a visible program on the drive: listed, never checked.
-      Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, false, at(L"Setup.lnk")),
+      Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Setup.lnk")),
       Line(FindingKind::Shortcut, Proposal::MoveToQuarantine, true, at(L"Games.lnk")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"tools\\launch.vbs")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"worm.vbs")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"Docs\\helper\\run.js")),
+      Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"tools\\setup.exe")),
       Line(FindingKind::WormProgram, Proposal::MoveToQuarantine, true, at(L"RECYCLER\\S-1-5-21\\run.exe")),
       Line(FindingKind::Autorun, Proposal::MoveToQuarantine, true, at(L"autorun.inf")),
       Line(FindingKind::BlankFolder, Proposal::MakeVisible, true, at(kBlank)),
