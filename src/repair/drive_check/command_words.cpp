@@ -247,7 +247,12 @@ std::wstring Extension(std::wstring_view name) {
   const auto dot = name.find_last_of(L'.');
   const auto slash = name.find_last_of(L"\\/");
   if (dot == std::wstring_view::npos || (slash != std::wstring_view::npos && dot < slash)) return {};
-  return Lower(name.substr(dot));
+  // Lower-cased by hand: every item's name passes here, and extensions worth knowing are ASCII.
+  std::wstring extension(name.substr(dot));
+  for (wchar_t& c : extension) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
+  }
+  return extension;
 }
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }

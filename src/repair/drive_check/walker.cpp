@@ -100,17 +100,18 @@ bool ListFolder(const std::wstring& folder, std::vector<Entry>& entries, FolderF
 std::uint64_t Digest(std::span<const Entry> entries) {
   // FNV-1a over each field, in listing order.
   std::uint64_t hash = 14695981039346656037ull;
-  const auto mix = [&hash](std::uint64_t value) {
-    for (int i = 0; i < 8; ++i, value >>= 8) hash = (hash ^ (value & 0xFF)) * 1099511628211ull;
+  const auto mix = [&hash](std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i, value >>= 8) hash = (hash ^ (value & 0xFF)) * 1099511628211ull;
   };
   for (const Entry& entry : entries) {
-    for (const wchar_t c : entry.name) mix(static_cast<std::uint64_t>(c));
-    mix(entry.attributes);
-    mix(entry.size);
-    mix(entry.id);
-    mix(entry.written);
+    for (const wchar_t c : entry.name) mix(static_cast<std::uint64_t>(c), 2);
+    mix(0, 2);  // the name's end, so that "ab"+"c" and "a"+"bc" differ
+    mix(entry.attributes, 4);
+    mix(entry.size, 8);
+    mix(entry.id, 8);
+    mix(entry.written, 8);
   }
-  mix(entries.size());
+  mix(entries.size(), 8);
   return hash;
 }
 
