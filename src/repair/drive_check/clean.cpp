@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
-#include "system/file_ops.h"
+#include <unordered_map>
+
 #include "repair/drive_check/quarantine.h"
 #include "repair/drive_check/walker.h"
+#include "system/file_ops.h"
 
 namespace repair::drive_check {
 
@@ -12,18 +14,28 @@ namespace {
 
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-bool Present(const std::wstring& path) {
-  return GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+bool Present(const std::wstring& path) { return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// What one item's change came to: done, nothing left to do, or why it failed.
+struct Outcome {
+  bool changed = false;
+  std::wstring failure;
+};
+
+std::wstring Reason(const platform::FileError& error) {
+  if (error.Code() == ERROR_CANCELLED) return L"the change journal could not be written, so it was left as it is";
+  return ErrorText(error.Code());
 }
 
-std::wstring MakeVisible(const std::wstring& path) {
+// The attributes are the scan's: the folder was listed again just before and
+// matched, so the system is not asked once more for every item.
+Outcome MakeVisible(const Finding& finding) {
+  if (!(finding.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) return {};
   try {
-    const DWORD attributes = platform::GetAttr(SystemPath(path));
-    if (!(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) return {};
-    platform::SetAttr(SystemPath(path), attributes & kKeptAttributes);
-    return {};
+    platform::SetAttr(LongPath(finding.path), finding.attributes & kKeptAttributes);
+    return {true, {}};
   } catch (const platform::FileError& error) {
-    return ErrorText(error.Code());
+    return {false, Reason(error)};
   }
 }
 
@@ -33,15 +45,14 @@ std::wstring FreeName(const std::wstring& folder) {
   return name;
 }
 
-std::wstring RenameRecovered(const std::wstring& path) {
+Outcome RenameRecovered(const std::wstring& path) {
   const auto slash = path.find_last_of(L'\\');
   const std::wstring to = FreeName(path.substr(0, slash + 1));
   try {
-    platform::Rename(SystemPath(path), SystemPath(to));
-    return {};
+    platform::Rename(LongPath(path), LongPath(to));
+    return {true, {}};
   } catch (const platform::FileError& error) {
-    if (error.Code() == ERROR_CANCELLED) return L"the change journal could not be written";
-    return ErrorText(error.Code());
+    return {false, Reason(error)};
   }
 }
 
@@ -53,7 +64,7 @@ bool WriteProtected(const std::wstring& root) {
       (flags & FILE_READ_ONLY_VOLUME)) {
     return true;
   }
-  const std::wstring probe = Join(root, L"korvane-write-check-" + std::to_wstring(GetTickCount64()) + L".tmp");
+  const std::wstring probe = LongPath(Join(root, L"korvane-write-check-" + std::to_wstring(GetTickCount64()) + L".tmp"));
   const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -65,6 +76,46 @@ bool WriteProtected(const std::wstring& root) {
   return false;
 }
 
+std::wstring ParentOf(const std::wstring& path) {
+  const auto slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  return path.substr(0, slash == 2 && path[1] == L':' ? slash + 1 : slash);
+}
+
+// Lists the drive's root and every folder holding a chosen item once more: the
+// clean goes ahead only when each is as the scan saw it and still holds the
+// item by its exact name and id. Empty when all agree, else what differed.
+std::wstring SinceScan(const ScanResult& scan, const std::vector<const Finding*>& chosen) {
+  const std::atomic<bool> never{false};
+  std::vector<Entry> entries;
+  FolderFacts facts;
+  if (!ListFolder(scan.root, entries, facts, never) || facts.id != scan.rootId ||
+      VolumeSerial(scan.root) != scan.volumeSerial) {
+    return L"the drive in " + scan.root.substr(0, 2) + L" is not the one that was scanned";
+  }
+  std::unordered_map<std::wstring, const FolderSeal*> seals;
+  for (const FolderSeal& seal : scan.folders) seals.emplace(seal.path, &seal);
+  std::unordered_map<std::wstring, std::vector<Entry>> listed;
+  for (const Finding* finding : chosen) {
+    const std::wstring folder = ParentOf(finding->path);
+    const auto seal = seals.find(folder);
+    if (seal == seals.end()) return finding->path + L" lies in a folder the scan did not list";
+    auto known = listed.find(folder);
+    if (known == listed.end()) {
+      if (!ListFolder(folder, entries, facts, never) || facts.id != seal->second->id ||
+          Digest(entries) != seal->second->digest) {
+        return folder + L" has changed since the scan";
+      }
+      known = listed.emplace(folder, entries).first;
+    }
+    const std::wstring name = finding->path.substr(finding->path.find_last_of(L'\\') + 1);
+    bool there = false;
+    for (const Entry& entry : known->second) there = there || (entry.name == name && entry.id == finding->id);
+    if (!there) return finding->path + L" is not the item the scan listed";
+  }
+  return {};
+}
+
 }  // namespace
 
 CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanProgress* progress) {
@@ -74,12 +125,23 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
     if (selected[i] && scan.findings[i].proposal != Proposal::LeaveAlone) chosen.push_back(&scan.findings[i]);
   }
   if (chosen.empty()) return report;
-  auto failAll = [&](const std::wstring& reason) {
-    for (const Finding* finding : chosen) report.failures.push_back({finding->path, reason});
+  if (!Present(scan.root)) {
+    for (const Finding* finding : chosen) report.failures.push_back({finding->path, L"the drive is no longer there"});
     return report;
-  };
-  if (!Present(scan.root)) return failAll(L"the drive is no longer there");
-  if (WriteProtected(scan.root)) return failAll(L"the drive is write-protected");
+  }
+  report.refusal = SinceScan(scan, chosen);
+  if (!report.refusal.empty()) {
+    // Each item named as not changed, so that a front end reading only the failures never calls this a success.
+    report.rescanNeeded = true;
+    for (const Finding* finding : chosen) {
+      report.failures.push_back({finding->path, L"not changed: " + report.refusal + L"; scan the drive again"});
+    }
+    return report;
+  }
+  if (WriteProtected(scan.root)) {
+    for (const Finding* finding : chosen) report.failures.push_back({finding->path, L"the drive is write-protected"});
+    return report;
+  }
 
   platform::journal::Action action(L"Check a Drive: clean of drive " + std::wstring(1, scan.drive) + L":");
   if (action.Cancelled()) {
@@ -92,47 +154,52 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
   // Renames come last: they change the paths of what lies inside.
   for (const Proposal pass : {Proposal::MakeVisible, Proposal::MoveToQuarantine, Proposal::RenameToRecovered}) {
     for (const Finding* finding : chosen) {
-      if (finding->proposal != pass) continue;
+      if (finding->proposal != pass || report.stopped) continue;
       if (progress && progress->cancel.load()) {
         report.stopped = true;
-        break;
+        continue;
       }
       if (progress && progress->onProgress) progress->onProgress(done, chosen.size());
       ++done;
-      if (!Present(scan.root)) {
-        report.failures.push_back({finding->path, L"the drive is no longer there"});
-        continue;
-      }
-      std::wstring failure;
+      Outcome outcome;
       if (pass == Proposal::MakeVisible) {
-        failure = MakeVisible(finding->path);
-        if (failure.empty()) ++report.madeVisible;
+        outcome = MakeVisible(*finding);
+        if (outcome.changed) ++report.madeVisible;
       } else if (pass == Proposal::MoveToQuarantine) {
         if (!quarantine && !quarantineFailed) {
           quarantine = Quarantine::Open(scan.drive);
           quarantineFailed = !quarantine;
           if (quarantine) report.quarantineFolder = quarantine->Folder();
         }
-        failure = quarantine ? quarantine->Take(finding->path, scan.root)
-                             : L"the quarantine folder cannot be written, so nothing was moved";
-        if (failure.empty()) ++report.quarantined;
+        outcome.failure = quarantine ? quarantine->Take(finding->path, scan.root)
+                                     : L"the quarantine folder cannot be written, so nothing was moved";
+        outcome.changed = outcome.failure.empty();
+        if (outcome.changed) ++report.quarantined;
       } else {
-        failure = RenameRecovered(finding->path);
-        if (failure.empty()) ++report.renamed;
+        outcome = RenameRecovered(finding->path);
+        if (outcome.changed) ++report.renamed;
       }
-      if (!failure.empty()) report.failures.push_back({finding->path, failure});
+      // Asked only when something failed: once for every item would cost as much as the change.
+      if (!outcome.failure.empty() && !Present(scan.root)) outcome.failure = L"the drive is no longer there";
+      if (!outcome.failure.empty()) report.failures.push_back({finding->path, outcome.failure});
     }
   }
+  if (progress && progress->onProgress) progress->onProgress(done, chosen.size());
   // The journal names the group with its first item.
   if (action.Id()) report.group = action.Id();
   return report;
 }
 
-std::wstring DescribeClean(const CleanReport& report, wchar_t drive) {
+std::wstring DescribeClean(const CleanReport& report, wchar_t drive, std::wstring_view undoHint) {
   const std::wstring letter = std::wstring(1, drive) + L":";
+  if (report.rescanNeeded) {
+    return L"Nothing on drive " + letter + L" was changed: " + report.refusal +
+           L".\r\n\r\nScan the drive again, then clean what the new scan lists.";
+  }
   if (report.cancelled) return L"Nothing on drive " + letter + L" was changed.";
   const bool changed = report.madeVisible + report.quarantined + report.renamed > 0;
-  std::wstring text = changed ? L"Drive " + letter + L" was cleaned." : L"Nothing on drive " + letter + L" could be changed.";
+  std::wstring text = changed ? L"Drive " + letter + L" was cleaned." : L"Nothing on drive " + letter + L" was changed.";
+  if (report.stopped) text += L" The clean was stopped before its end; what is counted below was done.";
   text += L"\r\n\r\nMade visible: " + std::to_wstring(report.madeVisible) + L"\r\nMoved to quarantine: " +
           std::to_wstring(report.quarantined);
   if (report.renamed) {
@@ -140,8 +207,12 @@ std::wstring DescribeClean(const CleanReport& report, wchar_t drive) {
   }
   text += L"\r\nFailed: " + std::to_wstring(report.failures.size());
   for (const auto& failure : report.failures) text += L"\r\n    " + failure.path + L": " + failure.reason;
-  if (report.quarantined) text += L"\r\n\r\nThe quarantine is in " + report.quarantineFolder;
-  if (changed) text += L"\r\n\r\nTo undo this clean, use Tools > Undo Changes.";
+  if (report.quarantined) {
+    text += L"\r\n\r\nThe quarantine is in " + report.quarantineFolder +
+            L". Each file there is a whole copy made by the system's own copy call, which on NTFS keeps "
+            L"a file's alternate data streams too.";
+  }
+  if (changed && !undoHint.empty()) text += L"\r\n\r\n" + std::wstring(undoHint);
   return text;
 }
 

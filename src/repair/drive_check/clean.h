@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "journal/journal.h"
@@ -26,6 +27,12 @@ struct CleanFailure {
 struct CleanReport {
   bool cancelled = false;  // the journal could not be written and the person chose not to go on
   bool stopped = false;    // Cancel between items: what was done stays done, and is counted
+  // The drive or a folder to be changed is no longer what the scan saw (another
+  // stick in the same letter, a file added, renamed or swapped for a link):
+  // nothing was changed, and a new scan is needed. `refusal` says what differed;
+  // every chosen item is also among the failures, as not changed.
+  bool rescanNeeded = false;
+  std::wstring refusal;
   std::size_t madeVisible = 0;
   std::size_t quarantined = 0;
   std::size_t renamed = 0;
@@ -45,7 +52,10 @@ struct CleanProgress {
 // `selected` holds one flag per finding of `scan`, in order.
 CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanProgress* progress = nullptr);
 
-// The one message a front end shows or prints at the end of a clean.
-std::wstring DescribeClean(const CleanReport& report, wchar_t drive);
+inline constexpr wchar_t kWindowUndoHint[] = L"To undo this clean, use Tools > Undo Changes.";
+
+// The one message a front end shows or prints at the end of a clean. Each
+// front end names its own way to undo it; empty leaves that line out.
+std::wstring DescribeClean(const CleanReport& report, wchar_t drive, std::wstring_view undoHint = kWindowUndoHint);
 
 }  // namespace repair::drive_check

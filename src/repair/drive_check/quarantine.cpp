@@ -2,96 +2,44 @@
 
 #include <windows.h>
 
-#include <vector>
-
-#include "system/file_ops.h"
 #include "journal/journal.h"
+#include "repair/drive_check/rules.h"
 #include "repair/drive_check/walker.h"
+#include "system/file_ops.h"
+#include "system/utf8.h"
 
 namespace repair::drive_check {
 
 namespace {
 
-constexpr DWORD kChunk = 256 * 1024;
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { Close(); }
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-  void Close() {
-    if (Valid()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 bool MakeFolders(const std::wstring& folder) {
-  if (CreateDirectoryW(SystemPath(folder).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
-    return (GetFileAttributesW(SystemPath(folder).c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-           GetFileAttributesW(SystemPath(folder).c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (CreateDirectoryW(LongPath(folder).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
+    return IsFolder(folder);
   }
   if (GetLastError() != ERROR_PATH_NOT_FOUND) return false;
   const auto slash = folder.find_last_of(L'\\');
   if (slash == std::wstring::npos || slash < 3) return false;
-  return MakeFolders(folder.substr(0, slash)) && CreateDirectoryW(SystemPath(folder).c_str(), nullptr);
-}
-
-bool Rewind(HANDLE file) {
-  LARGE_INTEGER zero{};
-  return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) != FALSE;
-}
-
-bool ReadChunk(HANDLE file, std::vector<char>& buffer, DWORD& got) {
-  return ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) != FALSE;
-}
-
-// Copies from the open original; the copy is flushed to the disk.
-bool CopyInto(HANDLE from, HANDLE to) {
-  std::vector<char> buffer(kChunk);
-  DWORD got = 0;
-  while (ReadChunk(from, buffer, got) && got > 0) {
-    DWORD written = 0;
-    if (!WriteFile(to, buffer.data(), got, &written, nullptr) || written != got) return false;
-  }
-  return GetLastError() != ERROR_HANDLE_EOF && FlushFileBuffers(to);
-}
-
-bool SameBytes(HANDLE a, HANDLE b) {
-  if (!Rewind(a) || !Rewind(b)) return false;
-  std::vector<char> left(kChunk);
-  std::vector<char> right(kChunk);
-  for (;;) {
-    DWORD gotLeft = 0;
-    DWORD gotRight = 0;
-    if (!ReadChunk(a, left, gotLeft) || !ReadChunk(b, right, gotRight)) return false;
-    if (gotLeft != gotRight || !std::equal(left.begin(), left.begin() + gotLeft, right.begin())) return false;
-    if (gotLeft == 0) return true;
-  }
-}
-
-std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
+  return MakeFolders(folder.substr(0, slash)) && CreateDirectoryW(LongPath(folder).c_str(), nullptr);
 }
 
 bool WriteRecord(const std::wstring& path, const std::wstring& text) {
-  Handle file(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                          nullptr));
-  if (!file.Valid()) return false;
-  const std::string bytes = "\xEF\xBB\xBF" + Utf8(text);
+  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const std::string bytes = "\xEF\xBB\xBF" + platform::ToUtf8(text);
   DWORD written = 0;
-  return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size() && FlushFileBuffers(file.Get());
+  const bool done = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && FlushFileBuffers(file);
+  CloseHandle(file);
+  if (!done) DeleteFileW(LongPath(path).c_str());
+  return done;
 }
 
 std::wstring LocalTime(const wchar_t* format) {
@@ -102,20 +50,20 @@ std::wstring LocalTime(const wchar_t* format) {
   return text;
 }
 
-std::wstring Attributes(DWORD attributes) {
-  std::wstring words;
-  const std::pair<DWORD, const wchar_t*> names[] = {{FILE_ATTRIBUTE_READONLY, L"read-only"},
-                                                    {FILE_ATTRIBUTE_HIDDEN, L"hidden"},
-                                                    {FILE_ATTRIBUTE_SYSTEM, L"system"}};
-  for (const auto& [bit, name] : names) {
-    if (attributes & bit) words += (words.empty() ? L"" : L", ") + std::wstring(name);
+// Whether another program holds the file so that it could not go: asked
+// before anything is recorded, so that a file in use changes nothing.
+std::wstring Held(const std::wstring& path) {
+  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION ? L"in use by another program" : ErrorText(error);
   }
-  return words.empty() ? L"none" : words;
+  CloseHandle(file);
+  return {};
 }
 
 }  // namespace
-
-std::wstring SystemPath(const std::wstring& path) { return path.size() < MAX_PATH ? path : LongPath(path); }
 
 // Told inside a sentence, so without the system's closing full stop.
 std::wstring ErrorText(unsigned long code) {
@@ -147,80 +95,46 @@ std::optional<Quarantine> Quarantine::Open(wchar_t drive) {
 }
 
 std::wstring Quarantine::Take(const std::wstring& path, const std::wstring& driveRoot) const {
-  Handle original(CreateFileW(SystemPath(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!original.Valid()) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_SHARING_VIOLATION) return L"in use by another program";
-    return ErrorText(error);
-  }
-  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+  if (std::wstring held = Held(path); !held.empty()) return held;
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorText(GetLastError());
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return L"a folder, which the quarantine does not take";
   const std::wstring onDrive = path.substr(driveRoot.size());
   const auto slash = onDrive.find_last_of(L'\\');
   const std::wstring folder = slash == std::wstring::npos ? folder_ : folder_ + L"\\" + onDrive.substr(0, slash);
   const std::wstring kept = folder_ + L"\\" + onDrive + kQuarantinedSuffix;
-  {
-    if (!MakeFolders(folder)) return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
-    Handle copy(CreateFileW(SystemPath(kept).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!copy.Valid()) return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
-    if (!CopyInto(original.Get(), copy.Get())) {
-      const DWORD error = GetLastError();
-      copy.Close();
-      DeleteFileW(SystemPath(kept).c_str());
-      return L"could not be copied: " + ErrorText(error);
-    }
-    if (!SameBytes(original.Get(), copy.Get())) {
-      copy.Close();
-      DeleteFileW(SystemPath(kept).c_str());
-      return L"the copy in the quarantine did not match the file";
-    }
-    const std::wstring record = L"Korvane moved this file here when it cleaned drive " + driveRoot.substr(0, 2) +
-                                L".\r\nFrom: " + path + L"\r\nWhen: " + when_ + L"\r\nAttributes: " +
-                                Attributes(attributes) + L"\r\nTo put it back by hand, copy \"" +
-                                onDrive.substr(slash == std::wstring::npos ? 0 : slash + 1) + kQuarantinedSuffix +
-                                L"\" to that place and take \"" + kQuarantinedSuffix + L"\" off its name.\r\n";
-    if (!WriteRecord(folder_ + L"\\" + onDrive + kRecordSuffix, record)) {
-      copy.Close();
-      DeleteFileW(SystemPath(kept).c_str());
-      return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
-    }
+  const std::wstring recordFile = folder_ + L"\\" + onDrive + kRecordSuffix;
+  if (!MakeFolders(folder)) return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
+  const std::wstring words = AttributeWords(attributes);
+  const std::wstring record = L"Korvane moved this file here when it cleaned drive " + driveRoot.substr(0, 2) +
+                              L".\r\nFrom: " + path + L"\r\nWhen: " + when_ + L"\r\nAttributes: " +
+                              (words.empty() ? L"none" : words) + L"\r\nTo put it back by hand, copy \"" +
+                              onDrive.substr(slash == std::wstring::npos ? 0 : slash + 1) + kQuarantinedSuffix +
+                              L"\" to that place and take \"" + kQuarantinedSuffix + L"\" off its name.\r\n";
+  if (!WriteRecord(recordFile, record)) {
+    return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
   }
-  auto dropCopy = [&] {
-    DeleteFileW(SystemPath(kept).c_str());
-    DeleteFileW(SystemPath(folder_ + L"\\" + onDrive + kRecordSuffix).c_str());
-  };
   // Cleared through the journal before the move is recorded, so that undoing
   // the move and then this puts the file back with its attributes.
-  const bool marked = attributes != INVALID_FILE_ATTRIBUTES && (attributes & kMarks);
+  const bool marked = (attributes & kMarks) != 0;
   try {
-    if (marked) platform::SetAttr(SystemPath(path), attributes & ~kMarks);
+    if (marked) platform::SetAttr(LongPath(path), attributes & ~kMarks);
+    platform::Move(LongPath(path), LongPath(kept));
+    return {};
   } catch (const platform::FileError& error) {
-    dropCopy();
-    return L"could not be removed from the drive: " + ErrorText(error.Code());
-  }
-  auto stay = [&](const std::wstring& why) {
+    DeleteFileW(LongPath(recordFile).c_str());
     try {
-      if (marked) platform::SetAttr(SystemPath(path), attributes);
+      // Only when the clear was made: put the marks back, recorded like any change.
+      if (marked && (GetFileAttributesW(LongPath(path).c_str()) & kMarks) != (attributes & kMarks)) {
+        platform::SetAttr(LongPath(path), attributes);
+      }
     } catch (const platform::FileError&) {
       // The file stays, visible; the journal holds its old attributes.
     }
-    return why;
-  };
-  if (!platform::journal::RecordMove(SystemPath(path), SystemPath(kept))) {
-    dropCopy();
-    return stay(L"the change journal could not be written, so it was left where it is");
+    if (error.Code() == ERROR_CANCELLED) return L"the change journal could not be written, so it was left where it is";
+    if (error.Code() == ERROR_SHARING_VIOLATION) return L"in use by another program";
+    return L"could not be moved to the quarantine: " + ErrorText(error.Code());
   }
-  FILE_DISPOSITION_INFO dispose{TRUE};
-  if (!SetFileInformationByHandle(original.Get(), FileDispositionInfo, &dispose, sizeof dispose)) {
-    return stay(L"could not be removed from the drive: " + ErrorText(GetLastError()));
-  }
-  original.Close();
-  // A removal the file system refused only shows once the handle is closed.
-  if (GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
-    return stay(L"could not be removed from the drive");
-  }
-  return {};
 }
 
 }  // namespace repair::drive_check

@@ -22,9 +22,10 @@ class Quarantine {
   static std::optional<Quarantine> Open(wchar_t drive);
   const std::wstring& Folder() const { return folder_; }
 
-  // Copies the file here, checks the copy byte for byte, records the move in
-  // the journal, and only then removes the file from the drive. Empty on
-  // success, else why the file stays where it is.
+  // Copies the whole file here with the system's own copy call (which keeps
+  // alternate data streams on NTFS), records the move in the journal, and only
+  // then removes the file from the drive. `path` is the exact listed path.
+  // Empty on success, else why the file stays where it is.
   std::wstring Take(const std::wstring& path, const std::wstring& driveRoot) const;
 
  private:
@@ -36,7 +37,5 @@ class Quarantine {
 
 // The system's message for an error code, as one line.
 std::wstring ErrorText(unsigned long code);
-// A path as the system is given it: plain when short, with \\?\ when long.
-std::wstring SystemPath(const std::wstring& path);
 
 }  // namespace repair::drive_check

