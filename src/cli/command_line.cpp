@@ -35,12 +35,16 @@ const std::vector<Command>& Table() {
        2, {{L"--password", true}}, &SetTweak},
       {L"undo list", L"korvane undo list [--json]", L"Lists the recorded changes, newest first.", 0, {kJson},
        &ListUndo},
-      {L"undo last", L"korvane undo last [--force]",
+      {L"undo show", L"korvane undo show ID [--json]",
+       L"Lists what one recorded change changed, item by item, and whether each can still be undone.", 1, {kJson},
+       &ShowUndo},
+      {L"undo last", L"korvane undo last [--force] [--password TEXT]",
        L"Undoes the newest recorded change. A change altered since by something else is skipped (exit 3) unless "
-       L"--force.",
-       0, {{L"--force", false}}, &UndoLast},
-      {L"undo", L"korvane undo ID [--force]", L"Undoes the recorded change with that number, as undo last does.", 1,
-       {{L"--force", false}}, &UndoGroup},
+       L"--force; one of the security tweaks needs the page's password when one is set.",
+       0, {{L"--force", false}, {L"--password", true}}, &UndoLast},
+      {L"undo", L"korvane undo ID [--force] [--password TEXT]",
+       L"Undoes the recorded change with that number, as undo last does.", 1,
+       {{L"--force", false}, {L"--password", true}}, &UndoGroup},
   };
   return table;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/commands.h"
 #include "cli/console_output.h"
 #include "system/app.h"
 #include "journal/journal.h"
@@ -37,6 +38,7 @@ int wmain(int argc, wchar_t** argv) {
   platform::QuietDriveErrors();
   platform::SetMsgBoxHandler(&PrintMessageBox);
   platform::journal::SetJournalFailureHandler(&WarnWithoutJournal);
+  cli::AllowUndo();
   try {
     return cli::Run(std::vector<std::wstring>(argv + 1, argv + argc));
   } catch (const std::exception& e) {

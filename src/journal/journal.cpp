@@ -77,7 +77,7 @@ bool Unrecording() { return !current || !current->cancelled; }
 bool EnsureHeader(OpenGroup& group) {
   if (group.id) return true;
   const auto id = store::AppendGroup(
-      [&](GroupId fresh) { return format::HeaderLine(fresh, group.time, group.what); }, false);
+      [&](GroupId fresh) { return format::HeaderLine(fresh, group.time, group.what, group.options.drives); }, false);
   if (!id) return false;
   group.id = *id;
   return true;
@@ -92,7 +92,8 @@ bool Add(OpenGroup& group, const Item& item) {
     written = store::Append(format::ItemLine(group.id, index, item, folder), true);
   } else if (const auto id = store::AppendGroup(
                  [&](GroupId fresh) {
-                   return format::HeaderLine(fresh, group.time, group.what) + format::ItemLine(fresh, index, item, folder);
+                   return format::HeaderLine(fresh, group.time, group.what, group.options.drives) +
+                          format::ItemLine(fresh, index, item, folder);
                  },
                  true)) {
     group.id = *id;
@@ -123,6 +124,10 @@ Action::Action(std::wstring what, ActionOptions options) : state_(nullptr) {
   state_ = new State();
   state_->what = std::move(what);
   state_->options = options;
+  // Only letters name drives; the header keeps them upper case.
+  std::wstring& drives = state_->options.drives;
+  std::erase_if(drives, [](wchar_t c) { return !((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z')); });
+  for (wchar_t& c : drives) c = static_cast<wchar_t>(c & ~0x20);
   state_->time = LocalTime();
   current = state_;
   // A refused folder is found before anything changes, so the user can still cancel.
@@ -260,15 +265,34 @@ bool RecordRename(std::wstring_view from, std::wstring_view to) {
   return Add(*group, item);
 }
 
-Listing Read() { return format::Parse(store::ReadAll(), Folder()); }
+namespace {
+
+Listing ReadWith(std::function<bool(GroupId)> wantItems) {
+  format::Reader reader(Folder(), std::move(wantItems));
+  const std::size_t skipped = store::ForEachLine([&reader](std::string_view line) { reader.Line(line); });
+  reader.Skipped(skipped);
+  return reader.Finish();
+}
+
+}  // namespace
+
+Listing Read() { return ReadWith(nullptr); }
 
 Listing ReadGroups() {
-  return format::Parse(store::ReadAll(), Folder(), [](GroupId) { return false; });
+  return ReadWith([](GroupId) { return false; });
 }
 
 Listing ReadItemsOf(std::span<const GroupId> ids) {
-  return format::Parse(store::ReadAll(), Folder(),
-                       [ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+  return ReadWith([ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+}
+
+std::optional<Group> ReadGroup(GroupId id) {
+  const GroupId ids[] = {id};
+  Listing listing = ReadItemsOf(ids);
+  for (Group& group : listing.groups) {
+    if (group.id == id) return std::move(group);
+  }
+  return std::nullopt;
 }
 
 }  // namespace platform::journal

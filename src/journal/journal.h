@@ -57,7 +57,9 @@ struct Group {
   GroupId id = 0;
   std::wstring time;  // local time, "2026-12-08 14:03:12"
   std::wstring what;  // "Security Tweaks: Disable Task Manager checked"
+  std::wstring drives;  // the letters of the drives whose files the action worked on ("E")
   bool finished = false;  // the action ran to its end (a crash leaves false)
+  bool gaps = false;  // an item line of it could not be read
   std::vector<Item> items;  // empty when read with ReadGroups()
   std::size_t itemCount = 0;
 };
@@ -65,7 +67,9 @@ struct Group {
 struct Listing {
   std::vector<Group> groups;  // newest first
   std::uint64_t droppedGroups = 0;  // let go to keep the journal within its bounds, since it began
-  std::size_t tornSkipped = 0;  // records cut short by a crash, skipped
+  // Lines that could not be read (cut short by a crash, damaged, too long, or naming
+  // what they may not), skipped. Item lines are looked at closely only when their group is read.
+  std::size_t skippedLines = 0;
 };
 
 struct ActionOptions {
@@ -73,6 +77,8 @@ struct ActionOptions {
   bool onlyChanges = false;
   // Never ask when the journal cannot be written (page-load rewrites, command line).
   bool silent = false;
+  // The drives whose files the action may change ("E"); undo touches files on no other.
+  std::wstring drives;
 };
 
 // What the user said when told that the journal cannot be written.
@@ -156,15 +162,52 @@ struct Bounds {
 };
 void SetBounds(Bounds bounds);
 
+// What undo may write. The journal trusts no line of its file: the layers
+// above register, at start-up and from their own tables, the registry values
+// Korvane changes; files may be changed only on the drives a group names (never
+// the Windows drive), in the user's profile, or in Korvane's Kept and
+// Quarantine folders. Machine-wide places (HKLM, HKCR, files outside those)
+// are never written from the user's journal.
+enum class Guard { None, Password };
+void AllowValue(RegRoot root, std::wstring_view key, std::wstring_view name, Guard guard = Guard::None);
+// Why undo may not write the item (named for a person), or empty when it may.
+std::wstring OutOfScope(const Group& group, const Item& item);
+// Whether undoing the group changes a value guarded by the security page's password.
+bool NeedsPassword(const Group& group);
+
+// Where an item stands now, judged on its own.
+enum class ItemState {
+  Changed,    // as Korvane left it: undo puts the earlier state back
+  NotMade,    // as it was before: the change never happened, nothing to do
+  Conflict,   // something else changed it since
+  Refused,    // outside what undo may write
+  Nothing,    // a note, or a change marked as not made
+};
+struct ItemView {
+  std::wstring change;  // "HKCU\Control Panel\Desktop\SmoothScroll: not set → 1"
+  std::wstring undo;    // what undo does: "puts back: not set"
+  ItemState state = ItemState::Nothing;
+  std::wstring refusal;  // for Refused: why
+};
+// What each item of a group changed and what undo would do now, read from the items themselves.
+std::vector<ItemView> Describe(const Group& group);
+// One group with its items; nullopt when the journal holds no such group.
+std::optional<Group> ReadGroup(GroupId id);
+
 enum class OnConflict { UndoAnyway, Skip, Stop };
 struct UndoReport {
   std::vector<std::wstring> failures;  // each item that could not be put back, named for a person
+  std::vector<std::wstring> refused;   // items outside what undo may write: their groups were left whole
   std::vector<GroupId> skipped;
   bool stopped = false;  // Cancel at a conflict, or the journal could not be written and the user chose not to go on
+  std::size_t putBack = 0;  // items put back
   std::optional<GroupId> undoGroup;  // the group recording the undo itself
 };
-// Puts back the earlier state of every item of the groups, newest first. An
-// item changed by something else since is a conflict, asked once per group.
+// Puts back the earlier state of every item of the groups, newest first. Each
+// item is judged on its own: one still as Korvane left it is put back, one
+// never changed is left, one changed by something else since is a conflict,
+// asked once per group. A group with an item outside what undo may write is
+// refused whole and nothing of it is written.
 UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict);
 
 }  // namespace platform::journal

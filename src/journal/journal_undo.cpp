@@ -1,9 +1,10 @@
 #include <algorithm>
-#include <set>
+#include <map>
 
 #include "system/file_ops.h"
 #include "journal/journal.h"
 #include "journal/journal_format.h"
+#include "journal/journal_scope.h"
 
 namespace platform::journal {
 
@@ -14,28 +15,6 @@ constexpr DWORD kSettableAttributes = kVisibleAttributes | FILE_ATTRIBUTE_ARCHIV
 constexpr wchar_t kUndoSuffix[] = L".korvane-undo";
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Whether something other than Korvane changed the item since Korvane left it.
-bool ChangedSince(const Item& item) {
-  switch (item.kind) {
-    case ItemKind::Registry:
-      return RegGetRaw(item.root, item.key, item.name) != item.regAfter;
-    case ItemKind::Attributes: {
-      const DWORD now = GetFileAttributesW(item.path.c_str());
-      return now == INVALID_FILE_ATTRIBUTES || ((now ^ item.attrAfter) & kVisibleAttributes) != 0;
-    }
-    case ItemKind::Content:
-      // Without a record of what the change left, the file cannot be known to be untouched.
-      return item.afterDigest.empty() || format::Digest(item.path) != item.afterDigest;
-    case ItemKind::Move:
-      return Exists(item.path) || (Exists(item.kept) && format::Digest(item.kept) != item.afterDigest);
-    case ItemKind::Rename:
-      return Exists(item.path) || !Exists(item.kept);
-    case ItemKind::Note:
-      return false;
-  }
-  return false;
-}
 
 std::wstring Upper(std::wstring text) {
   CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -74,23 +53,36 @@ Item Relocated(Item item, const std::vector<std::pair<std::wstring, std::wstring
   return item;
 }
 
+}  // namespace
+
 // Only the last change to each thing tells what Korvane left there; the
 // attributes of a file the group later moved away went with the file, and
 // what a later rename carried along is looked for where it went.
-bool GroupChangedSince(const Group& group) {
-  std::set<std::wstring> seen;
-  std::set<std::wstring> movedAway;
+std::vector<ItemState> scope::JudgeGroup(const Group& group) {
+  std::vector<ItemState> states(group.items.size(), ItemState::Nothing);
+  std::map<std::wstring, ItemState> latest;
+  std::map<std::wstring, ItemState> movedAway;
   std::vector<std::pair<std::wstring, std::wstring>> renames;
-  // Newest first; clang-tidy's reverse_view does not build with this C++ library.
-  for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {  // NOLINT(modernize-loop-convert)
-    if (item->kind == ItemKind::Move) movedAway.insert(PlainPath(item->path));
-    if (item->kind == ItemKind::Attributes && movedAway.contains(PlainPath(item->path))) continue;
-    if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
-    if (ChangedSince(Relocated(*item, renames))) return true;
-    if (item->kind == ItemKind::Rename) renames.emplace_back(PlainPath(item->path), item->kept);
+  for (std::size_t i = group.items.size(); i-- > 0;) {
+    const Item& item = group.items[i];
+    if (item.kind == ItemKind::Note) continue;
+    const std::wstring target = Target(item);
+    const auto moved = movedAway.find(PlainPath(item.path));
+    const auto later = item.kind == ItemKind::Attributes && moved != movedAway.end() ? moved : latest.find(target);
+    // A later change never made says nothing of this one: it is judged itself.
+    if (later != movedAway.end() && later != latest.end() && later->second != ItemState::NotMade) {
+      states[i] = later->second;
+      continue;
+    }
+    states[i] = Judge(Relocated(item, renames));
+    latest.emplace(target, states[i]);
+    if (item.kind == ItemKind::Move) movedAway.emplace(PlainPath(item.path), states[i]);
+    if (item.kind == ItemKind::Rename) renames.emplace_back(PlainPath(item.path), item.kept);
   }
-  return false;
+  return states;
 }
+
+namespace {
 
 void CreateFolders(const std::wstring& path) {
   for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
@@ -181,19 +173,36 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
   UndoReport report;
   const Listing listing = ReadItemsOf(ids);
   std::vector<const Group*> chosen;  // newest first, as listed
+  std::wstring drives;
+  scope::Checker checker;
   for (const Group& group : listing.groups) {
-    if (std::find(ids.begin(), ids.end(), group.id) != ids.end()) chosen.push_back(&group);
+    if (std::find(ids.begin(), ids.end(), group.id) == ids.end()) continue;
+    // Nothing of a group that names what undo may not write is written: it was not Korvane's doing.
+    bool refused = false;
+    for (const Item& item : group.items) {
+      std::wstring refusal = checker.Refusal(group, item);
+      if (refusal.empty()) continue;
+      report.refused.push_back(L"change " + std::to_wstring(group.id) + L": " + refusal);
+      refused = true;
+    }
+    if (refused) continue;
+    chosen.push_back(&group);
+    for (const wchar_t drive : group.drives) {
+      if (drives.find(drive) == std::wstring::npos) drives += drive;
+    }
   }
   if (chosen.empty()) return report;
   const std::wstring what = chosen.size() == 1 ? L"Undo: " + chosen.front()->what
                                                : L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
-  Action action(what);
+  Action action(what, ActionOptions{.drives = drives});
   if (action.Cancelled()) {
     report.stopped = true;
     return report;
   }
   for (const Group* group : chosen) {
-    if (GroupChangedSince(*group)) {
+    bool anyway = false;
+    const std::vector<ItemState> states = scope::JudgeGroup(*group);
+    if (std::find(states.begin(), states.end(), ItemState::Conflict) != states.end()) {
       const OnConflict answer = onConflict(*group);
       if (answer == OnConflict::Stop) {
         report.stopped = true;
@@ -203,10 +212,24 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
         report.skipped.push_back(group->id);
         continue;
       }
+      anyway = true;
     }
+    // Each item on its own: one never changed (a crash between its record and its change) is left.
     for (std::size_t i = group->items.size(); i-- > 0;) {
-      std::wstring failure = PutBack(group->items[i]);
-      if (!failure.empty()) report.failures.push_back(std::move(failure));
+      const Item& item = group->items[i];
+      const ItemState state = scope::Judge(item);
+      if (state == ItemState::Nothing && !item.path.empty()) report.failures.push_back(PutBack(item));  // a note
+      if (state == ItemState::Nothing || state == ItemState::NotMade) continue;
+      if (state == ItemState::Conflict && !anyway) {
+        report.failures.push_back(scope::DescribeChange(item) + L": changed by something else since, so left as it is");
+        continue;
+      }
+      std::wstring failure = PutBack(item);
+      if (failure.empty()) {
+        ++report.putBack;
+      } else {
+        report.failures.push_back(std::move(failure));
+      }
     }
     if (action.Cancelled()) {
       report.stopped = true;

@@ -52,7 +52,8 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
   AutorunRepair result;
   if (!IsDriveLetter(driveLetter)) return result;
   result.path = std::wstring(driveLetter) + L":/autorun.inf";
-  const platform::journal::Action action(L"Fix: autorun repair of drive " + std::wstring(driveLetter) + L":");
+  const platform::journal::Action action(L"Fix: autorun repair of drive " + std::wstring(driveLetter) + L":",
+                                         {.drives = std::wstring(driveLetter)});
   if (action.Cancelled()) {
     result.outcome = Outcome::Cancelled;
     return result;

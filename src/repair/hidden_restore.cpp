@@ -101,7 +101,7 @@ bool NamesDevice(std::wstring_view path) {
 
 HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
   if (LeadsIntoDevices(path) || NamesDevice(path)) return {};
-  const platform::journal::Action action(L"Restore: " + std::wstring(path));
+  const platform::journal::Action action(L"Restore: " + std::wstring(path), {.drives = std::wstring(path.substr(0, 1))});
   if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
   try {
     platform::SetAttr(path, platform::kAttrNormal);

@@ -64,6 +64,14 @@ RestrictionRepair RemoveRestriction(Restriction restriction) {
   return refused ? RestrictionRepair::Refused : RestrictionRepair::Removed;
 }
 
+void AllowUndoOfRestrictions() {
+  for (const RestrictionRow& row : kRows) {
+    for (const platform::RegRoot root : {platform::kCurrentUser, platform::kLocalMachine}) {
+      platform::journal::AllowValue(root, row.key, row.valueDeleted);
+    }
+  }
+}
+
 std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome) {
   const RestrictionRow& row = kRows[static_cast<int>(restriction)];
   switch (outcome) {

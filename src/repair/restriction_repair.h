@@ -21,6 +21,9 @@ enum class RestrictionRepair {
 // the machine, as one action of the change journal; shows nothing.
 RestrictionRepair RemoveRestriction(Restriction restriction);
 
+// Lets undo write the values these repairs delete. Each front end calls it at start.
+void AllowUndoOfRestrictions();
+
 // The lines the window shows for an outcome, in order.
 std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome);
 

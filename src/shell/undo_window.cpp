@@ -1,7 +1,9 @@
 #include "shell/undo_window.h"
 
+#include "repair/restriction_repair.h"
 #include "system/app.h"
 #include "system/message_box.h"
+#include "tweaks/tweak_catalog.h"
 
 namespace shell {
 
@@ -92,6 +94,16 @@ void FrmUndo::CmdUndo_Click() {
     MsgBox(text, MsgIcon::Exclamation);
   }
   Refresh();
+}
+
+void AllowUndo() {
+  static const bool allowed = [] {
+    tweaks::AllowUndoOfTweaks();
+    repair::AllowUndoOfRestrictions();
+    for (const wchar_t* name : platform::kSettingNames) journal::AllowValue(platform::kCurrentUser, platform::kSettingsKey, name);
+    return true;
+  }();
+  (void)allowed;
 }
 
 void ShowUndoWindow() {

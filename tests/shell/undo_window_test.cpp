@@ -23,7 +23,11 @@ const std::wstring kHeldKey = kKey + L"\\Held";
 
 class UndoWindowTest : public testing::Test {
  protected:
-  void SetUp() override { Clean(); }
+  void SetUp() override {
+    journal::AllowValue(platform::kCurrentUser, kKey, L"value");
+    journal::AllowValue(platform::kCurrentUser, kHeldKey, L"value");
+    Clean();
+  }
   void TearDown() override {
     if (platform::IsLoaded<shell::FrmMain>() || platform::IsLoaded<FrmUndo>()) platform::Form::EndProgram();
     Pump();

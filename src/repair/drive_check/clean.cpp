@@ -81,7 +81,8 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
   if (!Present(scan.root)) return failAll(L"the drive is no longer there");
   if (WriteProtected(scan.root)) return failAll(L"the drive is write-protected");
 
-  platform::journal::Action action(L"Check a Drive: clean of drive " + std::wstring(1, scan.drive) + L":");
+  platform::journal::Action action(L"Check a Drive: clean of drive " + std::wstring(1, scan.drive) + L":",
+                                   {.drives = std::wstring(1, scan.drive)});
   if (action.Cancelled()) {
     report.cancelled = true;
     return report;
