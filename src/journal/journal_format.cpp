@@ -430,6 +430,12 @@ void Reader::Line(std::string_view line) {
     const auto found = groups_.find(facts.group);
     if (found == groups_.end()) return;  // its header was let go or never reached the disk
     if (line.find("\"kind\":") != std::string_view::npos) {
+      // A number that is not a plain count cannot be an item's.
+      const auto n = line.find("\"n\":");
+      if (n == std::string_view::npos || n + 4 >= line.size() || line[n + 4] < '0' || line[n + 4] > '9') {
+        Skipped();
+        return;
+      }
       ++found->second.group.itemCount;
     } else if (line.find("\"end\":true") != std::string_view::npos) {
       found->second.group.finished = true;
