@@ -77,7 +77,7 @@ bool Unrecording() { return !current || !current->cancelled; }
 bool EnsureHeader(OpenGroup& group) {
   if (group.id) return true;
   const auto id = store::AppendGroup(
-      [&](GroupId fresh) { return format::HeaderLine(fresh, group.time, group.what, group.options.drives); }, false);
+      [&](GroupId fresh) { return format::HeaderLine(fresh, group.time, group.what, group.options.drives, group.options.undoes); }, false);
   if (!id) return false;
   group.id = *id;
   return true;
@@ -92,7 +92,7 @@ bool Add(OpenGroup& group, const Item& item) {
     written = store::Append(format::ItemLine(group.id, index, item, folder), true);
   } else if (const auto id = store::AppendGroup(
                  [&](GroupId fresh) {
-                   return format::HeaderLine(fresh, group.time, group.what, group.options.drives) +
+                   return format::HeaderLine(fresh, group.time, group.what, group.options.drives, group.options.undoes) +
                           format::ItemLine(fresh, index, item, folder);
                  },
                  true)) {

@@ -58,6 +58,9 @@ struct Group {
   std::wstring time;  // local time, "2026-12-08 14:03:12"
   std::wstring what;  // "Security Tweaks: Disable Task Manager checked"
   std::wstring drives;  // the letters of the drives whose files the action worked on ("E")
+  std::vector<GroupId> undoes;  // for an undo: the groups it put back
+  GroupId undoneBy = 0;  // the undo, itself not undone since, that put this group back
+  std::wstring undoneAt;  // that undo's time
   bool finished = false;  // the action ran to its end (a crash leaves false)
   bool gaps = false;  // an item line of it could not be read
   std::vector<Item> items;  // empty when read with ReadGroups()
@@ -79,6 +82,8 @@ struct ActionOptions {
   bool silent = false;
   // The drives whose files the action may change ("E"); undo touches files on no other.
   std::wstring drives;
+  // For an undo: the groups it puts back, so that they show as undone.
+  std::vector<GroupId> undoes;
 };
 
 // What the user said when told that the journal cannot be written.

@@ -240,6 +240,8 @@ std::optional<std::size_t> Index(const Json& j) {
   return static_cast<std::size_t>(*n);
 }
 
+constexpr std::size_t kMaxUndoes = 2000;
+
 bool IsDriveLetters(const std::wstring& text) {
   return text.size() <= 26 && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'A' && c <= L'Z'; });
 }
@@ -255,12 +257,15 @@ std::uint64_t NumberAfter(std::string_view line, std::string_view field) {
 
 }  // namespace
 
-std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what, std::wstring_view drives) {
+std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what, std::wstring_view drives,
+                       std::span<const GroupId> undoes) {
   Json j;
   j["group"] = id;
   j["time"] = ToUtf8(time);
   j["what"] = ToUtf8(what);
   if (!drives.empty()) j["drives"] = ToUtf8(drives);
+  // Past this many the header would outgrow a line; the groups then only do not show as undone.
+  if (!undoes.empty() && undoes.size() <= kMaxUndoes) j["undoes"] = std::vector<GroupId>(undoes.begin(), undoes.end());
   return Line(j);
 }
 
@@ -365,8 +370,17 @@ bool ReadHeader(std::map<GroupId, Reader::Open>& groups, GroupId id, const Json&
   auto what = String(j, "what");
   std::optional<std::wstring> drives = std::wstring();
   if (j.contains("drives")) drives = String(j, "drives");
+  std::vector<GroupId> undoes;
+  if (const auto list = j.find("undoes"); list != j.end()) {
+    if (!list->is_array() || list->size() > kMaxUndoes) return false;
+    for (const Json& undone : *list) {
+      if (!undone.is_number_unsigned() || undone.get<GroupId>() >= id) return false;
+      undoes.push_back(undone.get<GroupId>());
+    }
+  }
   if (!time || !what || !drives || !IsDriveLetters(*drives) || groups.contains(id)) return false;
   Group& group = groups[id].group;
+  group.undoes = std::move(undoes);
   group.id = id;
   group.time = std::move(*time);
   group.what = std::move(*what);
@@ -484,6 +498,18 @@ Listing Reader::Finish() {
   }
   groups_.clear();
   std::reverse(listing_.groups.begin(), listing_.groups.end());
+  // Newest first, an undo is settled before the groups it undid: one undone itself no longer counts.
+  std::map<GroupId, Group*> byId;
+  for (Group& group : listing_.groups) byId[group.id] = &group;
+  for (Group& undo : listing_.groups) {
+    if (undo.undoneBy) continue;
+    for (const GroupId id : undo.undoes) {
+      const auto found = byId.find(id);
+      if (found == byId.end() || found->second->undoneBy) continue;
+      found->second->undoneBy = undo.id;
+      found->second->undoneAt = undo.time;
+    }
+  }
   return std::move(listing_);
 }
 

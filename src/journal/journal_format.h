@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,8 @@ using platform::FromUtf8;
 using platform::ToUtf8;
 
 // Each line ends with its newline; a line without one was cut short.
-std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what, std::wstring_view drives = {});
+std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what, std::wstring_view drives = {},
+                       std::span<const GroupId> undoes = {});
 std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstring_view folder);
 std::string AfterLine(GroupId id, std::size_t index, std::wstring_view digest);
 std::string EndLine(GroupId id);

@@ -167,6 +167,17 @@ std::wstring PutBack(const Item& item) {
   return {};
 }
 
+// The undo named as what it does: an undo of an undo makes the change again.
+std::wstring ReverseWording(const std::vector<const Group*>& chosen) {
+  if (chosen.size() != 1) return L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
+  const std::wstring& what = chosen.front()->what;
+  constexpr std::wstring_view kUndo = L"Undo: ";
+  constexpr std::wstring_view kRedo = L"Redo: ";
+  if (what.starts_with(kUndo)) return std::wstring(kRedo) + what.substr(kUndo.size());
+  if (what.starts_with(kRedo)) return std::wstring(kUndo) + what.substr(kRedo.size());
+  return std::wstring(kUndo) + what;
+}
+
 }  // namespace
 
 UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict) {
@@ -192,9 +203,9 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
     }
   }
   if (chosen.empty()) return report;
-  const std::wstring what = chosen.size() == 1 ? L"Undo: " + chosen.front()->what
-                                               : L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
-  Action action(what, ActionOptions{.drives = drives});
+  std::vector<GroupId> undoes;
+  for (const Group* group : chosen) undoes.push_back(group->id);
+  Action action(ReverseWording(chosen), ActionOptions{.drives = drives, .undoes = undoes});
   if (action.Cancelled()) {
     report.stopped = true;
     return report;

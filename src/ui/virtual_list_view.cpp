@@ -64,6 +64,10 @@ void VirtualListView::SelectOnly(int row) {
 }
 
 bool VirtualListView::OnNotify(NMHDR* header, LRESULT* result) {
+  if ((header->code == LVN_ITEMCHANGED || header->code == LVN_ODSTATECHANGED) && onSelectionChanged) {
+    onSelectionChanged();
+    return false;
+  }
   if (header->code != LVN_GETDISPINFOW) return false;
   auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
   if ((info->item.mask & LVIF_TEXT) && info->item.pszText && info->item.cchTextMax > 0) {

@@ -21,6 +21,7 @@ class VirtualListView : public Control {
   VirtualListView(Form& form, std::wstring name, TwipsRect rect, std::vector<VirtualListColumn> columns);
   std::function<std::wstring(int row, int column)> onGetText;
   std::function<void()> onEnter;  // Enter pressed in the list
+  std::function<void()> onSelectionChanged;
 
   void SetRowCount(int rows);
   int RowCount() const;
