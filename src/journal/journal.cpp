@@ -119,11 +119,14 @@ struct Action::State : OpenGroup {};
 
 void SetJournalFailureHandler(JournalFailureHandler handler) { FailureHandler() = std::move(handler); }
 
-Action::Action(std::wstring what, ActionOptions options) : state_(nullptr) {
-  if (current) return;  // joins the action already open
+Action::Action(std::wstring what, ActionOptions options) : state_(nullptr), joined_(current), cancelled_(false) {
+  if (current) {  // joins the action already open
+    cancelled_ = current->cancelled;
+    return;
+  }
   state_ = new State();
   state_->what = std::move(what);
-  state_->options = options;
+  state_->options = std::move(options);
   // Only letters name drives; the header keeps them upper case.
   std::wstring& drives = state_->options.drives;
   std::erase_if(drives, [](wchar_t c) { return !((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z')); });
@@ -131,7 +134,7 @@ Action::Action(std::wstring what, ActionOptions options) : state_(nullptr) {
   state_->time = LocalTime();
   current = state_;
   // A refused folder is found before anything changes, so the user can still cancel.
-  if (!options.silent && !store::Writable()) Failed(*state_);
+  if (!state_->options.silent && !store::Writable()) cancelled_ = !Failed(*state_);
 }
 
 Action::~Action() {
@@ -142,18 +145,13 @@ Action::~Action() {
   delete state_;
 }
 
-bool Action::Cancelled() const {
-  const OpenGroup* group = state_ ? state_ : current;
-  return group && group->cancelled;
-}
-
 GroupId Action::Id() const {
-  const OpenGroup* group = state_ ? state_ : current;
+  const OpenGroup* group = state_ ? state_ : static_cast<const OpenGroup*>(joined_);
   return group ? group->id : 0;
 }
 
 void Action::Note(std::wstring_view text) {
-  OpenGroup* group = state_ ? state_ : current;
+  OpenGroup* group = state_ ? state_ : static_cast<OpenGroup*>(joined_);
   if (!group || group->unjournaled || group->cancelled) return;
   Item item;
   item.kind = ItemKind::Note;
@@ -198,9 +196,9 @@ bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after) {
   return Add(*group, item);
 }
 
-bool RecordContent(std::wstring_view path) {
+DWORD RecordContent(std::wstring_view path) {
   OpenGroup* group = Recording();
-  if (!group) return Unrecording();
+  if (!group) return Unrecording() ? ERROR_SUCCESS : ERROR_CANCELLED;
   group->lastAdded.reset();
   Item item;
   item.kind = ItemKind::Content;
@@ -212,17 +210,20 @@ bool RecordContent(std::wstring_view path) {
     // would have (a file held open by another program), without asking about the journal.
     const HANDLE readable = CreateFileW(item.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
-    if (readable == INVALID_HANDLE_VALUE) return false;
+    if (readable == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      return code != ERROR_SUCCESS && code != ERROR_CANCELLED ? code : ERROR_READ_FAULT;
+    }
     CloseHandle(readable);
     // The copy needs the group's id for its folder, and must be on disk before the item that names it.
-    if (!EnsureHeader(*group)) return Failed(*group);
+    if (!EnsureHeader(*group)) return Failed(*group) ? ERROR_SUCCESS : ERROR_CANCELLED;
     item.kept = store::Keep(group->id, group->nextIndex, path);
-    if (item.kept.empty()) return Failed(*group);
+    if (item.kept.empty()) return Failed(*group) ? ERROR_SUCCESS : ERROR_CANCELLED;
   }
   const std::size_t index = group->nextIndex;
-  if (!Add(*group, item)) return false;
+  if (!Add(*group, item)) return ERROR_CANCELLED;
   if (!group->unjournaled) group->awaitingAfter[PathKey(path)] = index;
-  return true;
+  return ERROR_SUCCESS;
 }
 
 void RecordNotMade() {

@@ -102,8 +102,10 @@ class Action {
   Action& operator=(const Action&) = delete;
   ~Action();
 
-  // The journal could not be written and the user chose not to go on: make no change.
-  bool Cancelled() const;
+  // The journal could not be written when the action opened and the user chose
+  // not to go on: make no change. Fixed once the action is open; a later refusal
+  // comes back from the change itself (RegOutcome::Cancelled, FileError ERROR_CANCELLED).
+  bool Cancelled() const { return cancelled_; }
   GroupId Id() const;
   // An item that is shown but never undone (the password's group says only "set" or "cleared").
   void Note(std::wstring_view text);
@@ -111,7 +113,9 @@ class Action {
  private:
   friend class JoinAction;
   struct State;
-  State* state_;
+  State* state_;    // the action's own group; nullptr when it joined one already open
+  void* joined_;    // the group it joined
+  bool cancelled_;
 };
 
 // While one lives on a worker thread, that thread records into an action
@@ -144,7 +148,11 @@ class Unrecorded {
 // journal could not be written and the user chose not to go on: make no change.
 bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after);
 bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
-bool RecordContent(std::wstring_view path);  // before the file is written, emptied, replaced or deleted
+// Before the file is written, emptied, replaced or deleted. ERROR_SUCCESS when the
+// change may go ahead; ERROR_CANCELLED when the journal could not be written and
+// the user chose not to go on; else the system's error for a file that could not
+// be read to keep its copy (one held open by another program), not to be changed.
+DWORD RecordContent(std::wstring_view path);
 bool RecordMove(std::wstring_view from, std::wstring_view to);  // after the copy at `to` was checked, before `from` goes
 bool RecordRename(std::wstring_view from, std::wstring_view to);  // before the rename
 // The change just recorded was refused after all: undo leaves it alone.

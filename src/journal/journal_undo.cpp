@@ -90,75 +90,91 @@ void CreateFolders(const std::wstring& path) {
   }
 }
 
+enum class Step { Done, Failed, Cancelled };
+
+Step FromRecord(DWORD code) { return code == ERROR_CANCELLED ? Step::Cancelled : Step::Failed; }
+
 // A copy beside the destination, on disk, then moved over it: a crash leaves the old file or the new.
-bool PlaceCopy(const std::wstring& source, const std::wstring& destination) {
+Step PlaceCopy(const std::wstring& source, const std::wstring& destination) {
   CreateFolders(destination);
   const std::wstring temporary = destination + kUndoSuffix;
-  if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) return false;
+  if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) return Step::Failed;
   SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
   const HANDLE copy = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   const bool flushed = copy != INVALID_HANDLE_VALUE && FlushFileBuffers(copy);
   if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
   if (!flushed || format::Digest(temporary) != format::Digest(source)) {
     DeleteFileW(temporary.c_str());
-    return false;
+    return Step::Failed;
   }
-  if (!RecordContent(destination)) {
+  if (const DWORD recorded = RecordContent(destination); recorded != ERROR_SUCCESS) {
     DeleteFileW(temporary.c_str());
-    return false;
+    return FromRecord(recorded);
   }
   const bool moved = MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   RecordContentAfter(destination);
   if (!moved) DeleteFileW(temporary.c_str());
-  return moved;
+  return moved ? Step::Done : Step::Failed;
 }
 
-bool PutBackContent(const Item& item) {
-  if (item.existedBefore) return Exists(item.kept) && PlaceCopy(item.kept, item.path);
+Step PutBackContent(const Item& item) {
+  if (item.existedBefore) return Exists(item.kept) ? PlaceCopy(item.kept, item.path) : Step::Failed;
   // The action made the file: it goes, its bytes kept by the undo's own record.
-  if (!Exists(item.path)) return true;
-  if (!RecordContent(item.path)) return false;
+  if (!Exists(item.path)) return Step::Done;
+  if (const DWORD recorded = RecordContent(item.path); recorded != ERROR_SUCCESS) return FromRecord(recorded);
   const bool deleted = DeleteFileW(item.path.c_str());
   RecordContentAfter(item.path);
-  return deleted;
+  return deleted ? Step::Done : Step::Failed;
 }
 
 // The file comes back from where it was moved; that copy goes only once the
 // returned one is checked and the return is recorded, so redo can move it again.
-bool PutBackMove(const Item& item) {
-  if (!Exists(item.kept) || !PlaceCopy(item.kept, item.path)) return false;
-  if (RecordMove(item.kept, item.path)) {
-    SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(item.kept.c_str());
-  }
-  return true;
+Step PutBackMove(const Item& item) {
+  if (!Exists(item.kept)) return Step::Failed;
+  const Step placed = PlaceCopy(item.kept, item.path);
+  if (placed != Step::Done) return placed;
+  if (!RecordMove(item.kept, item.path)) return Step::Cancelled;
+  SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(item.kept.c_str());
+  return Step::Done;
 }
 
-// Puts one item back; the failure named for a person, or empty.
-std::wstring PutBack(const Item& item) {
+// Puts one item back; the failure named for a person, or empty. A journal the
+// user chose not to go on without sets `cancelled`.
+std::wstring PutBack(const Item& item, bool& cancelled) {
+  const auto told = [&](Step step, std::wstring failure) {
+    cancelled = step == Step::Cancelled;
+    return step == Step::Done ? std::wstring() : cancelled ? item.path + L": the change journal could not be written" : failure;
+  };
   switch (item.kind) {
     case ItemKind::Registry:
-      if (RegSetRaw(item.root, item.key, item.name, item.regBefore) == RegOutcome::Done) return {};
+      switch (RegSetRaw(item.root, item.key, item.name, item.regBefore)) {
+        case RegOutcome::Done:
+          return {};
+        case RegOutcome::Cancelled:
+          cancelled = true;
+          return RegDescribe(item.root, item.key, item.name) + L": the change journal could not be written";
+        case RegOutcome::Refused:
+          break;
+      }
       return RegDescribe(item.root, item.key, item.name) + L": the change was refused";
     case ItemKind::Attributes:
       try {
         SetAttr(item.path, item.attrBefore & kSettableAttributes);
         return {};
-      } catch (const FileError&) {
-        return item.path + L": its attributes could not be put back";
+      } catch (const FileError& e) {
+        return told(FromRecord(e.Code()), item.path + L": its attributes could not be put back");
       }
     case ItemKind::Content:
-      if (PutBackContent(item)) return {};
-      return item.path + L": its earlier content could not be put back";
+      return told(PutBackContent(item), item.path + L": its earlier content could not be put back");
     case ItemKind::Move:
-      if (PutBackMove(item)) return {};
-      return item.path + L": could not be brought back from " + item.kept;
+      return told(PutBackMove(item), item.path + L": could not be brought back from " + item.kept);
     case ItemKind::Rename:
       try {
         Rename(item.kept, item.path);
         return {};
-      } catch (const FileError&) {
-        return item.kept + L": could not be renamed back to " + item.path;
+      } catch (const FileError& e) {
+        return told(FromRecord(e.Code()), item.kept + L": could not be renamed back to " + item.path);
       }
     case ItemKind::Note:
       if (item.path.empty()) return {};
@@ -226,23 +242,24 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
       anyway = true;
     }
     // Each item on its own: one never changed (a crash between its record and its change) is left.
-    for (std::size_t i = group->items.size(); i-- > 0;) {
+    bool cancelled = false;
+    for (std::size_t i = group->items.size(); i-- > 0 && !cancelled;) {
       const Item& item = group->items[i];
       const ItemState state = scope::Judge(item);
-      if (state == ItemState::Nothing && !item.path.empty()) report.failures.push_back(PutBack(item));  // a note
+      if (state == ItemState::Nothing && !item.path.empty()) report.failures.push_back(PutBack(item, cancelled));  // a note
       if (state == ItemState::Nothing || state == ItemState::NotMade) continue;
       if (state == ItemState::Conflict && !anyway) {
         report.failures.push_back(scope::DescribeChange(item) + L": changed by something else since, so left as it is");
         continue;
       }
-      std::wstring failure = PutBack(item);
+      std::wstring failure = PutBack(item, cancelled);
       if (failure.empty()) {
         ++report.putBack;
       } else {
         report.failures.push_back(std::move(failure));
       }
     }
-    if (action.Cancelled()) {
+    if (cancelled) {
       report.stopped = true;
       break;
     }

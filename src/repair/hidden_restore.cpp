@@ -108,8 +108,7 @@ HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
     return {HiddenRestore::Outcome::Restored};
   } catch (const platform::FileError& e) {
     // The journal asks again when it fails at the change, and a Cancel there makes the change fail.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
+    if (e.Code() == ERROR_CANCELLED) return {HiddenRestore::Outcome::Cancelled};
     return {HiddenRestore::Outcome::Failed, e.Code()};
   }
 }

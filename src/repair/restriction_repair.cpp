@@ -56,9 +56,9 @@ RestrictionRepair RemoveRestriction(Restriction restriction) {
   for (const platform::RegRoot root : {platform::kCurrentUser, platform::kLocalMachine}) {
     if (!platform::RegGetValue(root, row.key, row.valueRead).EqualsNumber(1)) continue;
     found = true;
-    if (platform::RegDeleteValue(root, row.key, row.valueDeleted) == platform::RegOutcome::Refused) {
-      refused = true;
-    }
+    const platform::RegOutcome deleted = platform::RegDeleteValue(root, row.key, row.valueDeleted);
+    if (deleted == platform::RegOutcome::Cancelled) return RestrictionRepair::Cancelled;
+    if (deleted == platform::RegOutcome::Refused) refused = true;
   }
   if (!found) return RestrictionRepair::NotFound;
   return refused ? RestrictionRepair::Refused : RestrictionRepair::Removed;

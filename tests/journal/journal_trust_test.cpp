@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "journal/journal.h"
+#include "system/file_ops.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"
 #include "support/text.h"
@@ -272,6 +273,32 @@ TEST_F(JournalTrustTest, AChangeRecordedButNeverMadeNeedsNoForceAndARealConflict
       EXPECT_DWORD(kHkcu, kKey, L"value", *c.after);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A file held open by another program is refused with the system's reason, never as a cancel nobody chose.
+TEST_F(JournalTrustTest, AFileThatCannotBeKeptFailsWithItsOwnReasonNotACancel) {
+  const std::wstring held = OnDrive(kDrive, L"held.inf");
+  WriteBytes(held, "in use");
+  const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  DWORD code = 0;
+  {
+    const journal::Action action(L"Test: held file", {.drives = L"E"});
+    EXPECT_FALSE(action.Cancelled());
+    try {
+      platform::OutputFile file(held);
+    } catch (const platform::FileError& e) {
+      code = e.Code();
+    }
+  }
+  CloseHandle(holder);
+  EXPECT_NE(code, 0u) << "the change failed";
+  EXPECT_NE(code, static_cast<DWORD>(ERROR_CANCELLED)) << "ERROR_CANCELLED means only that the user chose to stop";
+  EXPECT_EQ(ReadBytes(held), std::string("in use"));
 }
 
 }  // namespace
