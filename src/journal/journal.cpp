@@ -23,6 +23,7 @@ struct OpenGroup {
   bool asked = false;
   bool cancelled = false;
   bool unjournaled = false;  // going on without the journal, as the user chose
+  bool flushed = false;  // an item of the group is on disk: later ones need not wait for the disk
   std::map<std::wstring, std::size_t> awaitingAfter;  // content items whose file is being changed
 };
 
@@ -88,18 +89,22 @@ bool Add(OpenGroup& group, const Item& item) {
   const std::size_t index = group.nextIndex;
   const std::wstring folder = Folder();
   bool written = false;
+  // One flush per action before its first change (and one at its end), never one per item: every
+  // line still reaches the file before its change, so only a lost power supply can lose one.
+  const bool flush = !group.flushed;
   if (group.id) {
-    written = store::Append(format::ItemLine(group.id, index, item, folder), true);
+    written = store::Append(format::ItemLine(group.id, index, item, folder), flush);
   } else if (const auto id = store::AppendGroup(
                  [&](GroupId fresh) {
                    return format::HeaderLine(fresh, group.time, group.what, group.options.drives, group.options.undoes) +
                           format::ItemLine(fresh, index, item, folder);
                  },
-                 true)) {
+                 flush)) {
     group.id = *id;
     written = true;
   }
   if (!written) return Failed(group);
+  group.flushed = true;
   group.lastAdded = index;
   ++group.nextIndex;
   return true;
@@ -141,7 +146,7 @@ Action::~Action() {
   if (!state_) return;
   current = nullptr;
   // An action that changed nothing left no group behind.
-  if (state_->id) store::Append(format::EndLine(state_->id), false);
+  if (state_->id) store::Append(format::EndLine(state_->id), true);
   delete state_;
 }
 

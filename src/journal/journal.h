@@ -175,6 +175,9 @@ struct Bounds {
 };
 void SetBounds(Bounds bounds);
 
+// How often this process has flushed the journal to disk, since it started.
+std::uint64_t FlushCount();
+
 // What undo may write. The journal trusts no line of its file: the layers
 // above register, at start-up and from their own tables, the registry values
 // Korvane changes; files may be changed only on the drives a group names (never

@@ -132,12 +132,16 @@ bool Refresh(HANDLE file) {
   return true;
 }
 
+std::atomic<std::uint64_t> flushes{0};
+
 bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
   DWORD written = 0;
   if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
     return false;
   }
-  return !flush || FlushFileBuffers(file);
+  if (!flush) return true;
+  ++flushes;
+  return FlushFileBuffers(file) != FALSE;
 }
 
 bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
@@ -327,6 +331,8 @@ std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
 }  // namespace platform::journal::store
 
 namespace platform::journal {
+
+std::uint64_t FlushCount() { return store::flushes.load(); }
 
 void SetBounds(Bounds bounds) {
   store::maxGroups = bounds.groups;
