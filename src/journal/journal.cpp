@@ -295,10 +295,11 @@ Listing ReadItemsOf(std::span<const GroupId> ids) {
 std::optional<Group> ReadGroup(GroupId id) {
   const GroupId ids[] = {id};
   Listing listing = ReadItemsOf(ids);
+  std::optional<Group> found;
   for (Group& group : listing.groups) {
-    if (group.id == id) return std::move(group);
+    if (group.id == id) found.emplace(std::move(group));
   }
-  return std::nullopt;
+  return found;
 }
 
 }  // namespace platform::journal

@@ -12,7 +12,10 @@ namespace {
 constexpr std::size_t kShortText = 60;
 
 std::wstring Shortened(std::wstring text) {
-  if (text.size() > kShortText) text = text.substr(0, kShortText - 1) + L"…";
+  if (text.size() > kShortText) {
+    text.resize(kShortText - 1);
+    text += L"…";
+  }
   return text;
 }
 

@@ -501,7 +501,7 @@ Listing Reader::Finish() {
   // Newest first, an undo is settled before the groups it undid: one undone itself no longer counts.
   std::map<GroupId, Group*> byId;
   for (Group& group : listing_.groups) byId[group.id] = &group;
-  for (Group& undo : listing_.groups) {
+  for (const Group& undo : listing_.groups) {
     if (undo.undoneBy) continue;
     for (const GroupId id : undo.undoes) {
       const auto found = byId.find(id);

@@ -36,7 +36,7 @@ struct LineFacts {
 LineFacts Facts(std::string_view line);
 
 // The longest line read; a longer one is skipped unread.
-inline constexpr std::size_t kMaxLine = 64 * 1024;
+inline constexpr std::size_t kMaxLine = std::size_t{64} * 1024;
 
 // Builds a listing from the journal's lines, one at a time, trusting none of
 // them: a line with a field of the wrong type or out of range is skipped and

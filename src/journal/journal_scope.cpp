@@ -98,13 +98,22 @@ std::wstring PlainPath(std::wstring_view path) {
   return Upper(plain);
 }
 
-Checker::Checker() {
-  profile_ = PlainPath(Environment(L"USERPROFILE"));
-  if (!profile_.empty() && profile_.back() != L'\\') profile_ += L'\\';
-  journalFolder_ = PlainPath(Folder());
-  wchar_t windows[MAX_PATH] = {};
-  if (GetWindowsDirectoryW(windows, MAX_PATH) > 0) windowsDrive_ = Upper(std::wstring(1, windows[0]))[0];
+namespace {
+
+std::wstring ProfileFolder() {
+  std::wstring profile = PlainPath(Environment(L"USERPROFILE"));
+  if (!profile.empty() && profile.back() != L'\\') profile += L'\\';
+  return profile;
 }
+
+wchar_t WindowsDrive() {
+  wchar_t windows[MAX_PATH] = {};
+  return GetWindowsDirectoryW(windows, MAX_PATH) > 0 ? Upper(std::wstring(1, windows[0]))[0] : L'\0';
+}
+
+}  // namespace
+
+Checker::Checker() : profile_(ProfileFolder()), journalFolder_(PlainPath(Folder())), windowsDrive_(WindowsDrive()) {}
 
 // A folder or file on the way that is a link could lead anywhere: nothing is changed through one.
 bool Checker::ThroughLink(const std::wstring& plain, std::size_t rootLength) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "system/file_ops.h"
 #include "journal/journal.h"
@@ -67,11 +68,16 @@ std::vector<ItemState> scope::JudgeGroup(const Group& group) {
     const Item& item = group.items[i];
     if (item.kind == ItemKind::Note) continue;
     const std::wstring target = Target(item);
-    const auto moved = movedAway.find(PlainPath(item.path));
-    const auto later = item.kind == ItemKind::Attributes && moved != movedAway.end() ? moved : latest.find(target);
+    std::optional<ItemState> later;
+    if (const auto moved = movedAway.find(PlainPath(item.path));
+        item.kind == ItemKind::Attributes && moved != movedAway.end()) {
+      later = moved->second;
+    } else if (const auto same = latest.find(target); same != latest.end()) {
+      later = same->second;
+    }
     // A later change never made says nothing of this one: it is judged itself.
-    if (later != movedAway.end() && later != latest.end() && later->second != ItemState::NotMade) {
-      states[i] = later->second;
+    if (later && *later != ItemState::NotMade) {
+      states[i] = *later;
       continue;
     }
     states[i] = Judge(Relocated(item, renames));
@@ -144,7 +150,7 @@ Step PutBackMove(const Item& item) {
 std::wstring PutBack(const Item& item, bool& cancelled) {
   const auto told = [&](Step step, std::wstring failure) {
     cancelled = step == Step::Cancelled;
-    return step == Step::Done ? std::wstring() : cancelled ? item.path + L": the change journal could not be written" : failure;
+    return step == Step::Done ? std::wstring() : cancelled ? item.path + L": the change journal could not be written" : std::move(failure);
   };
   switch (item.kind) {
     case ItemKind::Registry:
@@ -220,6 +226,7 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
   }
   if (chosen.empty()) return report;
   std::vector<GroupId> undoes;
+  undoes.reserve(chosen.size());
   for (const Group* group : chosen) undoes.push_back(group->id);
   Action action(ReverseWording(chosen), ActionOptions{.drives = drives, .undoes = undoes});
   if (action.Cancelled()) {
