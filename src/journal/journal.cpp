@@ -146,7 +146,8 @@ Action::~Action() {
   if (!state_) return;
   current = nullptr;
   // An action that changed nothing left no group behind.
-  if (state_->id) store::Append(format::EndLine(state_->id), true);
+  // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
+  if (state_->id) store::Append(format::EndLine(state_->id), state_->nextIndex > 1);
   delete state_;
 }
 
