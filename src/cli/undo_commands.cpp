@@ -91,6 +91,13 @@ int UndoOne(const Invocation& invocation, const journal::Group& group) {
   }
   // What will change, from the items themselves; a long list is cut, undo show gives it whole.
   const std::vector<journal::ItemView> views = journal::Describe(group);
+  // Putting a worm's files back on a drive is never done by accident.
+  if (const std::vector<std::wstring> programs = journal::ProgramsPutBack(group);
+      !programs.empty() && !invocation.Has(L"--force")) {
+    for (const std::wstring& program : programs) PrintError(L"korvane undo: would put back " + program);
+    PrintError(L"korvane undo: change " + name + L" would put programs or scripts back on the drive; --force does it");
+    return kExitFailed;
+  }
   PrintLine(L"Change " + name + L":");
   for (std::size_t i = 0; i < views.size() && i < kPreviewLines; ++i) PrintLine(ItemLine(views[i]));
   if (views.size() > kPreviewLines) {

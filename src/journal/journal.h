@@ -207,6 +207,8 @@ struct ItemView {
 };
 // What each item of a group changed and what undo would do now, read from the items themselves.
 std::vector<ItemView> Describe(const Group& group);
+// The programs, scripts and shortcuts undoing the group would put back on a drive out of the quarantine.
+std::vector<std::wstring> ProgramsPutBack(const Group& group);
 // One group with its items; nullopt when the journal holds no such group.
 std::optional<Group> ReadGroup(GroupId id);
 

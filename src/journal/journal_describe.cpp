@@ -109,6 +109,27 @@ std::wstring DescribeUndo(const Item& item) {
 
 }  // namespace scope
 
+std::vector<std::wstring> ProgramsPutBack(const Group& group) {
+  // What starts on a double-click or from autorun: what a worm leaves and a clean takes away.
+  constexpr const wchar_t* kRunnable[] = {L".exe", L".com", L".scr", L".pif", L".bat", L".cmd", L".vbs", L".vbe",
+                                          L".js",  L".jse", L".wsf", L".wsh", L".ps1", L".hta", L".lnk", L".inf"};
+  std::vector<std::wstring> programs;
+  for (const Item& item : group.items) {
+    if (item.kind != ItemKind::Move || Where(item.kept) != L"the quarantine") continue;
+    const std::wstring name = NameOf(item.path);
+    const auto dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) continue;
+    const std::wstring extension = name.substr(dot);
+    for (const wchar_t* runnable : kRunnable) {
+      if (CompareStringOrdinal(extension.c_str(), -1, runnable, -1, TRUE) == CSTR_EQUAL) {
+        programs.push_back(item.path);
+        break;
+      }
+    }
+  }
+  return programs;
+}
+
 std::vector<ItemView> Describe(const Group& group) {
   std::vector<ItemView> views;
   views.reserve(group.items.size());

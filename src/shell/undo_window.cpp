@@ -210,6 +210,24 @@ void FrmUndo::CmdUndo_Click() {
 }
 
 void FrmUndo::UndoChosen(const std::vector<journal::GroupId>& ids) {
+  // Putting a worm's files back on a drive is never done by accident.
+  std::wstring programs;
+  std::size_t count = 0;
+  for (const journal::Group& group : journal::ReadItemsOf(ids).groups) {
+    if (std::find(ids.begin(), ids.end(), group.id) == ids.end()) continue;
+    for (const std::wstring& program : journal::ProgramsPutBack(group)) {
+      if (++count <= 20) programs += L"\n" + program;
+    }
+  }
+  if (count > 20) programs += L"\n... and " + std::to_wstring(count - 20) + L" more";
+  if (count > 0 &&
+      MsgBox(L"Undoing this puts these programs and scripts back on the drive, where they may run again:\n" + programs +
+                 L"\n\nPut them back?",
+             MsgIcon::Exclamation, platform::kAppTitle, platform::MsgButtons::YesNo) != platform::MsgResult::Yes) {
+    LblStatus.SetText(L"Nothing was undone.");
+    LvwGroups.Focus();
+    return;
+  }
   const journal::UndoReport report = journal::Undo(ids, &AskAboutConflict);
   if (!report.refused.empty()) {
     std::wstring text = L"Korvane did not undo this, because it names what Korvane never changes:\n";
