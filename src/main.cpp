@@ -11,6 +11,7 @@
 #include "shell/handover.h"
 #include "shell/main_window.h"
 #include "shell/splash_window.h"
+#include "shell/undo_window.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 0;
   }
   shell::SetTakesHandovers(holdsName);
+  shell::AllowUndo();
   if (request->checkLetter) {
     shell::StartForCheck(request->checkLetter);
   } else {

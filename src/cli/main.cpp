@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/commands.h"
 #include "cli/console_output.h"
 #include "system/app.h"
 #include "system/message_box.h"
@@ -29,6 +30,7 @@ int wmain(int argc, wchar_t** argv) {
   // A script waits for an exit code, never for someone to close a crash box.
   SetErrorMode(GetErrorMode() | SEM_NOGPFAULTERRORBOX);
   platform::SetMsgBoxHandler(&PrintMessageBox);
+  cli::AllowUndo();
   try {
     return cli::Run(std::vector<std::wstring>(argv + 1, argv + argc));
   } catch (const std::exception& e) {

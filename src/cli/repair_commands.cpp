@@ -17,10 +17,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The journal refuses to overwrite a file it cannot keep a copy of; the file
-// operations then report a cancel that nobody chose.
+// A cancel comes only from the journal; a file it cannot keep a copy of fails with the system's own reason.
 std::wstring Reason(DWORD error) {
-  if (error == ERROR_CANCELLED) return L"it is in use by another program or cannot be read";
+  if (error == ERROR_CANCELLED) return L"the change journal could not be written";
   return SystemMessage(error);
 }
 

@@ -23,6 +23,7 @@ struct OpenGroup {
   bool asked = false;
   bool cancelled = false;
   bool unjournaled = false;  // going on without the journal, as the user chose
+  bool flushed = false;  // an item of the group is on disk: later ones need not wait for the disk
   std::map<std::wstring, std::size_t> awaitingAfter;  // content items whose file is being changed
 };
 
@@ -77,7 +78,7 @@ bool Unrecording() { return !current || !current->cancelled; }
 bool EnsureHeader(OpenGroup& group) {
   if (group.id) return true;
   const auto id = store::AppendGroup(
-      [&](GroupId fresh) { return format::HeaderLine(fresh, group.time, group.what); }, false);
+      [&](GroupId fresh) { return format::HeaderLine(fresh, group.time, group.what, group.options.drives, group.options.undoes); }, false);
   if (!id) return false;
   group.id = *id;
   return true;
@@ -88,17 +89,22 @@ bool Add(OpenGroup& group, const Item& item) {
   const std::size_t index = group.nextIndex;
   const std::wstring folder = Folder();
   bool written = false;
+  // One flush per action before its first change (and one at its end), never one per item: every
+  // line still reaches the file before its change, so only a lost power supply can lose one.
+  const bool flush = !group.flushed;
   if (group.id) {
-    written = store::Append(format::ItemLine(group.id, index, item, folder), true);
+    written = store::Append(format::ItemLine(group.id, index, item, folder), flush);
   } else if (const auto id = store::AppendGroup(
                  [&](GroupId fresh) {
-                   return format::HeaderLine(fresh, group.time, group.what) + format::ItemLine(fresh, index, item, folder);
+                   return format::HeaderLine(fresh, group.time, group.what, group.options.drives, group.options.undoes) +
+                          format::ItemLine(fresh, index, item, folder);
                  },
-                 true)) {
+                 flush)) {
     group.id = *id;
     written = true;
   }
   if (!written) return Failed(group);
+  group.flushed = true;
   group.lastAdded = index;
   ++group.nextIndex;
   return true;
@@ -118,37 +124,40 @@ struct Action::State : OpenGroup {};
 
 void SetJournalFailureHandler(JournalFailureHandler handler) { FailureHandler() = std::move(handler); }
 
-Action::Action(std::wstring what, ActionOptions options) : state_(nullptr) {
-  if (current) return;  // joins the action already open
+Action::Action(std::wstring what, ActionOptions options) : state_(nullptr), joined_(current), cancelled_(false) {
+  if (current) {  // joins the action already open
+    cancelled_ = current->cancelled;
+    return;
+  }
   state_ = new State();
   state_->what = std::move(what);
-  state_->options = options;
+  state_->options = std::move(options);
+  // Only letters name drives; the header keeps them upper case.
+  std::wstring& drives = state_->options.drives;
+  std::erase_if(drives, [](wchar_t c) { return !((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z')); });
+  for (wchar_t& c : drives) c = static_cast<wchar_t>(c & ~0x20);
   state_->time = LocalTime();
   current = state_;
   // A refused folder is found before anything changes, so the user can still cancel.
-  if (!options.silent && !store::Writable()) Failed(*state_);
+  if (!state_->options.silent && !store::Writable()) cancelled_ = !Failed(*state_);
 }
 
 Action::~Action() {
   if (!state_) return;
   current = nullptr;
   // An action that changed nothing left no group behind.
-  if (state_->id) store::Append(format::EndLine(state_->id), false);
+  // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
+  if (state_->id) store::Append(format::EndLine(state_->id), state_->nextIndex > 1);
   delete state_;
 }
 
-bool Action::Cancelled() const {
-  const OpenGroup* group = state_ ? state_ : current;
-  return group && group->cancelled;
-}
-
 GroupId Action::Id() const {
-  const OpenGroup* group = state_ ? state_ : current;
+  const OpenGroup* group = state_ ? state_ : static_cast<const OpenGroup*>(joined_);
   return group ? group->id : 0;
 }
 
 void Action::Note(std::wstring_view text) {
-  OpenGroup* group = state_ ? state_ : current;
+  OpenGroup* group = state_ ? state_ : static_cast<OpenGroup*>(joined_);
   if (!group || group->unjournaled || group->cancelled) return;
   Item item;
   item.kind = ItemKind::Note;
@@ -193,9 +202,9 @@ bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after) {
   return Add(*group, item);
 }
 
-bool RecordContent(std::wstring_view path) {
+DWORD RecordContent(std::wstring_view path) {
   OpenGroup* group = Recording();
-  if (!group) return Unrecording();
+  if (!group) return Unrecording() ? ERROR_SUCCESS : ERROR_CANCELLED;
   group->lastAdded.reset();
   Item item;
   item.kind = ItemKind::Content;
@@ -207,17 +216,20 @@ bool RecordContent(std::wstring_view path) {
     // would have (a file held open by another program), without asking about the journal.
     const HANDLE readable = CreateFileW(item.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
-    if (readable == INVALID_HANDLE_VALUE) return false;
+    if (readable == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      return code != ERROR_SUCCESS && code != ERROR_CANCELLED ? code : ERROR_READ_FAULT;
+    }
     CloseHandle(readable);
     // The copy needs the group's id for its folder, and must be on disk before the item that names it.
-    if (!EnsureHeader(*group)) return Failed(*group);
+    if (!EnsureHeader(*group)) return Failed(*group) ? ERROR_SUCCESS : ERROR_CANCELLED;
     item.kept = store::Keep(group->id, group->nextIndex, path);
-    if (item.kept.empty()) return Failed(*group);
+    if (item.kept.empty()) return Failed(*group) ? ERROR_SUCCESS : ERROR_CANCELLED;
   }
   const std::size_t index = group->nextIndex;
-  if (!Add(*group, item)) return false;
+  if (!Add(*group, item)) return ERROR_CANCELLED;
   if (!group->unjournaled) group->awaitingAfter[PathKey(path)] = index;
-  return true;
+  return ERROR_SUCCESS;
 }
 
 void RecordNotMade() {
@@ -260,15 +272,35 @@ bool RecordRename(std::wstring_view from, std::wstring_view to) {
   return Add(*group, item);
 }
 
-Listing Read() { return format::Parse(store::ReadAll(), Folder()); }
+namespace {
+
+Listing ReadWith(std::function<bool(GroupId)> wantItems) {
+  format::Reader reader(Folder(), std::move(wantItems));
+  const std::size_t skipped = store::ForEachLine([&reader](std::string_view line) { reader.Line(line); });
+  reader.Skipped(skipped);
+  return reader.Finish();
+}
+
+}  // namespace
+
+Listing Read() { return ReadWith(nullptr); }
 
 Listing ReadGroups() {
-  return format::Parse(store::ReadAll(), Folder(), [](GroupId) { return false; });
+  return ReadWith([](GroupId) { return false; });
 }
 
 Listing ReadItemsOf(std::span<const GroupId> ids) {
-  return format::Parse(store::ReadAll(), Folder(),
-                       [ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+  return ReadWith([ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+}
+
+std::optional<Group> ReadGroup(GroupId id) {
+  const GroupId ids[] = {id};
+  Listing listing = ReadItemsOf(ids);
+  std::optional<Group> found;
+  for (Group& group : listing.groups) {
+    if (group.id == id) found.emplace(std::move(group));
+  }
+  return found;
 }
 
 }  // namespace platform::journal

@@ -57,7 +57,12 @@ struct Group {
   GroupId id = 0;
   std::wstring time;  // local time, "2026-12-08 14:03:12"
   std::wstring what;  // "Security Tweaks: Disable Task Manager checked"
+  std::wstring drives;  // the letters of the drives whose files the action worked on ("E")
+  std::vector<GroupId> undoes;  // for an undo: the groups it put back
+  GroupId undoneBy = 0;  // the undo, itself not undone since, that put this group back
+  std::wstring undoneAt;  // that undo's time
   bool finished = false;  // the action ran to its end (a crash leaves false)
+  bool gaps = false;  // an item line of it could not be read
   std::vector<Item> items;  // empty when read with ReadGroups()
   std::size_t itemCount = 0;
 };
@@ -65,7 +70,9 @@ struct Group {
 struct Listing {
   std::vector<Group> groups;  // newest first
   std::uint64_t droppedGroups = 0;  // let go to keep the journal within its bounds, since it began
-  std::size_t tornSkipped = 0;  // records cut short by a crash, skipped
+  // Lines that could not be read (cut short by a crash, damaged, too long, or naming
+  // what they may not), skipped. Item lines are looked at closely only when their group is read.
+  std::size_t skippedLines = 0;
 };
 
 struct ActionOptions {
@@ -73,6 +80,10 @@ struct ActionOptions {
   bool onlyChanges = false;
   // Never ask when the journal cannot be written (page-load rewrites, command line).
   bool silent = false;
+  // The drives whose files the action may change ("E"); undo touches files on no other.
+  std::wstring drives;
+  // For an undo: the groups it puts back, so that they show as undone.
+  std::vector<GroupId> undoes;
 };
 
 // What the user said when told that the journal cannot be written.
@@ -91,8 +102,10 @@ class Action {
   Action& operator=(const Action&) = delete;
   ~Action();
 
-  // The journal could not be written and the user chose not to go on: make no change.
-  bool Cancelled() const;
+  // The journal could not be written when the action opened and the user chose
+  // not to go on: make no change. Fixed once the action is open; a later refusal
+  // comes back from the change itself (RegOutcome::Cancelled, FileError ERROR_CANCELLED).
+  bool Cancelled() const { return cancelled_; }
   GroupId Id() const;
   // An item that is shown but never undone (the password's group says only "set" or "cleared").
   void Note(std::wstring_view text);
@@ -100,7 +113,9 @@ class Action {
  private:
   friend class JoinAction;
   struct State;
-  State* state_;
+  State* state_;    // the action's own group; nullptr when it joined one already open
+  void* joined_;    // the group it joined
+  bool cancelled_;
 };
 
 // While one lives on a worker thread, that thread records into an action
@@ -133,7 +148,11 @@ class Unrecorded {
 // journal could not be written and the user chose not to go on: make no change.
 bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after);
 bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
-bool RecordContent(std::wstring_view path);  // before the file is written, emptied, replaced or deleted
+// Before the file is written, emptied, replaced or deleted. ERROR_SUCCESS when the
+// change may go ahead; ERROR_CANCELLED when the journal could not be written and
+// the user chose not to go on; else the system's error for a file that could not
+// be read to keep its copy (one held open by another program), not to be changed.
+DWORD RecordContent(std::wstring_view path);
 bool RecordMove(std::wstring_view from, std::wstring_view to);  // after the copy at `to` was checked, before `from` goes
 bool RecordRename(std::wstring_view from, std::wstring_view to);  // before the rename
 // The change just recorded was refused after all: undo leaves it alone.
@@ -156,15 +175,57 @@ struct Bounds {
 };
 void SetBounds(Bounds bounds);
 
+// How often this process has flushed the journal to disk, since it started.
+std::uint64_t FlushCount();
+
+// What undo may write. The journal trusts no line of its file: the layers
+// above register, at start-up and from their own tables, the registry values
+// Korvane changes; files may be changed only on the drives a group names (never
+// the Windows drive), in the user's profile, or in Korvane's Kept and
+// Quarantine folders. Machine-wide places (HKLM, HKCR, files outside those)
+// are never written from the user's journal.
+enum class Guard { None, Password };
+void AllowValue(RegRoot root, std::wstring_view key, std::wstring_view name, Guard guard = Guard::None);
+// Why undo may not write the item (named for a person), or empty when it may.
+std::wstring OutOfScope(const Group& group, const Item& item);
+// Whether undoing the group changes a value guarded by the security page's password.
+bool NeedsPassword(const Group& group);
+
+// Where an item stands now, judged on its own.
+enum class ItemState {
+  Changed,    // as Korvane left it: undo puts the earlier state back
+  NotMade,    // as it was before: the change never happened, nothing to do
+  Conflict,   // something else changed it since
+  Refused,    // outside what undo may write
+  Nothing,    // a note, or a change marked as not made
+};
+struct ItemView {
+  std::wstring change;  // "HKCU\Control Panel\Desktop\SmoothScroll: not set → 1"
+  std::wstring undo;    // what undo does: "puts back: not set"
+  ItemState state = ItemState::Nothing;
+  std::wstring refusal;  // for Refused: why
+};
+// What each item of a group changed and what undo would do now, read from the items themselves.
+std::vector<ItemView> Describe(const Group& group);
+// The programs, scripts and shortcuts undoing the group would put back on a drive out of the quarantine.
+std::vector<std::wstring> ProgramsPutBack(const Group& group);
+// One group with its items; nullopt when the journal holds no such group.
+std::optional<Group> ReadGroup(GroupId id);
+
 enum class OnConflict { UndoAnyway, Skip, Stop };
 struct UndoReport {
   std::vector<std::wstring> failures;  // each item that could not be put back, named for a person
+  std::vector<std::wstring> refused;   // items outside what undo may write: their groups were left whole
   std::vector<GroupId> skipped;
   bool stopped = false;  // Cancel at a conflict, or the journal could not be written and the user chose not to go on
+  std::size_t putBack = 0;  // items put back
   std::optional<GroupId> undoGroup;  // the group recording the undo itself
 };
-// Puts back the earlier state of every item of the groups, newest first. An
-// item changed by something else since is a conflict, asked once per group.
+// Puts back the earlier state of every item of the groups, newest first. Each
+// item is judged on its own: one still as Korvane left it is put back, one
+// never changed is left, one changed by something else since is a conflict,
+// asked once per group. A group with an item outside what undo may write is
+// refused whole and nothing of it is written.
 UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict);
 
 }  // namespace platform::journal

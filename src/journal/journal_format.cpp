@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 namespace platform::journal::format {
@@ -23,13 +24,22 @@ std::string Hex(const std::vector<BYTE>& bytes) {
   return text;
 }
 
-std::vector<BYTE> Unhex(const std::string& text) {
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::optional<std::vector<BYTE>> Unhex(const std::string& text) {
+  if (text.size() % 2 != 0) return std::nullopt;
   std::vector<BYTE> bytes;
   bytes.reserve(text.size() / 2);
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    unsigned value = 0;
-    std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
-    bytes.push_back(static_cast<BYTE>(value));
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int high = HexDigit(text[i]);
+    const int low = HexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes.push_back(static_cast<BYTE>(high * 16 + low));
   }
   return bytes;
 }
@@ -44,11 +54,11 @@ const char* RootName(RegRoot root) {
   return "HKCU";
 }
 
-RegRoot RootValue(const std::string& name) {
+std::optional<RegRoot> RootValue(const std::string& name) {
   for (const auto& [value, rootName] : kRoots) {
     if (name == rootName) return value;
   }
-  return kCurrentUser;
+  return std::nullopt;
 }
 
 // The bytes, and for a person the value as text where it is text or a number.
@@ -69,9 +79,38 @@ Json StateJson(const RegState& state) {
   return j;
 }
 
-RegState StateFrom(const Json& j) {
-  if (!j.is_object()) return {};
-  return RegState{true, j.value("type", DWORD{REG_NONE}), Unhex(j.value("hex", std::string()))};
+// Registry types run from REG_NONE to REG_QWORD.
+constexpr std::uint64_t kLastRegType = 11;
+
+std::optional<std::uint64_t> Unsigned(const Json& j, const char* key) {
+  const auto it = j.find(key);
+  if (it == j.end() || !it->is_number_unsigned()) return std::nullopt;
+  return it->get<std::uint64_t>();
+}
+
+std::optional<std::wstring> String(const Json& j, const char* key) {
+  const auto it = j.find(key);
+  if (it == j.end() || !it->is_string()) return std::nullopt;
+  return FromUtf8(it->get_ref<const std::string&>());
+}
+
+std::optional<bool> Bool(const Json& j, const char* key) {
+  const auto it = j.find(key);
+  if (it == j.end() || !it->is_boolean()) return std::nullopt;
+  return it->get<bool>();
+}
+
+std::optional<RegState> StateFrom(const Json& j, const char* key) {
+  const auto it = j.find(key);
+  if (it == j.end()) return std::nullopt;
+  if (it->is_null()) return RegState{};
+  if (!it->is_object()) return std::nullopt;
+  const auto type = Unsigned(*it, "type");
+  const auto hex = it->find("hex");
+  if (!type || *type > kLastRegType || hex == it->end() || !hex->is_string()) return std::nullopt;
+  auto bytes = Unhex(hex->get_ref<const std::string&>());
+  if (!bytes) return std::nullopt;
+  return RegState{true, static_cast<DWORD>(*type), std::move(*bytes)};
 }
 
 const char* KindName(ItemKind kind) {
@@ -118,48 +157,93 @@ std::wstring Absolute(const std::wstring& path, std::wstring_view folder) {
   return std::wstring(folder) + path;
 }
 
-std::string Text(const Json& j, const char* key) {
-  const auto it = j.find(key);
-  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
+std::optional<DWORD> Attributes(const Json& j, const char* key) {
+  const auto value = Unsigned(j, key);
+  if (!value || *value > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<DWORD>(*value);
 }
 
-std::wstring WideText(const Json& j, const char* key) { return FromUtf8(Text(j, key)); }
-
-Item ItemFrom(const Json& j, ItemKind kind, std::wstring_view folder) {
+// An item as its line gives it; nullopt when a field is missing, of the wrong type or out of range.
+std::optional<Item> ItemFrom(const Json& j, ItemKind kind, std::wstring_view folder) {
   Item item;
   item.kind = kind;
   switch (kind) {
-    case ItemKind::Registry:
-      item.root = RootValue(Text(j, "root"));
-      item.key = WideText(j, "key");
-      item.name = WideText(j, "name");
-      item.regBefore = StateFrom(j.value("before", Json()));
-      item.regAfter = StateFrom(j.value("after", Json()));
-      break;
-    case ItemKind::Attributes:
-      item.path = WideText(j, "path");
-      item.attrBefore = j.value("before", DWORD{0});
-      item.attrAfter = j.value("after", DWORD{0});
-      break;
-    case ItemKind::Content:
-      item.path = WideText(j, "path");
-      item.existedBefore = j.value("existed", false);
-      if (item.existedBefore) item.kept = Absolute(WideText(j, "kept"), folder);
-      break;
+    case ItemKind::Registry: {
+      const auto root = j.find("root");
+      if (root == j.end() || !root->is_string()) return std::nullopt;
+      const auto rootValue = RootValue(root->get_ref<const std::string&>());
+      auto key = String(j, "key");
+      auto name = String(j, "name");
+      auto before = StateFrom(j, "before");
+      auto after = StateFrom(j, "after");
+      if (!rootValue || !key || key->empty() || !name || !before || !after) return std::nullopt;
+      item.root = *rootValue;
+      item.key = std::move(*key);
+      item.name = std::move(*name);
+      item.regBefore = std::move(*before);
+      item.regAfter = std::move(*after);
+      return item;
+    }
+    case ItemKind::Attributes: {
+      auto path = String(j, "path");
+      const auto before = Attributes(j, "before");
+      const auto after = Attributes(j, "after");
+      if (!path || path->empty() || !before || !after) return std::nullopt;
+      item.path = std::move(*path);
+      item.attrBefore = *before;
+      item.attrAfter = *after;
+      return item;
+    }
+    case ItemKind::Content: {
+      auto path = String(j, "path");
+      const auto existed = Bool(j, "existed");
+      if (!path || path->empty() || !existed) return std::nullopt;
+      item.path = std::move(*path);
+      item.existedBefore = *existed;
+      if (item.existedBefore) {
+        auto kept = String(j, "kept");
+        if (!kept || kept->empty()) return std::nullopt;
+        item.kept = Absolute(*kept, folder);
+      }
+      return item;
+    }
     case ItemKind::Move:
-      item.path = WideText(j, "path");
-      item.kept = WideText(j, "to");
-      item.afterDigest = WideText(j, "after");
-      break;
-    case ItemKind::Rename:
-      item.path = WideText(j, "path");
-      item.kept = WideText(j, "to");
-      break;
-    case ItemKind::Note:
-      item.path = WideText(j, "text");
-      break;
+    case ItemKind::Rename: {
+      auto path = String(j, "path");
+      auto to = String(j, "to");
+      if (!path || path->empty() || !to || to->empty()) return std::nullopt;
+      item.path = std::move(*path);
+      item.kept = std::move(*to);
+      if (kind == ItemKind::Move) {
+        auto after = String(j, "after");
+        if (!after) return std::nullopt;
+        item.afterDigest = std::move(*after);
+      }
+      return item;
+    }
+    case ItemKind::Note: {
+      auto text = String(j, "text");
+      if (!text) return std::nullopt;
+      item.path = std::move(*text);
+      return item;
+    }
   }
-  return item;
+  return std::nullopt;
+}
+
+// Items of one group are numbered from 0; a number past this is damage, not a group.
+constexpr std::uint64_t kMaxItems = std::uint64_t{1} << 24;
+
+std::optional<std::size_t> Index(const Json& j) {
+  const auto n = Unsigned(j, "n");
+  if (!n || *n >= kMaxItems) return std::nullopt;
+  return static_cast<std::size_t>(*n);
+}
+
+constexpr std::size_t kMaxUndoes = 2000;
+
+bool IsDriveLetters(const std::wstring& text) {
+  return text.size() <= 26 && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'A' && c <= L'Z'; });
 }
 
 std::uint64_t NumberAfter(std::string_view line, std::string_view field) {
@@ -173,11 +257,15 @@ std::uint64_t NumberAfter(std::string_view line, std::string_view field) {
 
 }  // namespace
 
-std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what) {
+std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what, std::wstring_view drives,
+                       std::span<const GroupId> undoes) {
   Json j;
   j["group"] = id;
   j["time"] = ToUtf8(time);
   j["what"] = ToUtf8(what);
+  if (!drives.empty()) j["drives"] = ToUtf8(drives);
+  // Past this many the header would outgrow a line; the groups then only do not show as undone.
+  if (!undoes.empty() && undoes.size() <= kMaxUndoes) j["undoes"] = std::vector<GroupId>(undoes.begin(), undoes.end());
   return Line(j);
 }
 
@@ -274,73 +362,170 @@ LineFacts Facts(std::string_view line) {
   return facts;
 }
 
+namespace {
+
+// Whether the header was read; a second header for one id would let a forged group take over a real one's items.
+bool ReadHeader(std::map<GroupId, Reader::Open>& groups, GroupId id, const Json& j) {
+  auto time = String(j, "time");
+  auto what = String(j, "what");
+  std::optional<std::wstring> drives = std::wstring();
+  if (j.contains("drives")) drives = String(j, "drives");
+  std::vector<GroupId> undoes;
+  if (const auto list = j.find("undoes"); list != j.end()) {
+    if (!list->is_array() || list->size() > kMaxUndoes) return false;
+    for (const Json& undone : *list) {
+      if (!undone.is_number_unsigned() || undone.get<GroupId>() >= id) return false;
+      undoes.push_back(undone.get<GroupId>());
+    }
+  }
+  if (!time || !what || !drives || !IsDriveLetters(*drives) || groups.contains(id)) return false;
+  Group& group = groups[id].group;
+  group.undoes = std::move(undoes);
+  group.id = id;
+  group.time = std::move(*time);
+  group.what = std::move(*what);
+  group.drives = std::move(*drives);
+  return true;
+}
+
+// Whether a line of a group already read is sound.
+bool ReadGroupLine(Reader::Open& open, const Json& j, std::wstring_view folder, bool wanted) {
+  Group& group = open.group;
+  if (j.contains("end")) {
+    const auto end = Bool(j, "end");
+    if (!end || !*end) return false;
+    group.finished = true;
+    return true;
+  }
+  const auto index = Index(j);
+  if (!index) return false;
+  if (j.contains("kind")) {
+    const auto kindName = j.find("kind");
+    const auto kind = kindName->is_string() ? KindFrom(kindName->get_ref<const std::string&>()) : std::nullopt;
+    if (!kind) return false;
+    auto item = ItemFrom(j, *kind, folder);
+    if (!item || open.items.contains(*index)) return false;
+    ++group.itemCount;
+    if (wanted) open.items.emplace(*index, std::move(*item));
+    return true;
+  }
+  const auto item = open.items.find(*index);
+  if (j.contains("notMade")) {
+    const auto notMade = Bool(j, "notMade");
+    if (!notMade || !*notMade) return false;
+    // Shown as nothing to put back.
+    if (item != open.items.end()) item->second = Item{};
+    return true;
+  }
+  auto after = String(j, "after");
+  if (!after) return false;
+  if (item != open.items.end()) item->second.afterDigest = std::move(*after);
+  return true;
+}
+
+}  // namespace
+
+Reader::Reader(std::wstring_view folder, std::function<bool(GroupId)> wantItems)
+    : folder_(folder), wantItems_(std::move(wantItems)) {}
+
+void Reader::Line(std::string_view line) {
+  if (line.empty()) return;
+  if (line.size() > kMaxLine) {
+    Skipped();
+    return;
+  }
+  // Items of groups not wanted are only counted: parsing them is most of the time spent.
+  const LineFacts facts = Facts(line);
+  if (facts.group && !facts.header && wantItems_ && !wantItems_(facts.group)) {
+    if (!Json::accept(line)) {
+      Skipped();
+      return;
+    }
+    const auto found = groups_.find(facts.group);
+    if (found == groups_.end()) return;  // its header was let go or never reached the disk
+    if (line.find("\"kind\":") != std::string_view::npos) {
+      // A number that is not a plain count cannot be an item's.
+      const auto n = line.find("\"n\":");
+      if (n == std::string_view::npos || n + 4 >= line.size() || line[n + 4] < '0' || line[n + 4] > '9') {
+        Skipped();
+        return;
+      }
+      ++found->second.group.itemCount;
+    } else if (line.find("\"end\":true") != std::string_view::npos) {
+      found->second.group.finished = true;
+    }
+    return;
+  }
+  const Json j = Json::parse(line, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) {
+    Skipped();
+    return;
+  }
+  if (j.contains("dropped")) {
+    const auto dropped = Unsigned(j, "dropped");
+    if (!dropped) {
+      Skipped();
+      return;
+    }
+    listing_.droppedGroups = *dropped;
+    return;
+  }
+  const auto id = Unsigned(j, "group");
+  if (!id || *id == 0) {
+    Skipped();
+    return;
+  }
+  if (j.contains("time")) {
+    if (!ReadHeader(groups_, *id, j)) Skipped();
+    return;
+  }
+  const auto found = groups_.find(*id);
+  if (found == groups_.end()) return;  // its header was let go or never reached the disk
+  if (!ReadGroupLine(found->second, j, folder_, !wantItems_ || wantItems_(*id))) Skipped();
+}
+
+Listing Reader::Finish() {
+  listing_.groups.reserve(groups_.size());
+  for (auto& [id, open] : groups_) {
+    Group& group = open.group;
+    std::size_t expected = 0;
+    for (auto& [index, item] : open.items) {
+      group.gaps = group.gaps || index != expected;
+      expected = index + 1;
+      group.items.push_back(std::move(item));
+    }
+    listing_.groups.push_back(std::move(group));
+  }
+  groups_.clear();
+  std::reverse(listing_.groups.begin(), listing_.groups.end());
+  // Newest first, an undo is settled before the groups it undid: one undone itself no longer counts.
+  std::map<GroupId, Group*> byId;
+  for (Group& group : listing_.groups) byId[group.id] = &group;
+  for (const Group& undo : listing_.groups) {
+    if (undo.undoneBy) continue;
+    for (const GroupId id : undo.undoes) {
+      const auto found = byId.find(id);
+      if (found == byId.end() || found->second->undoneBy) continue;
+      found->second->undoneBy = undo.id;
+      found->second->undoneAt = undo.time;
+    }
+  }
+  return std::move(listing_);
+}
+
 Listing Parse(std::string_view bytes, std::wstring_view folder, const std::function<bool(GroupId)>& wantItems) {
-  Listing listing;
-  std::map<GroupId, Group> groups;
+  Reader reader(folder, wantItems);
   std::size_t start = 0;
   while (start < bytes.size()) {
     const auto newline = bytes.find('\n', start);
     if (newline == std::string_view::npos) {
-      ++listing.tornSkipped;  // the last line, cut short
+      reader.Skipped();  // the last line, cut short
       break;
     }
-    const std::string_view line = bytes.substr(start, newline - start);
+    reader.Line(bytes.substr(start, newline - start));
     start = newline + 1;
-    if (line.empty()) continue;
-    // Items of groups not wanted are only counted: parsing them is most of the time spent.
-    const LineFacts facts = Facts(line);
-    if (facts.group && !facts.header && wantItems && !wantItems(facts.group)) {
-      const auto found = groups.find(facts.group);
-      if (found == groups.end()) continue;
-      if (line.find("\"kind\":") != std::string_view::npos) {
-        const auto index = static_cast<std::size_t>(NumberAfter(line, "\"n\":"));
-        found->second.itemCount = std::max(found->second.itemCount, index + 1);
-      } else if (line.find("\"end\":true") != std::string_view::npos) {
-        found->second.finished = true;
-      }
-      continue;
-    }
-    const Json j = Json::parse(line, nullptr, false);
-    if (j.is_discarded() || !j.is_object()) {
-      ++listing.tornSkipped;
-      continue;
-    }
-    if (j.contains("dropped")) {
-      listing.droppedGroups = j.value("dropped", std::uint64_t{0});
-      continue;
-    }
-    const GroupId id = j.value("group", GroupId{0});
-    if (id == 0) continue;
-    if (j.contains("time")) {
-      Group& group = groups[id];
-      group.id = id;
-      group.time = WideText(j, "time");
-      group.what = WideText(j, "what");
-      continue;
-    }
-    const auto found = groups.find(id);
-    if (found == groups.end()) continue;  // its header was let go or never reached the disk
-    Group& group = found->second;
-    if (j.contains("end")) {
-      group.finished = true;
-    } else if (const auto kind = KindFrom(Text(j, "kind"))) {
-      const std::size_t index = j.value("n", std::size_t{0});
-      if (group.items.size() <= index) group.items.resize(index + 1);
-      group.items[index] = ItemFrom(j, *kind, folder);
-      group.itemCount = group.items.size();
-    } else if (j.contains("notMade")) {
-      // Shown as nothing to put back.
-      const std::size_t index = j.value("n", std::size_t{0});
-      if (index < group.items.size()) group.items[index] = Item{};
-    } else if (j.contains("after")) {
-      const std::size_t index = j.value("n", std::size_t{0});
-      if (index < group.items.size()) group.items[index].afterDigest = WideText(j, "after");
-    }
   }
-  listing.groups.reserve(groups.size());
-  for (auto& entry : groups) listing.groups.push_back(std::move(entry.second));
-  std::reverse(listing.groups.begin(), listing.groups.end());
-  return listing;
+  return reader.Finish();
 }
 
 std::wstring Digest(std::wstring_view path) {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,7 +17,8 @@ using platform::FromUtf8;
 using platform::ToUtf8;
 
 // Each line ends with its newline; a line without one was cut short.
-std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what);
+std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view what, std::wstring_view drives = {},
+                       std::span<const GroupId> undoes = {});
 std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstring_view folder);
 std::string AfterLine(GroupId id, std::size_t index, std::wstring_view digest);
 std::string EndLine(GroupId id);
@@ -32,8 +35,35 @@ struct LineFacts {
 };
 LineFacts Facts(std::string_view line);
 
-// Every complete, well-formed line; cut-short or broken ones are counted and skipped.
-// Items are read only for the groups the filter wants (all when there is none).
+// The longest line read; a longer one is skipped unread.
+inline constexpr std::size_t kMaxLine = std::size_t{64} * 1024;
+
+// Builds a listing from the journal's lines, one at a time, trusting none of
+// them: a line with a field of the wrong type or out of range is skipped and
+// counted, never the lines around it. Items are read only for the groups the
+// filter wants (all when there is none); the others' item lines are only counted.
+class Reader {
+ public:
+  explicit Reader(std::wstring_view folder, std::function<bool(GroupId)> wantItems = nullptr);
+  // A complete line, without its newline.
+  void Line(std::string_view line);
+  // A line that could not be read at all (too long, or cut short).
+  void Skipped(std::size_t count = 1) { listing_.skippedLines += count; }
+  Listing Finish();
+
+  struct Open {
+    Group group;
+    std::map<std::size_t, Item> items;
+  };
+
+ private:
+  std::wstring folder_;
+  std::function<bool(GroupId)> wantItems_;
+  std::map<GroupId, Open> groups_;
+  Listing listing_;
+};
+
+// The same over lines held in memory.
 Listing Parse(std::string_view bytes, std::wstring_view folder,
               const std::function<bool(GroupId)>& wantItems = nullptr);
 

@@ -132,12 +132,16 @@ bool Refresh(HANDLE file) {
   return true;
 }
 
+std::atomic<std::uint64_t> flushes{0};
+
 bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
   DWORD written = 0;
   if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
     return false;
   }
-  return !flush || FlushFileBuffers(file);
+  if (!flush) return true;
+  ++flushes;
+  return FlushFileBuffers(file) != FALSE;
 }
 
 bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
@@ -267,17 +271,45 @@ bool Append(const std::string& lines, bool flush) {
   return true;
 }
 
-std::string ReadAll() {
+std::size_t ForEachLine(const std::function<void(std::string_view)>& onLine) {
   const Lock lock;
   const Handle file(CreateFileW(FilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return {};
-  LARGE_INTEGER size{};
-  std::string bytes;
-  if (!GetFileSizeEx(file.Get(), &size) || !ReadRange(file.Get(), 0, static_cast<std::uint64_t>(size.QuadPart), bytes)) {
-    return {};
+  if (!file) return 0;
+  std::size_t skipped = 0;
+  std::string pending;  // the start of a line that runs past the buffer
+  bool tooLong = false;  // the line being read is past the bound: its bytes are let go
+  std::vector<char> buffer(std::size_t{256} * 1024);
+  DWORD got = 0;
+  while (ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
+    const std::string_view chunk(buffer.data(), got);
+    std::size_t start = 0;
+    for (;;) {
+      const auto newline = chunk.find('\n', start);
+      const std::string_view piece = chunk.substr(start, newline == std::string_view::npos ? newline : newline - start);
+      if (!tooLong && pending.size() + piece.size() > format::kMaxLine) {
+        tooLong = true;
+        std::string().swap(pending);
+      }
+      if (newline == std::string_view::npos) {
+        if (!tooLong) pending += piece;
+        break;
+      }
+      if (tooLong) {
+        ++skipped;
+      } else if (pending.empty()) {
+        onLine(piece);
+      } else {
+        pending += piece;
+        onLine(pending);
+        pending.clear();
+      }
+      tooLong = false;
+      start = newline + 1;
+    }
   }
-  return bytes;
+  if (tooLong || !pending.empty()) ++skipped;  // the last line, cut short
+  return skipped;
 }
 
 std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
@@ -299,6 +331,8 @@ std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
 }  // namespace platform::journal::store
 
 namespace platform::journal {
+
+std::uint64_t FlushCount() { return store::flushes.load(); }
 
 void SetBounds(Bounds bounds) {
   store::maxGroups = bounds.groups;

@@ -19,8 +19,10 @@ bool Writable();
 std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush);
 // Appends lines to the file in one write; false when the file refused.
 bool Append(const std::string& lines, bool flush);
-// The whole file as it stands.
-std::string ReadAll();
+// Each complete line of the file in turn, without its newline, read as a
+// stream; a line longer than format::kMaxLine is skipped unread. Returns how
+// many lines were skipped so (a last line cut short among them).
+std::size_t ForEachLine(const std::function<void(std::string_view)>& onLine);
 // Copies a file into the journal's folder for a group and flushes the copy; empty on failure.
 std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path);
 

@@ -1,9 +1,11 @@
 #include <algorithm>
-#include <set>
+#include <map>
+#include <optional>
 
 #include "system/file_ops.h"
 #include "journal/journal.h"
 #include "journal/journal_format.h"
+#include "journal/journal_scope.h"
 
 namespace platform::journal {
 
@@ -14,28 +16,6 @@ constexpr DWORD kSettableAttributes = kVisibleAttributes | FILE_ATTRIBUTE_ARCHIV
 constexpr wchar_t kUndoSuffix[] = L".korvane-undo";
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Whether something other than Korvane changed the item since Korvane left it.
-bool ChangedSince(const Item& item) {
-  switch (item.kind) {
-    case ItemKind::Registry:
-      return RegGetRaw(item.root, item.key, item.name) != item.regAfter;
-    case ItemKind::Attributes: {
-      const DWORD now = GetFileAttributesW(item.path.c_str());
-      return now == INVALID_FILE_ATTRIBUTES || ((now ^ item.attrAfter) & kVisibleAttributes) != 0;
-    }
-    case ItemKind::Content:
-      // Without a record of what the change left, the file cannot be known to be untouched.
-      return item.afterDigest.empty() || format::Digest(item.path) != item.afterDigest;
-    case ItemKind::Move:
-      return Exists(item.path) || (Exists(item.kept) && format::Digest(item.kept) != item.afterDigest);
-    case ItemKind::Rename:
-      return Exists(item.path) || !Exists(item.kept);
-    case ItemKind::Note:
-      return false;
-  }
-  return false;
-}
 
 std::wstring Upper(std::wstring text) {
   CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -74,23 +54,41 @@ Item Relocated(Item item, const std::vector<std::pair<std::wstring, std::wstring
   return item;
 }
 
+}  // namespace
+
 // Only the last change to each thing tells what Korvane left there; the
 // attributes of a file the group later moved away went with the file, and
 // what a later rename carried along is looked for where it went.
-bool GroupChangedSince(const Group& group) {
-  std::set<std::wstring> seen;
-  std::set<std::wstring> movedAway;
+std::vector<ItemState> scope::JudgeGroup(const Group& group) {
+  std::vector<ItemState> states(group.items.size(), ItemState::Nothing);
+  std::map<std::wstring, ItemState> latest;
+  std::map<std::wstring, ItemState> movedAway;
   std::vector<std::pair<std::wstring, std::wstring>> renames;
-  // Newest first; clang-tidy's reverse_view does not build with this C++ library.
-  for (auto item = group.items.rbegin(); item != group.items.rend(); ++item) {  // NOLINT(modernize-loop-convert)
-    if (item->kind == ItemKind::Move) movedAway.insert(PlainPath(item->path));
-    if (item->kind == ItemKind::Attributes && movedAway.contains(PlainPath(item->path))) continue;
-    if (item->kind == ItemKind::Note || !seen.insert(Target(*item)).second) continue;
-    if (ChangedSince(Relocated(*item, renames))) return true;
-    if (item->kind == ItemKind::Rename) renames.emplace_back(PlainPath(item->path), item->kept);
+  for (std::size_t i = group.items.size(); i-- > 0;) {
+    const Item& item = group.items[i];
+    if (item.kind == ItemKind::Note) continue;
+    const std::wstring target = Target(item);
+    std::optional<ItemState> later;
+    if (const auto moved = movedAway.find(PlainPath(item.path));
+        item.kind == ItemKind::Attributes && moved != movedAway.end()) {
+      later = moved->second;
+    } else if (const auto same = latest.find(target); same != latest.end()) {
+      later = same->second;
+    }
+    // A later change never made says nothing of this one: it is judged itself.
+    if (later && *later != ItemState::NotMade) {
+      states[i] = *later;
+      continue;
+    }
+    states[i] = Judge(Relocated(item, renames));
+    latest.emplace(target, states[i]);
+    if (item.kind == ItemKind::Move) movedAway.emplace(PlainPath(item.path), states[i]);
+    if (item.kind == ItemKind::Rename) renames.emplace_back(PlainPath(item.path), item.kept);
   }
-  return false;
+  return states;
 }
+
+namespace {
 
 void CreateFolders(const std::wstring& path) {
   for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
@@ -98,75 +96,91 @@ void CreateFolders(const std::wstring& path) {
   }
 }
 
+enum class Step { Done, Failed, Cancelled };
+
+Step FromRecord(DWORD code) { return code == ERROR_CANCELLED ? Step::Cancelled : Step::Failed; }
+
 // A copy beside the destination, on disk, then moved over it: a crash leaves the old file or the new.
-bool PlaceCopy(const std::wstring& source, const std::wstring& destination) {
+Step PlaceCopy(const std::wstring& source, const std::wstring& destination) {
   CreateFolders(destination);
   const std::wstring temporary = destination + kUndoSuffix;
-  if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) return false;
+  if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) return Step::Failed;
   SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
   const HANDLE copy = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   const bool flushed = copy != INVALID_HANDLE_VALUE && FlushFileBuffers(copy);
   if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
   if (!flushed || format::Digest(temporary) != format::Digest(source)) {
     DeleteFileW(temporary.c_str());
-    return false;
+    return Step::Failed;
   }
-  if (!RecordContent(destination)) {
+  if (const DWORD recorded = RecordContent(destination); recorded != ERROR_SUCCESS) {
     DeleteFileW(temporary.c_str());
-    return false;
+    return FromRecord(recorded);
   }
   const bool moved = MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   RecordContentAfter(destination);
   if (!moved) DeleteFileW(temporary.c_str());
-  return moved;
+  return moved ? Step::Done : Step::Failed;
 }
 
-bool PutBackContent(const Item& item) {
-  if (item.existedBefore) return Exists(item.kept) && PlaceCopy(item.kept, item.path);
+Step PutBackContent(const Item& item) {
+  if (item.existedBefore) return Exists(item.kept) ? PlaceCopy(item.kept, item.path) : Step::Failed;
   // The action made the file: it goes, its bytes kept by the undo's own record.
-  if (!Exists(item.path)) return true;
-  if (!RecordContent(item.path)) return false;
+  if (!Exists(item.path)) return Step::Done;
+  if (const DWORD recorded = RecordContent(item.path); recorded != ERROR_SUCCESS) return FromRecord(recorded);
   const bool deleted = DeleteFileW(item.path.c_str());
   RecordContentAfter(item.path);
-  return deleted;
+  return deleted ? Step::Done : Step::Failed;
 }
 
 // The file comes back from where it was moved; that copy goes only once the
 // returned one is checked and the return is recorded, so redo can move it again.
-bool PutBackMove(const Item& item) {
-  if (!Exists(item.kept) || !PlaceCopy(item.kept, item.path)) return false;
-  if (RecordMove(item.kept, item.path)) {
-    SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(item.kept.c_str());
-  }
-  return true;
+Step PutBackMove(const Item& item) {
+  if (!Exists(item.kept)) return Step::Failed;
+  const Step placed = PlaceCopy(item.kept, item.path);
+  if (placed != Step::Done) return placed;
+  if (!RecordMove(item.kept, item.path)) return Step::Cancelled;
+  SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(item.kept.c_str());
+  return Step::Done;
 }
 
-// Puts one item back; the failure named for a person, or empty.
-std::wstring PutBack(const Item& item) {
+// Puts one item back; the failure named for a person, or empty. A journal the
+// user chose not to go on without sets `cancelled`.
+std::wstring PutBack(const Item& item, bool& cancelled) {
+  const auto told = [&](Step step, std::wstring failure) {
+    cancelled = step == Step::Cancelled;
+    return step == Step::Done ? std::wstring() : cancelled ? item.path + L": the change journal could not be written" : std::move(failure);
+  };
   switch (item.kind) {
     case ItemKind::Registry:
-      if (RegSetRaw(item.root, item.key, item.name, item.regBefore) == RegOutcome::Done) return {};
+      switch (RegSetRaw(item.root, item.key, item.name, item.regBefore)) {
+        case RegOutcome::Done:
+          return {};
+        case RegOutcome::Cancelled:
+          cancelled = true;
+          return RegDescribe(item.root, item.key, item.name) + L": the change journal could not be written";
+        case RegOutcome::Refused:
+          break;
+      }
       return RegDescribe(item.root, item.key, item.name) + L": the change was refused";
     case ItemKind::Attributes:
       try {
         SetAttr(item.path, item.attrBefore & kSettableAttributes);
         return {};
-      } catch (const FileError&) {
-        return item.path + L": its attributes could not be put back";
+      } catch (const FileError& e) {
+        return told(FromRecord(e.Code()), item.path + L": its attributes could not be put back");
       }
     case ItemKind::Content:
-      if (PutBackContent(item)) return {};
-      return item.path + L": its earlier content could not be put back";
+      return told(PutBackContent(item), item.path + L": its earlier content could not be put back");
     case ItemKind::Move:
-      if (PutBackMove(item)) return {};
-      return item.path + L": could not be brought back from " + item.kept;
+      return told(PutBackMove(item), item.path + L": could not be brought back from " + item.kept);
     case ItemKind::Rename:
       try {
         Rename(item.kept, item.path);
         return {};
-      } catch (const FileError&) {
-        return item.kept + L": could not be renamed back to " + item.path;
+      } catch (const FileError& e) {
+        return told(FromRecord(e.Code()), item.kept + L": could not be renamed back to " + item.path);
       }
     case ItemKind::Note:
       if (item.path.empty()) return {};
@@ -175,25 +189,54 @@ std::wstring PutBack(const Item& item) {
   return {};
 }
 
+// The undo named as what it does: an undo of an undo makes the change again.
+std::wstring ReverseWording(const std::vector<const Group*>& chosen) {
+  if (chosen.size() != 1) return L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
+  const std::wstring& what = chosen.front()->what;
+  constexpr std::wstring_view kUndo = L"Undo: ";
+  constexpr std::wstring_view kRedo = L"Redo: ";
+  if (what.starts_with(kUndo)) return std::wstring(kRedo) + what.substr(kUndo.size());
+  if (what.starts_with(kRedo)) return std::wstring(kUndo) + what.substr(kRedo.size());
+  return std::wstring(kUndo) + what;
+}
+
 }  // namespace
 
 UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(const Group&)>& onConflict) {
   UndoReport report;
   const Listing listing = ReadItemsOf(ids);
   std::vector<const Group*> chosen;  // newest first, as listed
+  std::wstring drives;
+  scope::Checker checker;
   for (const Group& group : listing.groups) {
-    if (std::find(ids.begin(), ids.end(), group.id) != ids.end()) chosen.push_back(&group);
+    if (std::find(ids.begin(), ids.end(), group.id) == ids.end()) continue;
+    // Nothing of a group that names what undo may not write is written: it was not Korvane's doing.
+    bool refused = false;
+    for (const Item& item : group.items) {
+      std::wstring refusal = checker.Refusal(group, item);
+      if (refusal.empty()) continue;
+      report.refused.push_back(L"change " + std::to_wstring(group.id) + L": " + refusal);
+      refused = true;
+    }
+    if (refused) continue;
+    chosen.push_back(&group);
+    for (const wchar_t drive : group.drives) {
+      if (drives.find(drive) == std::wstring::npos) drives += drive;
+    }
   }
   if (chosen.empty()) return report;
-  const std::wstring what = chosen.size() == 1 ? L"Undo: " + chosen.front()->what
-                                               : L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
-  Action action(what);
+  std::vector<GroupId> undoes;
+  undoes.reserve(chosen.size());
+  for (const Group* group : chosen) undoes.push_back(group->id);
+  Action action(ReverseWording(chosen), ActionOptions{.drives = drives, .undoes = undoes});
   if (action.Cancelled()) {
     report.stopped = true;
     return report;
   }
   for (const Group* group : chosen) {
-    if (GroupChangedSince(*group)) {
+    bool anyway = false;
+    const std::vector<ItemState> states = scope::JudgeGroup(*group);
+    if (std::find(states.begin(), states.end(), ItemState::Conflict) != states.end()) {
       const OnConflict answer = onConflict(*group);
       if (answer == OnConflict::Stop) {
         report.stopped = true;
@@ -203,12 +246,27 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
         report.skipped.push_back(group->id);
         continue;
       }
+      anyway = true;
     }
-    for (std::size_t i = group->items.size(); i-- > 0;) {
-      std::wstring failure = PutBack(group->items[i]);
-      if (!failure.empty()) report.failures.push_back(std::move(failure));
+    // Each item on its own: one never changed (a crash between its record and its change) is left.
+    bool cancelled = false;
+    for (std::size_t i = group->items.size(); i-- > 0 && !cancelled;) {
+      const Item& item = group->items[i];
+      const ItemState state = scope::Judge(item);
+      if (state == ItemState::Nothing && !item.path.empty()) report.failures.push_back(PutBack(item, cancelled));  // a note
+      if (state == ItemState::Nothing || state == ItemState::NotMade) continue;
+      if (state == ItemState::Conflict && !anyway) {
+        report.failures.push_back(scope::DescribeChange(item) + L": changed by something else since, so left as it is");
+        continue;
+      }
+      std::wstring failure = PutBack(item, cancelled);
+      if (failure.empty()) {
+        ++report.putBack;
+      } else {
+        report.failures.push_back(std::move(failure));
+      }
     }
-    if (action.Cancelled()) {
+    if (cancelled) {
       report.stopped = true;
       break;
     }

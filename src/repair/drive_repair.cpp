@@ -52,7 +52,8 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
   AutorunRepair result;
   if (!IsDriveLetter(driveLetter)) return result;
   result.path = std::wstring(driveLetter) + L":/autorun.inf";
-  const platform::journal::Action action(L"Fix: autorun repair of drive " + std::wstring(driveLetter) + L":");
+  const platform::journal::Action action(L"Fix: autorun repair of drive " + std::wstring(driveLetter) + L":",
+                                         {.drives = std::wstring(driveLetter)});
   if (action.Cancelled()) {
     result.outcome = Outcome::Cancelled;
     return result;
@@ -63,8 +64,7 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
   } catch (const platform::FileError& e) {
     result.error = e.Code();
     // The journal asks again when it fails at a change, and a Cancel there makes the change fail.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (action.Cancelled()) {
+    if (e.Code() == ERROR_CANCELLED) {
       result.outcome = Outcome::Cancelled;
     } else if (!IsMissing(e.Code())) {
       result.outcome = Outcome::Failed;
@@ -80,8 +80,7 @@ AutorunRepair EmptyAutorun(std::wstring_view driveLetter) {
     platform::SetAttr(result.path, platform::kAttrHiddenSystem);
     result.outcome = Outcome::Healed;
   } catch (const platform::FileError& e) {
-    // cppcheck-suppress knownConditionTrueFalse
-    result.outcome = action.Cancelled() ? Outcome::Cancelled : Outcome::Failed;
+    result.outcome = e.Code() == ERROR_CANCELLED ? Outcome::Cancelled : Outcome::Failed;
     result.error = e.Code();
   }
   return result;

@@ -95,15 +95,14 @@ bool NamesDevice(std::wstring_view path) {
 
 HiddenRestore ClearHiddenAttributes(std::wstring_view path) {
   if (LeadsIntoDevices(path) || NamesDevice(path)) return {};
-  const platform::journal::Action action(L"Restore: " + std::wstring(path));
+  const platform::journal::Action action(L"Restore: " + std::wstring(path), {.drives = std::wstring(path.substr(0, 1))});
   if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
   try {
     platform::SetAttr(path, platform::kAttrNormal);
     return {HiddenRestore::Outcome::Restored};
   } catch (const platform::FileError& e) {
     // The journal asks again when it fails at the change, and a Cancel there makes the change fail.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (action.Cancelled()) return {HiddenRestore::Outcome::Cancelled};
+    if (e.Code() == ERROR_CANCELLED) return {HiddenRestore::Outcome::Cancelled};
     return {HiddenRestore::Outcome::Failed, e.Code()};
   }
 }

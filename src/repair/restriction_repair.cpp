@@ -56,9 +56,9 @@ RestrictionRepair RemoveRestriction(Restriction restriction) {
   for (const platform::RegRoot root : {platform::kCurrentUser, platform::kLocalMachine}) {
     if (!platform::RegGetValue(root, row.key, row.valueRead).EqualsNumber(1)) continue;
     found = true;
-    if (platform::RegDeleteValue(root, row.key, row.valueDeleted) == platform::RegOutcome::Refused) {
-      refused = true;
-    }
+    const platform::RegOutcome deleted = platform::RegDeleteValue(root, row.key, row.valueDeleted);
+    if (deleted == platform::RegOutcome::Cancelled) return RestrictionRepair::Cancelled;
+    if (deleted == platform::RegOutcome::Refused) refused = true;
   }
   if (!found) return RestrictionRepair::NotFound;
   return refused ? RestrictionRepair::Refused : RestrictionRepair::Removed;
@@ -68,6 +68,14 @@ bool RestrictionSet(Restriction restriction) {
   const RestrictionRow& row = kRows[static_cast<int>(restriction)];
   return platform::RegGetValue(platform::kCurrentUser, row.key, row.valueRead).EqualsNumber(1) ||
          platform::RegGetValue(platform::kLocalMachine, row.key, row.valueRead).EqualsNumber(1);
+}
+
+void AllowUndoOfRestrictions() {
+  for (const RestrictionRow& row : kRows) {
+    for (const platform::RegRoot root : {platform::kCurrentUser, platform::kLocalMachine}) {
+      platform::journal::AllowValue(root, row.key, row.valueDeleted);
+    }
+  }
 }
 
 std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome) {

@@ -23,6 +23,8 @@ RestrictionRepair RemoveRestriction(Restriction restriction);
 
 // Whether the policy value is set to 1 under either root (what the repair removes).
 bool RestrictionSet(Restriction restriction);
+// Lets undo write the values these repairs delete. Each front end calls it at start.
+void AllowUndoOfRestrictions();
 
 // The lines the window shows for an outcome, in order.
 std::vector<Message> RestrictionMessages(Restriction restriction, RestrictionRepair outcome);

@@ -2,9 +2,11 @@
 // preferences store them.
 #pragma once
 
+#include "system/app.h"
+
 namespace shell {
 
-inline constexpr wchar_t kSettingsKey[] = L"Software\\Korvane";
+using platform::kSettingsKey;
 inline constexpr const wchar_t* kTabNames[] = {L"Welcome", L"Info", L"Fix", L"Tweak", L"About"};
 
 }  // namespace shell

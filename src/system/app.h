@@ -7,6 +7,10 @@ namespace platform {
 
 inline constexpr wchar_t kAppTitle[] = L"Korvane";
 
+// Korvane's own settings under HKCU, as the preferences window saves them.
+inline constexpr wchar_t kSettingsKey[] = L"Software\\Korvane";
+inline constexpr const wchar_t* kSettingNames[] = {L"splash", L"opentab"};
+
 HINSTANCE AppInstance();
 
 // A drive without a medium (an empty card reader) then fails the call that

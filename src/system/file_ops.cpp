@@ -8,9 +8,14 @@ namespace {
 
 [[noreturn]] void Fail() { throw FileError(GetLastError()); }
 
-// The journal could not be written and the user chose to make no change.
+// The journal could not be written and the user chose to make no change: ERROR_CANCELLED means that alone.
 void RecordedOrThrow(bool recorded) {
   if (!recorded) throw FileError(ERROR_CANCELLED);
+}
+
+// A content change is refused also when the file cannot be read to keep a copy, with the system's reason.
+void ContentRecordedOrThrow(DWORD code) {
+  if (code != ERROR_SUCCESS) throw FileError(code);
 }
 
 std::string ToAnsi(std::wstring_view text) {
@@ -44,7 +49,7 @@ DWORD GetAttr(std::wstring_view path) {
 }
 
 OutputFile::OutputFile(std::wstring_view path) : path_(path) {
-  RecordedOrThrow(journal::RecordContent(path_));
+  ContentRecordedOrThrow(journal::RecordContent(path_));
   handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle_) {
     const DWORD code = GetLastError();
@@ -93,7 +98,7 @@ void OutputFile::Close() {
 void CopyOver(std::wstring_view source, std::wstring_view destination) {
   const std::wstring from(source);
   const std::wstring to(destination);
-  RecordedOrThrow(journal::RecordContent(to));
+  ContentRecordedOrThrow(journal::RecordContent(to));
   const BOOL copied = CopyFileW(from.c_str(), to.c_str(), FALSE);
   const DWORD code = GetLastError();
   journal::RecordContentAfter(to);
@@ -102,7 +107,7 @@ void CopyOver(std::wstring_view source, std::wstring_view destination) {
 
 void DeleteOne(std::wstring_view path) {
   const std::wstring p(path);
-  RecordedOrThrow(journal::RecordContent(p));
+  ContentRecordedOrThrow(journal::RecordContent(p));
   const BOOL deleted = DeleteFileW(p.c_str());
   const DWORD code = GetLastError();
   journal::RecordContentAfter(p);

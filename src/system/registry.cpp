@@ -36,7 +36,7 @@ bool IsRefusal(LONG code) {
 RegOutcome StoreRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, DWORD type,
                     const BYTE* data, DWORD size) {
   if (!journal::RecordRegistry(root, keyPath, valueName, RegState{true, type, std::vector<BYTE>(data, data + size)})) {
-    return RegOutcome::Refused;
+    return RegOutcome::Cancelled;
   }
   Key key;
   if (Track(RegCreateKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, nullptr, 0,
@@ -146,7 +146,7 @@ RegOutcome RegSetText(RegRoot root, std::wstring_view keyPath, std::wstring_view
 
 RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
   if (!RegKeyExists(root, keyPath)) return RegOutcome::Done;
-  if (!journal::RecordRegistry(root, keyPath, valueName, RegState{})) return RegOutcome::Refused;
+  if (!journal::RecordRegistry(root, keyPath, valueName, RegState{})) return RegOutcome::Cancelled;
   Key key;
   const LONG opened =
       Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_SET_VALUE, key.Out()));

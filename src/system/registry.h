@@ -56,8 +56,9 @@ struct RegState {
 };
 
 // Whether a write or delete took effect. Deleting what is not there is Done;
-// Refused is any other error (typically access denied).
-enum class RegOutcome { Done, Refused };
+// Refused is any other error (typically access denied); Cancelled, that the
+// journal could not be written and the user chose to make no change.
+enum class RegOutcome { Done, Refused, Cancelled };
 
 // Every registry call the module makes stores its return code here.
 extern std::int32_t RegLastResult;

@@ -38,7 +38,7 @@ RegOutcome RunSteps(std::span<const RegStep> steps) {
   for (const RegStep& step : steps) {
     const RegOutcome outcome =
         step.remove ? RegDeleteValue(step.root, step.key, step.name) : RegSetValue(step.root, step.key, step.name, step.data);
-    if (outcome == RegOutcome::Refused) return outcome;
+    if (outcome != RegOutcome::Done) return outcome;
   }
   return RegOutcome::Done;
 }
@@ -50,11 +50,16 @@ TweakOutcome ApplyTweak(const TweakBinding& binding, bool checked, std::wstring_
   what += checked ? L" checked" : L" unchecked";
   const journal::Action action(std::move(what));
   if (action.Cancelled()) return TweakOutcome::Cancelled;
-  const RegOutcome outcome = RunSteps(checked ? binding.checked : binding.unchecked);
-  // A journal that fails at a later step asks then, and a Cancel there refuses that step.
-  // cppcheck-suppress identicalConditionAfterEarlyExit
-  if (action.Cancelled()) return TweakOutcome::Cancelled;
-  return outcome == RegOutcome::Done ? TweakOutcome::Done : TweakOutcome::Refused;
+  // A journal that fails at a later step asks then, and a Cancel there stops at that step.
+  switch (RunSteps(checked ? binding.checked : binding.unchecked)) {
+    case RegOutcome::Done:
+      return TweakOutcome::Done;
+    case RegOutcome::Cancelled:
+      return TweakOutcome::Cancelled;
+    case RegOutcome::Refused:
+      break;
+  }
+  return TweakOutcome::Refused;
 }
 
 TweakBoxes::TweakBoxes(Form& form, std::span<const TweakBinding> table, std::span<const wchar_t* const> tabOrder,

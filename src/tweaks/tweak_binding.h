@@ -58,7 +58,7 @@ struct TweakBinding {
   std::vector<RegStep> unchecked;
 };
 
-// Runs the steps in order and stops at the first refused one.
+// Runs the steps in order and stops at the first refused or cancelled one.
 RegOutcome RunSteps(std::span<const RegStep> steps);
 
 enum class TweakOutcome {

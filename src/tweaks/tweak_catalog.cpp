@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "journal/journal.h"
 #include "tweaks/appearance/appearance_page.h"
 #include "tweaks/controlpanel/control_panel_page.h"
 #include "tweaks/ie/ie_page.h"
@@ -48,6 +49,18 @@ const CatalogTweak* FindTweak(std::wstring_view id) {
     if (tweak.id == id) return &tweak;
   }
   return nullptr;
+}
+
+void AllowUndoOfTweaks() {
+  namespace journal = platform::journal;
+  for (const CatalogTweak& tweak : TweakCatalog()) {
+    for (const auto* steps : {&tweak.binding->checked, &tweak.binding->unchecked}) {
+      for (const platform::RegStep& step : *steps) {
+        journal::AllowValue(step.root, step.key, step.name,
+                            tweak.passwordLocked ? journal::Guard::Password : journal::Guard::None);
+      }
+    }
+  }
 }
 
 std::wstring TrimmedCaption(const platform::TweakBinding& binding) {

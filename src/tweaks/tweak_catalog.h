@@ -23,6 +23,10 @@ struct CatalogTweak {
 const std::vector<CatalogTweak>& TweakCatalog();
 const CatalogTweak* FindTweak(std::wstring_view id);
 
+// Lets undo write the values the four pages' boxes change, and asks the
+// password for those of the page it guards. Each front end calls it at start.
+void AllowUndoOfTweaks();
+
 // A caption as shown, without the blanks some captions carry at their end.
 std::wstring TrimmedCaption(const platform::TweakBinding& binding);
 

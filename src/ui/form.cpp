@@ -338,7 +338,13 @@ LRESULT Form::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (auto& action = menuEntries_[static_cast<std::size_t>(id - kFirstMenuId)].action) action();
         return 0;
       }
-      if (Control* control = ControlFor(reinterpret_cast<HWND>(lParam))) control->OnCommand(HIWORD(wParam));
+      if (Control* control = ControlFor(reinterpret_cast<HWND>(lParam))) {
+        control->OnCommand(HIWORD(wParam));
+        return 0;
+      }
+      // IDCANCEL from Esc, through dialog navigation: the window may take it.
+      LRESULT result = 0;
+      if (Form_Message(msg, wParam, lParam, &result)) return result;
       return 0;
     }
     case WM_NOTIFY: {

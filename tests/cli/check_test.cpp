@@ -107,8 +107,12 @@ TEST(CliCheckTest, FindsWhatTheWormDidCleansWhatTheWindowProposesAndUndoesIt) {
   EXPECT_FALSE(Contains(run.out, "--clean")) << "nothing to carry out\n" << run;
 
   run = RunCli(L"undo last");
+  EXPECT_EQ(run.exitCode, 3u) << "a worm's files go back on the drive only with --force" << run;
+  EXPECT_NE(run.err.find("korvane undo: would put back E:\\worm.vbs\r\n"), std::string::npos) << run;
+  EXPECT_FALSE(Exists(worm));
+  run = RunCli(L"undo last --force");
   EXPECT_EQ(run.exitCode, 0u) << run;
-  EXPECT_TRUE(run.out.starts_with("Undone: change ")) << run;
+  EXPECT_NE(run.out.find("\r\nUndone: change "), std::string::npos) << run;
   EXPECT_EQ(ReadBytes(worm), drive_check_tests::kWormVbs);
   EXPECT_EQ(Attributes(OnDrive(kDrive, L"Docs\\helper\\run.js")), drive_check_tests::kHidden);
   EXPECT_EQ(Attributes(worm), drive_check_tests::kHiddenSystem | FILE_ATTRIBUTE_READONLY);

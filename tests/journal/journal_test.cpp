@@ -21,7 +21,11 @@ const std::wstring kNames[] = {L"number", L"text", L"binary", L"fresh"};
 
 class JournalTest : public testing::Test {
  protected:
-  void SetUp() override { Clean(); }
+  void SetUp() override {
+    for (const auto& name : kNames) journal::AllowValue(platform::kCurrentUser, kKey, name);
+    journal::AllowValue(platform::kCurrentUser, kKey + L"\\Held", L"value");
+    Clean();
+  }
   void TearDown() override {
     journal::SetJournalFailureHandler({});
     Clean();
@@ -75,7 +79,7 @@ TEST_F(JournalTest, EachKindOfChangeIsUndoneAndRedoneByteForByte) {
 
   journal::GroupId id = 0;
   {
-    journal::Action action(L"Test: every kind of change");
+    journal::Action action(L"Test: every kind of change", {.drives = L"EF"});
     ASSERT_FALSE(action.Cancelled());
     platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 1);  // REG_SZ "1" becomes REG_DWORD 1
     platform::RegSetText(platform::kCurrentUser, kKey, L"text", L" spaced ");
@@ -179,7 +183,7 @@ TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {
   WriteBytes(path, *whole + "{\"group\":3,\"time\":\"2026-12-08 10:00:00\",\"wh");  // power lost mid-line
 
   journal::Listing listing = journal::Read();
-  EXPECT_EQ(listing.tornSkipped, 1u);
+  EXPECT_EQ(listing.skippedLines, 1u);
   ASSERT_EQ(listing.groups.size(), 2u);
   EXPECT_EQ(Utf8(listing.groups[0].what), "Test: value 1");
 
@@ -197,12 +201,14 @@ TEST_F(JournalTest, ATornLastLineIsSkippedWithNothingElseLost) {
 
 TEST_F(JournalTest, AMovedFileComesBackOnUndoAndGoesAgainOnRedo) {
   const std::wstring original = OnDrive(kDrive, L"Folder\\virus.exe");
-  const std::wstring quarantined = OnDrive(kSecondDrive, L"virus.exe.kept");
+  const std::wstring quarantined = journal::Folder() + L"Quarantine\\test\\virus.exe.quarantined";
+  CreateDirectoryW((journal::Folder() + L"Quarantine").c_str(), nullptr);
+  CreateDirectoryW((journal::Folder() + L"Quarantine\\test").c_str(), nullptr);
   WriteBytes(quarantined, "MZ not really a program");
   journal::GroupId id = 0;
   {
     // The file was copied away and checked; the move is recorded before the original goes.
-    journal::Action action(L"Test: move to the quarantine");
+    journal::Action action(L"Test: move to the quarantine", {.drives = L"E"});
     ASSERT_TRUE(journal::RecordMove(original, quarantined));
     id = action.Id();
   }
@@ -221,7 +227,7 @@ TEST_F(JournalTest, TheOldestGroupsAreLetGoAndCountedBeyondTheBounds) {
   std::vector<journal::GroupId> ids;
   for (int i = 0; i < 12; ++i) {
     WriteBytes(autorun, "version " + std::to_string(i));
-    journal::Action action(L"Test: change " + std::to_wstring(i));
+    journal::Action action(L"Test: change " + std::to_wstring(i), {.drives = L"E"});
     platform::OutputFile file(autorun);
     file.PrintLine(L"changed");
     file.Close();

@@ -74,7 +74,7 @@ const std::map<std::string, std::vector<std::string>>& TabOrders() {
       {"enter-password", {"TxtPass", "CmdOk"}},
       {"set-password", {"LblQ", "TxtPass", "CmdSavePass"}},
       {"preferences", {"ChkSplash", "CmbOptStart", "CmdSave", "CmdRestore"}},
-      {"undo-changes", {"LvwGroups", "CmdUndo"}},
+      {"undo-changes", {"LvwGroups", "TxtDetails", "CmdUndo"}},
       {"check-a-drive", {"CboDrive", "CmdScan", "LstFindings", "TxtDetails", "CmdClean"}},
       {"windows-integration", {"ChkMenu", "ChkAutoPlay", "CmdSave"}},
   };
@@ -127,6 +127,7 @@ TEST_F(KeyboardTest, EnterInATextBoxPressesNothing) {
       {"main-fix", L"TxtResPath", L"TxtResPath"},             {"appearance-tweaks", L"TxtIconpath", L"cmdiconok"},
       {"appearance-tweaks", L"txticondrive", L"txticondrive"}, {"enter-password", L"TxtPass", L"CmdOk"},
       {"set-password", L"TxtPass", L"CmdSavePass"},         {"check-a-drive", L"TxtDetails", L"TxtDetails"},
+      {"undo-changes", L"TxtDetails", L"TxtDetails"},
   };
   for (const WindowCase& window : InputWindows()) {
     SCOPED_TRACE(window.name);

@@ -55,6 +55,7 @@ TEST(RepairJournalTest, EachRepairIsOneGroupThatUndoesAndRedoes) {
        },
        [] { repair::RestoreHiddenItem(L"E:\\Hidden"); }},
   };
+  repair::AllowUndoOfRestrictions();
   MsgBoxRecorder boxes;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

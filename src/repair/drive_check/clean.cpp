@@ -143,7 +143,8 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
     return report;
   }
 
-  platform::journal::Action action(L"Check a Drive: clean of drive " + std::wstring(1, scan.drive) + L":");
+  platform::journal::Action action(L"Check a Drive: clean of drive " + std::wstring(1, scan.drive) + L":",
+                                   {.drives = std::wstring(1, scan.drive)});
   if (action.Cancelled()) {
     report.cancelled = true;
     return report;

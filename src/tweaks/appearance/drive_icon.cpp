@@ -116,7 +116,7 @@ void DriveIconTool::cmdiconok_Click() {
   }
   const std::wstring icon = drive + L":/icon.ico";
   const std::wstring autorun = drive + L":/autorun.inf";
-  const platform::journal::Action action(L"Drive icon: assign to drive " + drive + L":");
+  const platform::journal::Action action(L"Drive icon: assign to drive " + drive + L":", {.drives = drive});
   if (action.Cancelled()) return;
   // A hidden or system icon.ico from an earlier assignment cannot be
   // overwritten; its attributes go back as they were if the copy still fails.
@@ -165,7 +165,7 @@ void DriveIconTool::cmdiconrestore_Click() {
   }
   const std::wstring autorun = drive + L":/autorun.inf";
   const std::wstring icon = drive + L":/icon.ico";
-  const platform::journal::Action action(L"Drive icon: restore defaults of drive " + drive + L":");
+  const platform::journal::Action action(L"Drive icon: restore defaults of drive " + drive + L":", {.drives = drive});
   if (action.Cancelled()) return;
   try {
     // Fails when there is no autorun.inf: nothing was assigned.

@@ -37,6 +37,14 @@ void FrmEntSecPAss::CmdOk_Click() {
     TxtPass.Focus();
     return;
   }
+  if (onAccepted) {
+    const std::function<void()> accepted = std::move(onAccepted);
+    onAccepted = nullptr;
+    Hide();
+    TxtPass.SetText(L"");
+    accepted();
+    return;
+  }
   auto& page = platform::Instance<FrmSecTweaks>();
   page.Label1.SetText(L"ok");
   page.Show();

@@ -78,7 +78,9 @@ void FrmSecTweaks::Form_Activate() {
 void FrmSecTweaks::CheckPass() {
   if (StoredPassword().empty()) return;
   Hide();
-  platform::Instance<FrmEntSecPAss>().Show();
+  auto& ask = platform::Instance<FrmEntSecPAss>();
+  ask.onAccepted = nullptr;  // the page's own question: a right password opens the page
+  ask.Show();
 }
 
 void FrmSecTweaks::MnuPass_Click() { platform::Instance<FrmSecOpt>().Show(); }

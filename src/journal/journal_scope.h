@@ -1,0 +1,42 @@
+// Inside the journal: what undo may write, and where an item stands now.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "journal/journal.h"
+
+namespace platform::journal::scope {
+
+// Judges items against what undo may write. Folders already found free of
+// links are remembered, so a bulk undo looks at each folder once.
+class Checker {
+ public:
+  Checker();
+  // Why undo may not write the item, or empty.
+  std::wstring Refusal(const Group& group, const Item& item);
+
+ private:
+  std::wstring FileRefusal(const Group& group, const std::wstring& path);
+  bool ThroughLink(const std::wstring& plain, std::size_t rootLength);
+  std::wstring profile_;  // "C:\USERS\NAME\", upper case
+  std::wstring journalFolder_;
+  wchar_t windowsDrive_ = 0;
+  std::set<std::wstring> linkFree_;
+};
+
+// The path as one canonical, upper-case "X:\..." name; empty when it is not
+// plainly a path on a drive ("..", a stream, a device, a share).
+std::wstring PlainPath(std::wstring_view path);
+
+ItemState Judge(const Item& item);
+// Each item of the group where it stands, a change superseded by a later one judged by that one.
+std::vector<ItemState> JudgeGroup(const Group& group);
+
+// What the item changed, in short: "HKCU\\...\\name: not set → 1".
+std::wstring DescribeChange(const Item& item);
+// What undo puts back, in short: "not set".
+std::wstring DescribeUndo(const Item& item);
+
+}  // namespace platform::journal::scope
