@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_output.h"
+#include "repair/computer_check/clean.h"
 #include "repair/drive_check/clean.h"
 #include "repair/drive_check/drives.h"
 #include "repair/drive_check/rules.h"
@@ -95,17 +96,6 @@ std::wstring Shown(const std::wstring& path) {
   std::wstring names;
   for (const wchar_t c : path.substr(slash + 1)) names += (names.empty() ? L"" : L", ") + CharacterName(c);
   return path.substr(0, slash + 1) + L"[blank name: " + names + L"]";
-}
-
-// The clean's closing text names the window's menu; a console user has a command.
-std::wstring ForConsole(std::wstring text, const dc::CleanReport& report) {
-  const std::wstring menuHint = L"To undo this clean, use Tools > Undo Changes.";
-  const std::size_t at = text.find(menuHint);
-  if (at != std::wstring::npos) {
-    text.replace(at, menuHint.size(),
-                 report.group ? L"To undo this clean: korvane undo " + std::to_wstring(*report.group) : L"");
-  }
-  return text;
 }
 
 Json FindingsJson(const dc::ScanResult& scan) {
@@ -218,7 +208,13 @@ int CheckOne(wchar_t letter, bool clean, Json& document) {
                     L"nothing on drive " + drive + L" was changed. Add --no-journal to clean without a record.");
     }
     document["clean"] = CleanJson(report);
-    PrintLine(ForConsole(dc::DescribeClean(report, letter), report));
+    PrintLine(dc::DescribeClean(report, letter,
+                                report.group ? L"To undo this clean: korvane undo " + std::to_wstring(*report.group)
+                                             : std::wstring()));
+    if (report.quarantined) {
+      const std::wstring note = repair::computer_check::StillInfectedNote(L"To check it: korvane check computer");
+      if (!note.empty()) PrintLine(note);
+    }
     done = selected;
     if (report.cancelled || !report.failures.empty()) exitCode = kExitFailed;
   } else if (proposed && !clean) {

@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/console_output.h"
 #include "journal/journal.h"
-#include "repair/restriction_repair.h"
+#include "repair/undo_scope.h"
 #include "system/app.h"
 #include "tweaks/security/password_store.h"
 #include "tweaks/tweak_catalog.h"
@@ -129,17 +129,7 @@ std::wstring SkippedLines(std::size_t count) {
 
 }  // namespace
 
-void AllowUndo() {
-  static const bool allowed = [] {
-    tweaks::AllowUndoOfTweaks();
-    repair::AllowUndoOfRestrictions();
-    for (const wchar_t* name : platform::kSettingNames) {
-      journal::AllowValue(platform::kCurrentUser, platform::kSettingsKey, name);
-    }
-    return true;
-  }();
-  (void)allowed;
-}
+void AllowUndo() { repair::AllowUndoOfKorvanesPlaces(); }
 
 int ListUndo(const Invocation& invocation) {
   const journal::Listing listing = journal::ReadGroups();

@@ -204,4 +204,12 @@ SaveReport Save(const Request& request, std::wstring_view program) {
   return report;
 }
 
+void AllowUndoOfRegistrations() {
+  for (const Place place : kPlaces) {
+    for (const Value& value : ValuesOf(place, ProgramPath())) {
+      platform::journal::AllowValue(kCurrentUser, value.key, value.name);
+    }
+  }
+}
+
 }  // namespace integration

@@ -43,6 +43,8 @@ std::wstring CommandFor(std::wstring_view program);
 
 // The values, in the order they are written (the ones that make it visible last).
 std::vector<Value> ValuesOf(Place place, std::wstring_view program);
+// Lets undo write the values Save writes. Each front end calls it at start.
+void AllowUndoOfRegistrations();
 // Keys that only Korvane puts there, deepest first; removed once empty.
 std::vector<std::wstring> OwnKeysOf(Place place);
 

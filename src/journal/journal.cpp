@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "journal/journal_format.h"
+#include "journal/journal_machine.h"
 #include "journal/journal_store.h"
 #include "system/message_box.h"
 
@@ -103,6 +104,8 @@ bool Add(OpenGroup& group, const Item& item) {
     group.id = *id;
     written = true;
   }
+  // A machine-wide value is countersigned where only administrators write, so that undo may trust it.
+  if (written && machine::IsMachineWide(item)) written = machine::Vouch(group.id, item, folder);
   if (!written) return Failed(group);
   group.flushed = true;
   group.lastAdded = index;

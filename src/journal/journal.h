@@ -186,6 +186,10 @@ std::uint64_t FlushCount();
 // are never written from the user's journal.
 enum class Guard { None, Password };
 void AllowValue(RegRoot root, std::wstring_view key, std::wstring_view name, Guard guard = Guard::None);
+// Every value of the key: a rule that judges each value it finds there (a Run key's).
+void AllowKey(RegRoot root, std::wstring_view key);
+// The value in every direct subkey of `parent` (a service's Start under Services).
+void AllowValueInSubkeys(RegRoot root, std::wstring_view parent, std::wstring_view name);
 // Why undo may not write the item (named for a person), or empty when it may.
 std::wstring OutOfScope(const Group& group, const Item& item);
 // Whether undoing the group changes a value guarded by the security page's password.

@@ -54,8 +54,12 @@ std::wstring AttributeWords(DWORD attributes) {
   return words.empty() ? L"visible" : words;
 }
 
+// A path as a person reads it: without the "\\?\" prefix that keeps names ending in dots or spaces exact.
+std::wstring Shown(const std::wstring& path) { return path.starts_with(L"\\\\?\\") ? path.substr(4) : path; }
+
 // Korvane's quarantine is named as such, the rest of its path is long and says little.
-std::wstring Where(const std::wstring& path) {
+std::wstring Where(const std::wstring& raw) {
+  const std::wstring path = Shown(raw);
   const std::wstring quarantine = Folder() + L"Quarantine\\";
   if (path.size() > quarantine.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(quarantine.size()),
                                                               quarantine.c_str(), -1, TRUE) == CSTR_EQUAL) {
@@ -76,13 +80,13 @@ std::wstring DescribeChange(const Item& item) {
       return RegDescribe(item.root, item.key, item.name) + L": " + ShortValue(item.regBefore) + L" → " +
              ShortValue(item.regAfter);
     case ItemKind::Attributes:
-      return item.path + L": " + AttributeWords(item.attrBefore) + L" → " + AttributeWords(item.attrAfter);
+      return Shown(item.path) + L": " + AttributeWords(item.attrBefore) + L" → " + AttributeWords(item.attrAfter);
     case ItemKind::Content:
-      return item.path + (item.existedBefore ? L": content replaced (a copy kept)" : L": created");
+      return Shown(item.path) + (item.existedBefore ? L": content replaced (a copy kept)" : L": created");
     case ItemKind::Move:
-      return item.path + L": moved to " + Where(item.kept);
+      return Shown(item.path) + L": moved to " + Where(item.kept);
     case ItemKind::Rename:
-      return item.path + L": renamed to \"" + NameOf(item.kept) + L"\"";
+      return Shown(item.path) + L": renamed to \"" + NameOf(item.kept) + L"\"";
     case ItemKind::Note:
       return item.path.empty() ? L"a change that was not made" : item.path;
   }
@@ -122,7 +126,7 @@ std::vector<std::wstring> ProgramsPutBack(const Group& group) {
     const std::wstring extension = name.substr(dot);
     for (const wchar_t* runnable : kRunnable) {
       if (CompareStringOrdinal(extension.c_str(), -1, runnable, -1, TRUE) == CSTR_EQUAL) {
-        programs.push_back(item.path);
+        programs.push_back(Shown(item.path));
         break;
       }
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "journal/journal_format.h"
+#include "journal/journal_machine.h"
 
 namespace platform::journal {
 
@@ -15,7 +16,15 @@ struct Place {
   std::wstring key;   // upper case
   std::wstring name;  // upper case
   Guard guard;
+  bool anyName = false;
+  bool inSubkeys = false;  // the key is a parent: the value in any of its direct subkeys
 };
+
+bool KeyMatches(const Place& place, const std::wstring& key) {
+  if (!place.inSubkeys) return place.key == key;
+  return key.size() > place.key.size() + 1 && key.starts_with(place.key) && key[place.key.size()] == L'\\' &&
+         key.find(L'\\', place.key.size() + 1) == std::wstring::npos;
+}
 
 std::mutex placesMutex;
 
@@ -35,7 +44,7 @@ const Place* FindPlace(const Item& item) {
   const std::wstring name = Upper(item.name);
   const std::lock_guard lock(placesMutex);
   for (const Place& place : Places()) {
-    if (place.root == item.root && place.key == key && place.name == name) return &place;
+    if (place.root == item.root && KeyMatches(place, key) && (place.anyName || place.name == name)) return &place;
   }
   return nullptr;
 }
@@ -61,6 +70,16 @@ bool Within(const std::wstring& plain, const std::wstring& folder) {
 void AllowValue(RegRoot root, std::wstring_view key, std::wstring_view name, Guard guard) {
   const std::lock_guard lock(placesMutex);
   Places().push_back({root, Upper(key), Upper(name), guard});
+}
+
+void AllowKey(RegRoot root, std::wstring_view key) {
+  const std::lock_guard lock(placesMutex);
+  Places().push_back({root, Upper(key), L"", Guard::None, true});
+}
+
+void AllowValueInSubkeys(RegRoot root, std::wstring_view parent, std::wstring_view name) {
+  const std::lock_guard lock(placesMutex);
+  Places().push_back({root, Upper(parent), Upper(name), Guard::None, false, true});
 }
 
 std::wstring OutOfScope(const Group& group, const Item& item) { return scope::Checker().Refusal(group, item); }
@@ -151,7 +170,9 @@ std::wstring Checker::Refusal(const Group& group, const Item& item) {
   switch (item.kind) {
     case ItemKind::Registry: {
       const std::wstring name = RegDescribe(item.root, item.key, item.name);
-      if (IsMachineWide(item.root)) return name + L": a machine-wide value, never written from your own journal";
+      if (IsMachineWide(item.root) && !vouched_.Holds(group.id, item, Folder())) {
+        return name + L": a machine-wide value that only your own journal names, never written from it";
+      }
       if (!FindPlace(item)) return name + L": a value Korvane does not change";
       return {};
     }

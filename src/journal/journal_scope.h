@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "journal/journal_machine.h"
 
 namespace platform::journal::scope {
 
@@ -24,6 +25,7 @@ class Checker {
   std::wstring journalFolder_;
   wchar_t windowsDrive_ = 0;
   std::set<std::wstring> linkFree_;
+  machine::Vouched vouched_;
 };
 
 // The path as one canonical, upper-case "X:\..." name; empty when it is not

@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <thread>
 
+#include "repair/computer_check/clean.h"
 #include "repair/drive_check_window.h"
 #include "repair/drive_check_window_jobs.h"
 #include "system/message_box.h"
@@ -122,10 +123,15 @@ void FrmCheckDrive::CmdClean_Click() {
       report.failures.push_back({job->scan->root, L"the clean stopped on an unexpected error"});
     }
     auto carried = CarriedOut(*job->scan, job->selection, report);
+    // Worm files went: whatever put them there may still run on this computer.
+    const std::wstring stillInfected =
+        report.quarantined ? computer_check::StillInfectedNote(L"Tools > Check This Computer... finds it.")
+                           : std::wstring();
     {
       const std::lock_guard guard(job->lock);
       job->report = std::move(report);
       job->carried = std::move(carried);
+      job->stillInfected = stillInfected;
     }
     PostMessageW(job->window, kCleanDone, 0, reinterpret_cast<LPARAM>(job.get()));
   }).detach();
@@ -145,10 +151,12 @@ void FrmCheckDrive::CleanDone() {
   const auto job = std::move(cleanJob_);
   drive_check::CleanReport report;
   std::vector<bool> carried;
+  std::wstring stillInfected;
   {
     const std::lock_guard guard(job->lock);
     report = std::move(job->report);
     carried = std::move(job->carried);
+    stillInfected = std::move(job->stillInfected);
   }
   job->action.reset();  // ends the journal's group on the thread that opened it
   for (const HWND window : disabled_) {
@@ -175,6 +183,7 @@ void FrmCheckDrive::CleanDone() {
   LblProgress.SetText(status + L"Scan again to check.");
   std::wstring text = drive_check::DescribeClean(report, drive);
   if (report.stopped) text += L"\r\n\r\nThe clean was stopped; the rows not done are still listed.";
+  if (!stillInfected.empty()) text += L"\r\n\r\n" + stillInfected;
   const bool trouble = !report.failures.empty() || report.cancelled || report.stopped;
   MsgBox(text, trouble ? MsgIcon::Exclamation : MsgIcon::Information);
   if (closeWhenDone_) {

@@ -48,6 +48,7 @@ struct CleanJob {
   std::mutex lock;
   drive_check::CleanReport report;
   std::vector<bool> carried;
+  std::wstring stillInfected;  // what the computer check says once worm files went
 };
 
 inline std::wstring DriveName(wchar_t letter) { return std::wstring(1, letter) + L":"; }

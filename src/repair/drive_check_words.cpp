@@ -40,7 +40,7 @@ constexpr GroupWords kGroups[] = {
      L"A script or program that could be a worm's, but nothing shows that a worm starts it."},
     {FindingKind::Autorun, Strength::Unusual, L"An autorun.inf that starts a program",
      L"An autorun.inf that starts a program. Installer sticks have one too, so it is left for you to judge."},
-    {FindingKind::BlankFolder, Strength::Unusual, L"Folders with a blank name",
+    {FindingKind::BlankFolder, Strength::Unusual, L"Blank-named folders to rename",
      L"A hidden folder whose name cannot be seen."},
     {FindingKind::Hidden, Strength::Unusual, L"Hidden items",
      L"Hidden by its attributes; nothing shows that a worm hid it."},

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "repair/restriction_repair.h"
+#include "repair/undo_scope.h"
 #include "system/app.h"
 #include "system/message_box.h"
 #include "tweaks/security/enter_password.h"
@@ -259,17 +259,7 @@ void FrmUndo::UndoChosen(const std::vector<journal::GroupId>& ids) {
   LvwGroups.Focus();
 }
 
-void AllowUndo() {
-  static const bool allowed = [] {
-    tweaks::AllowUndoOfTweaks();
-    repair::AllowUndoOfRestrictions();
-    for (const wchar_t* name : platform::kSettingNames) {
-      journal::AllowValue(platform::kCurrentUser, platform::kSettingsKey, name);
-    }
-    return true;
-  }();
-  (void)allowed;
-}
+void AllowUndo() { repair::AllowUndoOfKorvanesPlaces(); }
 
 void ShowUndoWindow() {
   const bool wasLoaded = platform::IsLoaded<FrmUndo>();

@@ -1,4 +1,5 @@
 #include "integration/registration.h"
+#include "repair/undo_scope.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,10 @@ const std::vector<Expected> kAutoPlayValues = {
 
 class RegistrationTest : public testing::Test {
  protected:
-  void SetUp() override { Clean(); }
+  void SetUp() override {
+    repair::AllowUndoOfKorvanesPlaces();
+    Clean();
+  }
   void TearDown() override { Clean(); }
   static void Clean() {
     for (const std::wstring& key : {kVerb, kProgId, kHandler}) DeleteKey(kHkcu, key);

@@ -1,5 +1,6 @@
 #include "repair/computer_check/clean.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <thread>
@@ -105,6 +106,19 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected) {
   }
   if (action.Id()) report.group = action.Id();
   return report;
+}
+
+std::wstring StillInfectedNote(std::wstring_view openCheck) {
+  Progress progress;
+  const ScanResult scan = Scan({}, progress);
+  const auto worms = static_cast<std::size_t>(std::count_if(
+      scan.findings.begin(), scan.findings.end(), [](const Finding& f) { return f.strength == Strength::Worm; }));
+  if (worms == 0) return {};
+  std::wstring text = L"This computer still runs what infected the drive (";
+  text += std::to_wstring(worms) + (worms == 1 ? L" finding" : L" findings");
+  text += L"), so the next drive plugged in may be infected again. ";
+  text += openCheck;
+  return text;
 }
 
 std::wstring DescribeClean(const CleanReport& report, std::wstring_view undoHint) {

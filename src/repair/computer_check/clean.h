@@ -43,6 +43,10 @@ struct CleanReport {
 CleanReport Clean(const ScanResult& scan, std::span<const bool> selected);
 
 // The one message a front end shows or prints at the end of a clean.
+// What a drive clean's closing message adds when this computer still runs a
+// worm: the next stick plugged in would be infected again. Empty when it does not.
+std::wstring StillInfectedNote(std::wstring_view openCheck);
+
 // `undoHint` says how this front end undoes the clean ("use Tools > Undo Changes", "korvane undo 12").
 std::wstring DescribeClean(const CleanReport& report, std::wstring_view undoHint);
 

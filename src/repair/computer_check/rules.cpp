@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "journal/journal.h"
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/registry_read.h"
 
@@ -420,6 +421,30 @@ std::set<std::wstring> Context::FilesFound() const {
     if (const auto payload = LauncherPayload(finding.commandLine)) files.insert(Lower(*payload));
   }
   return files;
+}
+
+void AllowUndoOfComputerCheck() {
+  namespace journal = platform::journal;
+  // The 32-bit view of a machine key, where it is a key of its own.
+  const auto wow = [](std::wstring_view key) { return L"Software\\WOW6432Node" + std::wstring(key.substr(8)); };
+  for (const wchar_t* key : {kRunKey, kRunOnceKey}) journal::AllowKey(kLocalMachine, wow(key));
+  for (const std::wstring_view tool : kBlockedTools) {
+    journal::AllowValue(kLocalMachine, wow(kDebuggerKey) + L"\\" + std::wstring(tool), L"Debugger");
+  }
+  for (const RegRoot root : {kCurrentUser, kLocalMachine}) {
+    for (const wchar_t* key : {kRunKey, kRunOnceKey, kPolicyRunKey}) journal::AllowKey(root, key);
+    journal::AllowKey(root, std::wstring(kExplorerPolicyKey) + L"\\DisallowRun");
+    journal::AllowValue(root, kExplorerPolicyKey, L"DisallowRun");
+    journal::AllowValue(root, kWinlogonKey, L"Shell");
+    journal::AllowValue(root, kSystemPolicyKey, L"Shell");
+  }
+  journal::AllowValue(kLocalMachine, kWinlogonKey, L"Userinit");
+  journal::AllowValueInSubkeys(kLocalMachine, L"SYSTEM\\CurrentControlSet\\Services", L"Start");
+  journal::AllowValue(kLocalMachine, kShowAllKey, L"CheckedValue");
+  journal::AllowValue(kCurrentUser, kCmdPolicyKey, L"DisableCMD");
+  for (const std::wstring_view tool : kBlockedTools) {
+    journal::AllowValue(kLocalMachine, std::wstring(kDebuggerKey) + L"\\" + std::wstring(tool), L"Debugger");
+  }
 }
 
 }  // namespace repair::computer_check

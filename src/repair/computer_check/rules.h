@@ -50,6 +50,9 @@ std::span<const Rule> Rules();
 std::span<const std::wstring_view> BlockedTools();
 
 // The registry's keys the rules read, as "HKCU\..." (the bench reads the same ones).
+// Lets undo write what these rules change. Each front end calls it at start.
+void AllowUndoOfComputerCheck();
+
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr wchar_t kPolicyRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run";

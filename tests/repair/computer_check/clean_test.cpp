@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "journal/journal.h"
+#include "repair/undo_scope.h"
 #include "seeded_computer.h"
 
 namespace {
@@ -52,6 +53,7 @@ std::string Failures(const cc::CleanReport& report) {
 const std::wstring kService = L"SYSTEM\\CurrentControlSet\\Services\\KvWormSvc";
 
 TEST(ComputerClean, CleanThenUndoPutsEveryValueAndFileBackByteForByte) {
+  repair::AllowUndoOfKorvanesPlaces();
   Seeded seeded;
   seeded.File(L"{appdata}\\kvworm.vbs", kInertScript);
   seeded.File(L"{appdata}\\kvworm.hta", kInertScript + "<!-- hta -->");
@@ -113,6 +115,7 @@ TEST(ComputerClean, CleanThenUndoPutsEveryValueAndFileBackByteForByte) {
   const journal::GroupId ids[] = {*report.group};
   const journal::UndoReport undo = journal::Undo(ids, [](const journal::Group&) { return journal::OnConflict::Stop; });
   EXPECT_TRUE(undo.failures.empty()) << Utf8(undo.failures.empty() ? L"" : undo.failures.front());
+  EXPECT_TRUE(undo.refused.empty()) << Utf8(undo.refused.empty() ? L"" : undo.refused.front());
   EXPECT_FALSE(undo.stopped);
   EXPECT_EQ(StateOf(values, files), before);
 }

@@ -277,7 +277,7 @@ TEST_F(CheckDriveWindowTest, HeaderClickSortsWithinTheGroups) {
     }
     EXPECT_EQ(groups, (std::vector<std::string>{"Shortcuts that run the worm", "The worm's files",
                                                 "An autorun.inf that runs the worm", "Folders with a blank name",
-                                                "Hidden by the worm"}));
+                                                "Blank-named folders to rename", "Hidden items"}));
   }
 }
 
