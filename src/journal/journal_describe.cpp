@@ -59,7 +59,7 @@ std::wstring Shown(const std::wstring& path) { return path.starts_with(L"\\\\?\\
 
 // Korvane's quarantine is named as such, the rest of its path is long and says little.
 std::wstring Where(const std::wstring& raw) {
-  const std::wstring path = Shown(raw);
+  std::wstring path = Shown(raw);
   const std::wstring quarantine = Folder() + L"Quarantine\\";
   if (path.size() > quarantine.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(quarantine.size()),
                                                               quarantine.c_str(), -1, TRUE) == CSTR_EQUAL) {

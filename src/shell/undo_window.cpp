@@ -6,7 +6,6 @@
 #include "system/app.h"
 #include "system/message_box.h"
 #include "tweaks/security/enter_password.h"
-#include "tweaks/security/enter_password.h"
 #include "tweaks/security/password_store.h"
 #include "tweaks/tweak_catalog.h"
 

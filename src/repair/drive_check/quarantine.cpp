@@ -6,6 +6,7 @@
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/walker.h"
 #include "system/file_ops.h"
+#include "system/handle.h"
 #include "system/utf8.h"
 
 namespace repair::drive_check {
@@ -52,15 +53,19 @@ std::wstring LocalTime(const wchar_t* format) {
 
 // Whether another program holds the file so that it could not go: asked
 // before anything is recorded, so that a file in use changes nothing.
+// A reader that looks at a file for a moment (an indexer, a virus scanner, the
+// shell reading a shortcut's icon) is waited for briefly before it counts.
 std::wstring Held(const std::wstring& path) {
-  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  constexpr int kTries = 5;
+  for (int attempt = 1;; ++attempt) {
+    const platform::Handle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+    if (file) return {};
     const DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION ? L"in use by another program" : ErrorText(error);
+    if (error != ERROR_SHARING_VIOLATION) return ErrorText(error);
+    if (attempt == kTries) return L"in use by another program";
+    Sleep(50);
   }
-  CloseHandle(file);
-  return {};
 }
 
 }  // namespace
