@@ -47,7 +47,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 0;
   }
   shell::SetTakesHandovers(holdsName);
-  shell::AllowUndo();
   if (request->checkLetter) {
     shell::StartForCheck(request->checkLetter);
   } else {

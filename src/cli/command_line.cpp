@@ -12,6 +12,7 @@
 #include "cli/console_output.h"
 #include "journal/journal.h"
 #include "res/version.h"
+#include "system/system_text.h"
 
 namespace cli {
 
@@ -73,14 +74,9 @@ const std::vector<Command>& Table() {
 const OptionSpec kJsonOption{L"--json", false};
 const OptionSpec kNoJournalOption{L"--no-journal", false};
 
-std::wstring Lower(std::wstring_view text) {
-  std::wstring lower(text);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-  return lower;
-}
 
 bool IsHelpSwitch(std::wstring_view word) {
-  const std::wstring lower = Lower(word);
+  const std::wstring lower = platform::Lowered(word);
   return lower == L"/?" || lower == L"-h" || lower == L"--help" || lower == L"-?";
 }
 
@@ -101,7 +97,7 @@ const Command* FindCommand(const std::vector<std::wstring>& args, std::size_t& u
     const std::vector<std::wstring> words = Words(command.words);
     if (words.size() <= used || words.size() > args.size()) continue;
     bool match = true;
-    for (std::size_t i = 0; i < words.size() && match; ++i) match = Lower(args[i]) == words[i];
+    for (std::size_t i = 0; i < words.size() && match; ++i) match = platform::Lowered(args[i]) == words[i];
     if (match) {
       best = &command;
       used = words.size();
@@ -128,12 +124,12 @@ int ShowUsage(std::span<const Command* const> commands) {
 
 // "korvane repair frobnicate": the group's commands are the usage to show.
 int UnknownCommand(const std::vector<std::wstring>& args) {
-  const std::vector<const Command*> group = Family(Lower(args[0]));
+  const std::vector<const Command*> group = Family(platform::Lowered(args[0]));
   if (group.empty()) {
     return Fail(kExitUsage, "usage", L"korvane: word 1 is not a command; run 'korvane --help' for the commands.");
   }
   if (std::any_of(args.begin(), args.end(), IsHelpSwitch)) return ShowUsage(group);
-  std::wstring message = L"korvane " + Lower(args[0]) + L": " +
+  std::wstring message = L"korvane " + platform::Lowered(args[0]) + L": " +
                          (args.size() > 1 ? WordAt(2) + L" is not one of its commands" : std::wstring(L"which one?"));
   for (const Command* command : group) message += std::wstring(L"\r\nusage: ") + command->usage;
   return Fail(kExitUsage, "usage", message);
@@ -194,7 +190,7 @@ int Dispatch(const std::vector<std::wstring>& args) {
   if (args.empty()) {
     return Fail(kExitUsage, "usage", L"korvane: no command given; run 'korvane --help' for the commands.");
   }
-  const std::wstring first = Lower(args[0]);
+  const std::wstring first = platform::Lowered(args[0]);
   if (IsHelpSwitch(first) || first == L"help") {
     PrintLine(HelpText());
     return kExitDone;
@@ -223,7 +219,7 @@ int Dispatch(const std::vector<std::wstring>& args) {
       invocation.operandWords.push_back(position);
     } else {
       const std::size_t equals = arg.find(L'=');
-      const std::wstring name = Lower(arg.substr(0, equals));
+      const std::wstring name = platform::Lowered(arg.substr(0, equals));
       const OptionSpec* option = FindOption(*command, name);
       if (!option) return UsageError(invocation, WordAt(position) + L" is not an option of this command");
       if (!option->takesValue) {
@@ -308,7 +304,7 @@ int NothingChanged(const Invocation& invocation) {
 int Run(const std::vector<std::wstring>& args) {
   // Known before parsing, so that even a usage error comes as a document.
   const auto end = std::find(args.begin(), args.end(), L"--");
-  SetJsonMode(std::any_of(args.begin(), end, [](const std::wstring& arg) { return Lower(arg) == L"--json"; }));
+  SetJsonMode(std::any_of(args.begin(), end, [](const std::wstring& arg) { return platform::Lowered(arg) == L"--json"; }));
   journal::SetJournalFailureHandler(&OnJournalFailure);
   const int exitCode = Dispatch(args);
   FinishJson(exitCode);

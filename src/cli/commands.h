@@ -24,7 +24,6 @@ int UndoGroup(const Invocation& invocation);
 int Integrate(const Invocation& invocation);
 
 // Lets undo write what the pages, the repairs and the preferences change; once, at start.
-void AllowUndo();
 
 // "E:" or "e" -> L'E'; 0 when the text names no drive.
 wchar_t DriveLetterOf(std::wstring_view text);

@@ -30,7 +30,6 @@ int wmain(int argc, wchar_t** argv) {
   // A script waits for an exit code, never for someone to close a crash box.
   SetErrorMode(GetErrorMode() | SEM_NOGPFAULTERRORBOX);
   platform::SetMsgBoxHandler(&PrintMessageBox);
-  cli::AllowUndo();
   try {
     return cli::Run(std::vector<std::wstring>(argv + 1, argv + argc));
   } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include "tweaks/tweak_binding.h"
 #include "tweaks/security/password_store.h"
 #include "tweaks/tweak_catalog.h"
+#include "system/system_text.h"
 
 namespace cli {
 
@@ -29,10 +30,6 @@ bool PerUser(const platform::TweakBinding& binding) {
   return false;
 }
 
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
 
 }  // namespace
 
@@ -63,9 +60,9 @@ int ListTweaks(const Invocation& invocation) {
 }
 
 int SetTweak(const Invocation& invocation) {
-  const tweaks::CatalogTweak* tweak = tweaks::FindTweak(Lower(invocation.operands[0]));
+  const tweaks::CatalogTweak* tweak = tweaks::FindTweak(platform::Lowered(invocation.operands[0]));
   if (!tweak) return UsageErrorAt(invocation, 0, L"names no tweak (see korvane tweak list)");
-  const std::wstring state = Lower(invocation.operands[1]);
+  const std::wstring state = platform::Lowered(invocation.operands[1]);
   if (state != L"on" && state != L"off") return UsageErrorAt(invocation, 1, L"is neither on nor off");
   if (PerUser(*tweak->binding) && RunsAsLocalSystem()) return RefuseAsLocalSystem(invocation);
   // The password guards the security page's boxes from the other users of the machine; a script may not go round it.

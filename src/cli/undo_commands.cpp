@@ -67,6 +67,7 @@ std::wstring ItemLine(const journal::ItemView& view) {
 std::wstring Named(const journal::Group& group) { return std::to_wstring(group.id) + L" (" + group.what + L")"; }
 
 int UndoOne(const Invocation& invocation, const journal::Group& group) {
+  repair::AllowUndoOfKorvanesPlaces();
   const std::wstring name = Named(group);
   // The password guards the security page's values whichever way they are changed, undo included.
   if (journal::NeedsPassword(group)) {
@@ -129,8 +130,6 @@ std::wstring SkippedLines(std::size_t count) {
 
 }  // namespace
 
-void AllowUndo() { repair::AllowUndoOfKorvanesPlaces(); }
-
 int ListUndo(const Invocation& invocation) {
   const journal::Listing listing = journal::ReadGroups();
   if (invocation.Has(L"--json")) {
@@ -161,6 +160,7 @@ int ListUndo(const Invocation& invocation) {
 }
 
 int ShowUndo(const Invocation& invocation) {
+  repair::AllowUndoOfKorvanesPlaces();
   const auto id = GroupNumber(invocation.operands[0]);
   if (!id) return UsageError(invocation, L"the first word is not the number of a change (see korvane undo list)");
   const auto group = journal::ReadGroup(*id);

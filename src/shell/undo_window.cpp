@@ -84,6 +84,8 @@ FrmUndo::FrmUndo()
       LblStatus(*this, L"LblStatus", {kMargin, kStatusTop, kInner, 300}, L""),
       LblDropped(*this, L"LblDropped", {kMargin, kBottomTop + 60, 6600, 300}, L""),
       CmdUndo(*this, L"CmdUndo", {kClientWidth - kMargin - 1800, kBottomTop, 1800, 420}, L"&Undo Selected") {
+  // What undo may write is registered once, when undo is first at hand, not at every start.
+  repair::AllowUndoOfKorvanesPlaces();
   LvwGroups.onGetText = [this](int row, int column) { return CellText(row, column); };
   LvwGroups.onEnter = [this] { CmdUndo_Click(); };
   LvwGroups.onSelectionChange = [this] { ShowSelected(); };
@@ -257,8 +259,6 @@ void FrmUndo::UndoChosen(const std::vector<journal::GroupId>& ids) {
   SelectGroup(ids.front());
   LvwGroups.Focus();
 }
-
-void AllowUndo() { repair::AllowUndoOfKorvanesPlaces(); }
 
 void ShowUndoWindow() {
   const bool wasLoaded = platform::IsLoaded<FrmUndo>();

@@ -39,7 +39,6 @@ class FrmUndo : public platform::Form {
 };
 
 // Lets undo write what the pages, the repairs and the preferences change; once, at start.
-void AllowUndo();
 
 // The Tools menu's entry: opens the window, or brings it forward with the journal read again.
 void ShowUndoWindow();

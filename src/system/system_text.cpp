@@ -1,5 +1,6 @@
 #include "system/system_text.h"
 
+#include <cwctype>
 #include <shlwapi.h>
 
 #include <cwchar>
@@ -84,6 +85,12 @@ bool StartsWithName(std::wstring_view text, std::wstring_view prefix) {
 
 bool EndsWithName(std::wstring_view text, std::wstring_view suffix) {
   return text.size() >= suffix.size() && SameName(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::wstring Lowered(std::wstring_view text) {
+  std::wstring lower(text);
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+  return lower;
 }
 
 }  // namespace platform

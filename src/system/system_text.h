@@ -26,5 +26,8 @@ std::wstring LocalTime(TimeStyle style = TimeStyle::Readable);
 bool SameName(std::wstring_view a, std::wstring_view b);
 bool StartsWithName(std::wstring_view text, std::wstring_view prefix);
 bool EndsWithName(std::wstring_view text, std::wstring_view suffix);
+// The text in lower case, character by character as the C library lowers it:
+// for keys of tables (program names, extensions, command words).
+std::wstring Lowered(std::wstring_view text);
 
 }  // namespace platform

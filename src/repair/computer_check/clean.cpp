@@ -12,6 +12,7 @@
 #include "repair/drive_check/quarantine.h"
 #include "system/file_ops.h"
 #include "system/registry.h"
+#include "system/system_text.h"
 
 namespace repair::computer_check {
 
@@ -57,7 +58,7 @@ std::wstring ChangeValuesAndFiles(const Finding& finding, bool elevated, Quarant
     report.changed.push_back({platform::RegDescribe(step.root, step.key, step.name), step, {}});
   }
   for (const std::wstring& file : finding.files) {
-    if (!taken.insert(Lower(file)).second || !Places::Exists(file)) continue;
+    if (!taken.insert(platform::Lowered(file)).second || !Places::Exists(file)) continue;
     const std::wstring failure = quarantines.Take(file, report);
     if (!failure.empty()) return Cat(file, L": ", failure);
     ++report.quarantined;

@@ -1,4 +1,5 @@
 #include "repair/computer_check/launchers.h"
+#include "system/system_text.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -66,14 +67,14 @@ std::wstring Locate(const std::wstring& name) {
 bool IsSwitch(const std::wstring& word) { return !word.empty() && (word[0] == L'/' || word[0] == L'-'); }
 
 bool IsAddress(const std::wstring& word) {
-  const std::wstring lower = Lower(word);
+  const std::wstring lower = platform::Lowered(word);
   return lower.find(L"://") != std::wstring::npos || lower.starts_with(L"javascript:") ||
          lower.starts_with(L"vbscript:") || lower.starts_with(L"about:");
 }
 
 std::optional<std::wstring> PowerShellFile(const std::vector<std::wstring>& words) {
   for (std::size_t i = 1; i < words.size(); ++i) {
-    const std::wstring lower = Lower(words[i]);
+    const std::wstring lower = platform::Lowered(words[i]);
     if ((lower == L"-file" || lower == L"-f") && i + 1 < words.size()) return words[i + 1];
     if (!IsSwitch(words[i]) && IsScript(words[i])) return words[i];
   }
@@ -82,15 +83,10 @@ std::optional<std::wstring> PowerShellFile(const std::vector<std::wstring>& word
 
 }  // namespace
 
-std::wstring Lower(std::wstring_view text) {
-  std::wstring lower(text);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-  return lower;
-}
 
 std::wstring FileName(std::wstring_view path) {
   const auto slash = path.find_last_of(L"\\/");
-  return Lower(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
+  return platform::Lowered(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
 }
 
 std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine) {

@@ -37,7 +37,6 @@ std::optional<std::wstring> LauncherPayload(std::wstring_view commandLine);
 
 // The file's name without its folder, lower-case.
 std::wstring FileName(std::wstring_view path);
-std::wstring Lower(std::wstring_view text);
 
 // The parts one after another, in one string.
 template <typename... Parts>

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "repair/computer_check/launchers.h"
+#include "system/system_text.h"
 
 namespace repair::computer_check {
 
@@ -15,7 +16,7 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
   std::wstring folder;
   if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path) folder = path;
   CoTaskMemFree(path);
-  return Lower(folder);
+  return platform::Lowered(folder);
 }
 
 bool Within(const std::wstring& lowerPath, const std::wstring& lowerFolder) {
@@ -84,15 +85,15 @@ bool Places::Grants(const std::wstring& path, DWORD access) {
          allowed;
 }
 
-bool Places::UnderWindows(const std::wstring& file) const { return Within(Lower(file), windows_); }
+bool Places::UnderWindows(const std::wstring& file) const { return Within(platform::Lowered(file), windows_); }
 
 bool Places::UnderProgramFiles(const std::wstring& file) const {
-  const std::wstring lower = Lower(file);
+  const std::wstring lower = platform::Lowered(file);
   return Within(lower, programFiles_[0]) || Within(lower, programFiles_[1]);
 }
 
 bool Places::FolderWritable(const std::wstring& folder) {
-  const std::wstring key = Lower(folder);
+  const std::wstring key = platform::Lowered(folder);
   if (const auto found = writable_.find(key); found != writable_.end()) return found->second;
   const bool writable = Grants(folder, FILE_ADD_FILE);
   writable_[key] = writable;
@@ -117,7 +118,7 @@ bool Places::Removable(const std::wstring& file) const {
 
 bool Places::InHiddenFolder(const std::wstring& file) {
   for (std::wstring folder = Parent(file); folder.size() > 3; folder = Parent(folder)) {
-    const std::wstring lower = Lower(folder);
+    const std::wstring lower = platform::Lowered(folder);
     if (lower == windows_ || Within(lower, windows_)) return false;
     // The system hides these itself; what lies below them is still looked at.
     if (lower == systemHidden_[0] || lower == systemHidden_[1]) continue;

@@ -9,6 +9,7 @@
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/rules.h"
 #include "system/file_ops.h"
+#include "system/system_text.h"
 
 namespace repair::computer_check {
 
@@ -75,7 +76,7 @@ std::vector<RunningLauncher> RunningLaunchers() {
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    const std::wstring name = Lower(entry.szExeFile);
+    const std::wstring name = platform::Lowered(entry.szExeFile);
     if (std::find(kWatched.begin(), kWatched.end(), name) == kWatched.end()) continue;
     launchers.push_back({entry.th32ProcessID, name, CommandLineOf(entry.th32ProcessID)});
   }
@@ -106,7 +107,7 @@ void FindProcesses(Context& context) {
   if (files.empty()) return;
   for (const RunningLauncher& launcher : RunningLaunchers()) {
     ++context.read;
-    const std::wstring line = Lower(launcher.commandLine);
+    const std::wstring line = platform::Lowered(launcher.commandLine);
     for (const std::wstring& file : files) {
       if (line.find(file) == std::wstring::npos) continue;
       Finding finding{Kind::Process, Proposal::EndProcess, Strength::Worm};

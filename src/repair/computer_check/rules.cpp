@@ -8,6 +8,7 @@
 #include "journal/journal.h"
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/registry_read.h"
+#include "system/system_text.h"
 
 namespace repair::computer_check {
 
@@ -39,7 +40,7 @@ std::wstring Describe(RegRoot root, const std::wstring& key, const std::wstring&
 std::wstring Launcher(const std::wstring& commandLine) { return FileName(CommandProgram(commandLine)); }
 
 bool EndsWithAny(const std::wstring& name, std::span<const std::wstring_view> suffixes) {
-  const std::wstring lower = Lower(name);
+  const std::wstring lower = platform::Lowered(name);
   return std::any_of(suffixes.begin(), suffixes.end(), [&](std::wstring_view s) { return lower.ends_with(s); });
 }
 
@@ -83,7 +84,7 @@ void FindRunValues(Context& context) {
     places.push_back({kLocalMachine, std::wstring(key)});
     const std::wstring wow64 = kWow64Prefix + std::wstring(key.substr(std::wstring_view(L"Software\\").size()));
     const std::wstring identity = KeyIdentity(kLocalMachine, wow64);
-    if (!identity.empty() && Lower(identity) != Lower(KeyIdentity(kLocalMachine, std::wstring(key)))) {
+    if (!identity.empty() && platform::Lowered(identity) != platform::Lowered(KeyIdentity(kLocalMachine, std::wstring(key)))) {
       places.push_back({kLocalMachine, wow64});
     }
   }
@@ -116,7 +117,7 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 
 std::optional<Judgement> JudgeStartupFile(Context& context, const std::wstring& path, const std::wstring& name) {
   if (IsScript(name)) return Judgement{Strength::Worm, L"a script started at every logon", {}};
-  if (Lower(name).ends_with(L".lnk")) {
+  if (platform::Lowered(name).ends_with(L".lnk")) {
     const auto target = context.shortcuts.Read(path);
     if (!target || target->path.empty()) return std::nullopt;
     const std::wstring targetPath = Expand(target->path);
@@ -192,13 +193,13 @@ void JudgeWinlogon(Context& context, RegRoot root, const std::wstring& key, cons
   const auto value = TextOf(state);
   if (!value) return;
   ++context.read;
-  const std::wstring windows = Lower(Expand(L"%SystemRoot%"));
+  const std::wstring windows = platform::Lowered(Expand(L"%SystemRoot%"));
   const std::wstring normalShort = userinit ? L"userinit.exe" : L"explorer.exe";
   const std::wstring normalLong = windows + (userinit ? L"\\system32\\userinit.exe" : L"\\explorer.exe");
   std::vector<std::wstring> kept;
   std::vector<std::wstring> extra;
   for (const std::wstring& item : SplitItems(*value)) {
-    const std::wstring lower = Lower(Expand(item));
+    const std::wstring lower = platform::Lowered(Expand(item));
     if (lower == normalShort || lower == normalLong) {
       kept.push_back(item);
     } else {
@@ -232,7 +233,7 @@ void FindDebuggers(Context& context) {
   std::vector<std::wstring> keys = {kDebuggerKey};
   // Where the 32-bit view is the same key (as under Wine), it is read once.
   const std::wstring identity = KeyIdentity(kLocalMachine, wow64Key);
-  if (identity.empty() || Lower(identity) != Lower(KeyIdentity(kLocalMachine, kDebuggerKey))) keys.push_back(wow64Key);
+  if (identity.empty() || platform::Lowered(identity) != platform::Lowered(KeyIdentity(kLocalMachine, kDebuggerKey))) keys.push_back(wow64Key);
   for (const std::wstring& key : keys) {
     for (const std::wstring_view tool : kBlockedTools) {
       const std::wstring toolKey = key + L"\\" + std::wstring(tool);
@@ -416,9 +417,9 @@ void Context::Add(Finding finding) {
 std::set<std::wstring> Context::FilesFound() const {
   std::set<std::wstring> files;
   for (const Finding& finding : findings) {
-    for (const std::wstring& file : finding.files) files.insert(Lower(file));
+    for (const std::wstring& file : finding.files) files.insert(platform::Lowered(file));
     // A task's or a service's script is not moved, but it is still the worm's.
-    if (const auto payload = LauncherPayload(finding.commandLine)) files.insert(Lower(*payload));
+    if (const auto payload = LauncherPayload(finding.commandLine)) files.insert(platform::Lowered(*payload));
   }
   return files;
 }

@@ -8,6 +8,7 @@
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/rules.h"
 #include "repair/drive_check/shortcut.h"
+#include "system/utf8.h"
 
 namespace repair::computer_check {
 
@@ -144,19 +145,9 @@ void ListFolder(ITaskFolder& folder, std::vector<ScheduledTask>& tasks, int dept
 }
 
 std::wstring Decode(const std::string& bytes) {
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
-                                     (static_cast<unsigned char>(bytes[3 + 2 * i]) << 8));
-    }
-    return text;
-  }
+  if (auto text = platform::FromMarkedUtf16(bytes)) return std::move(*text);
   const std::size_t skip = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data() + skip, static_cast<int>(bytes.size() - skip), nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data() + skip, static_cast<int>(bytes.size() - skip), text.data(), size);
-  return text;
+  return platform::FromCodePage(std::string_view(bytes).substr(skip), CP_UTF8);
 }
 
 std::wstring Unescape(std::wstring text) {

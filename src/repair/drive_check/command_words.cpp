@@ -4,6 +4,9 @@
 #include <array>
 #include <cwctype>
 
+#include "system/system_text.h"
+#include "system/utf8.h"
+
 namespace repair::drive_check {
 
 namespace {
@@ -48,16 +51,11 @@ std::vector<Token> Tokenize(std::wstring_view command) {
   return tokens;
 }
 
-std::wstring Lower(std::wstring_view text) {
-  std::wstring lower(text);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-  return lower;
-}
 
 // "C:\Windows\System32\WScript.exe" -> "wscript"
 std::wstring ProgramName(std::wstring_view path) {
   const auto slash = path.find_last_of(L"\\/");
-  std::wstring name = Lower(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
+  std::wstring name = platform::Lowered(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
   if (name.ends_with(L".exe")) name.resize(name.size() - 4);
   return name;
 }
@@ -116,7 +114,7 @@ class Judge {
   void One(const std::vector<Token>& words, bool firstWordRuns, int depth) {
     std::size_t first = 0;
     while (first < words.size()) {
-      const std::wstring word = Lower(words[first].text);
+      const std::wstring word = platform::Lowered(words[first].text);
       if (word == L"start" || word == L"call") {
         ++first;
         while (first < words.size() && IsSwitch(words[first].text)) ++first;
@@ -189,18 +187,8 @@ std::wstring Trim(std::wstring_view text) {
 }
 
 std::wstring TextOf(const std::string& bytes) {
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
-                                     (static_cast<unsigned char>(bytes[3 + 2 * i]) << 8));
-    }
-    return text;
-  }
-  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-  return text;
+  if (auto text = platform::FromMarkedUtf16(bytes)) return std::move(*text);
+  return platform::FromCodePage(bytes, CP_ACP);
 }
 
 template <class Visit>
@@ -224,7 +212,7 @@ int HexDigit(wchar_t c) {
 
 // "file:///E:/My%20Files/x.vbs" -> "E:\My Files\x.vbs"
 std::wstring FromFileUrl(std::wstring value) {
-  const std::wstring lower = Lower(value);
+  const std::wstring lower = platform::Lowered(value);
   if (lower.rfind(L"file:", 0) == 0) {
     value.erase(0, 5);
     while (!value.empty() && value[0] == L'/') value.erase(0, 1);
@@ -310,7 +298,7 @@ std::vector<std::pair<std::wstring, std::wstring>> AutorunCommands(const std::st
   bool inAutorun = false;
   EachLine(TextOf(bytes), [&](const std::wstring& line) {
     if (line[0] == L'[') {
-      inAutorun = Lower(line).rfind(L"[autorun", 0) == 0;
+      inAutorun = platform::Lowered(line).rfind(L"[autorun", 0) == 0;
       return;
     }
     const auto equals = line.find(L'=');

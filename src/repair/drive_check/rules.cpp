@@ -8,6 +8,7 @@
 
 #include "repair/drive_check/command_words.h"
 #include "repair/drive_check/shortcut.h"
+#include "system/system_text.h"
 
 namespace repair::drive_check {
 
@@ -26,11 +27,6 @@ constexpr std::array<std::wstring_view, 22> kDocuments = {
     L".jpg", L".jpeg", L".png", L".gif", L".bmp", L".doc", L".docx", L".xls", L".xlsx", L".ppt", L".pptx",
     L".pdf", L".txt",  L".rtf", L".mp3", L".mp4", L".avi", L".wmv",  L".zip", L".rar", L".odt",  L".csv"};
 
-std::wstring Lower(std::wstring_view text) {
-  std::wstring lower(text);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-  return lower;
-}
 
 template <std::size_t N>
 bool OneOf(const std::wstring& value, const std::array<std::wstring_view, N>& list) {
@@ -160,7 +156,7 @@ std::optional<Match> MatchAutorun(const ItemContext& item) {
   std::wstring lines;
   CommandJudgement judged;
   for (const auto& [key, value] : AutorunCommands(item.drive.autorun)) {
-    if (!RunsSomething(Lower(key)) || value.empty()) continue;
+    if (!RunsSomething(platform::Lowered(key)) || value.empty()) continue;
     if (!lines.empty()) lines += L"; ";
     lines += key;
     lines += L'=';
@@ -207,7 +203,7 @@ std::optional<Match> MatchDisguisedProgram(const ItemContext& item) {
 
 bool HiddenHere(const ItemContext& item) {
   if (!Hidden(item.entry) || item.insideSystemFolder) return false;
-  const std::wstring name = Lower(item.entry.name);
+  const std::wstring name = platform::Lowered(item.entry.name);
   if (name == L"desktop.ini" || name == L"thumbs.db") return false;
   if (item.atRoot && item.entry.IsFolder() && IsSystemFolderName(item.entry.name)) return false;
   if (item.atRoot && item.drive.ownAutorun && (name == L"autorun.inf" || name == L"icon.ico")) return false;
@@ -265,7 +261,7 @@ bool JudgedAfterWalk(const Entry& entry, bool atRoot) {
 }
 
 bool IsSystemFolderName(const std::wstring& name) {
-  const std::wstring lower = Lower(name);
+  const std::wstring lower = platform::Lowered(name);
   return lower == L"system volume information" || lower == L"$recycle.bin" || lower == L"recycler";
 }
 

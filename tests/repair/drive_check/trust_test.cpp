@@ -241,9 +241,9 @@ TEST_F(TrustTest, EveryWormFormLosesItsPayload) {
     WriteBytes(payload, c.bytes);
     if (c.target) MakeShortcut(OnDrive(kDrive, L"Alpha.lnk"), c.target, c.arguments);
     if (c.file) {
-      const std::string spec = c.file;
-      const std::string name = spec.substr(0, spec.find('|'));
-      std::string content = spec.substr(spec.find('|') + 1);
+      const std::string fileAndText = c.file;
+      const std::string name = fileAndText.substr(0, fileAndText.find('|'));
+      std::string content = fileAndText.substr(fileAndText.find('|') + 1);
       if (name == "autorun.inf") content = std::string(100 * 1024, ';') + "\r\n[autorun]\r\nopen=wscript _\\a.vbs\r\n";
       WriteBytes(OnDrive(kDrive, std::wstring(name.begin(), name.end())), content);
     }
@@ -274,9 +274,12 @@ class SwappedDrive {
     GetFullPathNameW((run + L"\\..\\..\\").c_str(), MAX_PATH, full, nullptr);
     folder_ = std::wstring(full) + L"drive_e";
     away_ = folder_ + L".away";
-    swapped_ = MoveFileW(folder_.c_str(), away_.c_str()) && CreateDirectoryW(folder_.c_str(), nullptr);
+    moved_ = MoveFileW(folder_.c_str(), away_.c_str());
+    swapped_ = moved_ && CreateDirectoryW(folder_.c_str(), nullptr);
   }
   ~SwappedDrive() {
+    // A swap that never happened leaves the drive's own folder alone.
+    if (!moved_) return;
     ClearFolder(folder_ + L"\\");
     RemoveDirectoryW(folder_.c_str());
     MoveFileW(away_.c_str(), folder_.c_str());
@@ -289,6 +292,7 @@ class SwappedDrive {
  private:
   std::wstring folder_;
   std::wstring away_;
+  bool moved_ = false;
   bool swapped_ = false;
 };
 
