@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/process_start.h"
 #include "support/text.h"
 
 namespace cli_tests {
@@ -68,8 +69,8 @@ inline CliRun RunCli(const std::wstring& arguments, const std::string& stdinByte
   startup.hStdError = errFile;
   std::wstring commandLine = L"\"" + CliPath() + L"\" " + arguments;
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                      nullptr, &startup, &process);
+  const BOOL started = testing_support::StartProcess(nullptr, commandLine.data(), TRUE, CREATE_NO_WINDOW, nullptr,
+                                                    &startup, &process);
   const DWORD startError = started ? 0 : GetLastError();
   CloseHandle(outWrite);
   CloseHandle(errFile);

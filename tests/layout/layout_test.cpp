@@ -9,6 +9,7 @@
 #include <regex>
 #include <string>
 
+#include "support/process_start.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "support/drive_helpers.h"
@@ -98,7 +99,7 @@ TEST(LayoutAtDpi, HigherDpisInProcessesOfTheirOwn) {
                         report;
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_TRUE(testing_support::StartProcess(nullptr, line.data(), TRUE, 0, nullptr, &startup, &process));
     // A child that hangs is ended, so that the run goes on and says so.
     const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
     if (!ended) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/process_start.h"
 #include "shell/main_window.h"
 #include "support/drive_helpers.h"
 #include "support/seams.h"
@@ -59,7 +60,7 @@ class HeldFile {
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(exe) + L"\" " + kHoldSwitch + event + L"*" + path;
     STARTUPINFOW startup{sizeof startup};
-    if (!CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child_)) return;
+    if (!testing_support::StartProcess(exe, command.data(), FALSE, 0, nullptr, &startup, &child_)) return;
     const HANDLE waits[] = {ready_, child_.hProcess};
     holding_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
   }

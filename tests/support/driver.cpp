@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "support/process_start.h"
+
 namespace testing_support {
 
 namespace {
@@ -165,8 +167,7 @@ Korvane::Korvane(const std::wstring& commandLine) {
   const std::wstring exe = ExePath();
   std::wstring line = commandLine;
   const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                      &process_)) {
+  if (!testing_support::StartProcess(nullptr, line.data(), FALSE, 0, folder.c_str(), &startup, &process_)) {
     process_ = {};
   }
 }

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/process_start.h"
 #include "repair/computer_check/scan.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"
@@ -211,8 +212,8 @@ class Seeded {
                         L"\" --gtest_also_run_disabled_tests --gtest_filter=ComputerStandIn.DISABLED_WaitsForItsInput \"" +
                         Place(file) + L"\"";
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        nullptr, &startup, &process);
+    const BOOL started = testing_support::StartProcess(copy.c_str(), line.data(), TRUE, CREATE_NO_WINDOW, nullptr, &startup,
+                                                      &process);
     CloseHandle(read);
     CloseHandle(nul);
     if (!started) {

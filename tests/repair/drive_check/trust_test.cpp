@@ -3,6 +3,7 @@
 // form taken, and no clean of a drive that is no longer the one scanned.
 #include <cstdlib>
 
+#include "support/process_start.h"
 #include "drive_state.h"
 #include "infected_drive.h"
 #include "journal/journal.h"
@@ -40,7 +41,7 @@ bool RunUnix(const std::wstring& program, const std::wstring& arguments, bool (*
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!testing_support::StartProcess(program.c_str(), line.data(), FALSE, 0, nullptr, &startup, &process)) {
     return false;
   }
   CloseHandle(process.hThread);
