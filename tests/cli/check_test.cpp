@@ -19,10 +19,10 @@ namespace {
 using namespace testing_support;
 using platform::FromUtf8;
 using cli_tests::CliRun;
+using cli_tests::Contains;
 using cli_tests::RunCli;
 using drive_check_tests::Infect;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 // Every file under a folder and its subfolders, by full path.
 void FilesUnder(const std::wstring& folder, std::set<std::wstring>& files) {
   WIN32_FIND_DATAW found;

@@ -106,6 +106,10 @@ inline CliRun RunCli(const std::wstring& arguments, const std::string& stdinByte
   return run;
 }
 
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 inline std::ostream& operator<<(std::ostream& out, const CliRun& run) {
   return out << "exit " << run.exitCode << "\n--- stdout:\n" << run.out << "--- stderr:\n" << run.err;
 }

@@ -13,15 +13,13 @@ namespace {
 
 using namespace testing_support;
 using cli_tests::CliRun;
+using cli_tests::Contains;
 using cli_tests::RunCli;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const HKEY kHklm = HKEY_LOCAL_MACHINE;
 const std::wstring kExplorerPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-const std::wstring kSystemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 const std::wstring kIEPolicies = L"Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel";
 const std::wstring kDontLoad = L"Control Panel\\don't load";
-constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 const std::string kRefused = "This change could not be made. Administrator rights may be required.\r\n";
 
 // The lines as they arrive: CR LF after each.
@@ -30,8 +28,6 @@ std::string Lines(std::initializer_list<const char*> lines) {
   for (const char* line : lines) text += std::string(line) + "\r\n";
   return text;
 }
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(CliTest, VersionAndHelpDescribeEveryCommand) {
   const CliRun version = RunCli(L"--version");

@@ -15,13 +15,10 @@ namespace {
 
 using namespace testing_support;
 using cli_tests::CliRun;
+using cli_tests::Contains;
 using cli_tests::RunCli;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
-const std::wstring kSystemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 constexpr wchar_t kTaskManager[] = L"security.disable-task-manager";
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class Password {
  public:

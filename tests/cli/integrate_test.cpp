@@ -13,7 +13,6 @@ using namespace testing_support;
 using cli_tests::CliRun;
 using cli_tests::RunCli;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const std::wstring kVerb = L"Software\\Classes\\Drive\\shell\\KorvaneCheck";
 const std::wstring kProgIdCommand = L"Software\\Classes\\Korvane.DriveCheck\\shell\\check\\command";
 

@@ -13,8 +13,6 @@ using namespace testing_support;
 using cli_tests::CliRun;
 using cli_tests::RunCli;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
-const std::wstring kSystemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 
 nlohmann::json Newest() {
   const CliRun run = RunCli(L"undo list --json");

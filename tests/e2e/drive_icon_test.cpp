@@ -4,10 +4,9 @@ namespace {
 
 using namespace testing_support;
 
-constexpr wchar_t kDriveLabel[] =
+constexpr wchar_t kIconDriveLabel[] =
     L"Please type the drive letter of the drive you want to assign the icon to(e.g. c):";
-constexpr wchar_t kPathLabel[] = L"Enter the full path of the icon:";
-constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr wchar_t kIconPathLabel[] = L"Enter the full path of the icon:";
 const std::string kFirstIcon("\0\0\1\0\1\0first icon", 16);
 const std::string kSecondIcon("\0\0\1\0\1\0the second icon", 21);
 
@@ -41,8 +40,8 @@ TEST_F(DriveIconJourney, ADriveGetsAnIconThenAnotherThenItsOwnAgain) {
   ASSERT_TRUE(main);
   const HWND page = Open(*program, main, L"Appearance Tweaks", L"Appearance Tweaks");
   ASSERT_TRUE(page);
-  const HWND drive = FindTextBoxAfterLabel(page, kDriveLabel);
-  const HWND path = FindTextBoxAfterLabel(page, kPathLabel);
+  const HWND drive = FindTextBoxAfterLabel(page, kIconDriveLabel);
+  const HWND path = FindTextBoxAfterLabel(page, kIconPathLabel);
   ASSERT_TRUE(drive && path) << "the icon tool's boxes are not beside their labels";
   ASSERT_NE(drive, path);
   const HWND ok = FindControl(page, L"OK");

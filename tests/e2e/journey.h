@@ -19,7 +19,6 @@
 namespace testing_support {
 
 inline constexpr wchar_t kSettingsKey[] = L"Software\\Korvane";
-inline constexpr wchar_t kSystemPolicies[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 inline constexpr wchar_t kDontLoad[] = L"Control Panel\\don't load";
 inline constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 inline constexpr wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";

@@ -9,7 +9,6 @@ constexpr wchar_t kDriveLabel[] = L"Fix Disk Problems[Type drive letter(eg:c) an
 constexpr wchar_t kPathLabel[] = L"Enter full path of the hidden file or folder:";
 constexpr wchar_t kHint[] =
     L"Hint: Want to enable the folder options, task manager, registry editor inaccessibility?, Click 'Tweak'";
-constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 class RepairJourney : public Journey {
  protected:

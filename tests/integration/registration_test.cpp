@@ -14,7 +14,6 @@ using integration::Found;
 using integration::Place;
 namespace journal = platform::journal;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const std::wstring kVerb = L"Software\\Classes\\Drive\\shell\\KorvaneCheck";
 const std::wstring kProgId = L"Software\\Classes\\Korvane.DriveCheck";
 const std::wstring kAutoPlay = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers";

@@ -16,7 +16,6 @@ using namespace testing_support;
 namespace journal = platform::journal;
 
 const std::wstring kKey = L"Software\\Korvane\\JournalTest";
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const std::wstring kNames[] = {L"number", L"text", L"binary", L"fresh"};
 
 class JournalTest : public testing::Test {

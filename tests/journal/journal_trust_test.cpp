@@ -16,9 +16,8 @@ namespace {
 using namespace testing_support;
 namespace journal = platform::journal;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const HKEY kHklm = HKEY_LOCAL_MACHINE;
-const std::wstring kKey = L"Software\\Korvane\\TrustTest";
+const std::wstring kTrustKey = L"Software\\Korvane\\TrustTest";
 const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kDebuggerKey =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\korvane-test.exe";
@@ -74,12 +73,12 @@ class JournalTrustTest : public testing::Test {
     // Every place Korvane's tables name, HKLM Run among them (the computer check's): a forged
     // machine-wide item is refused for want of the machine-wide countersign, not for its place.
     repair::AllowUndoOfKorvanesPlaces();
-    journal::AllowValue(platform::kCurrentUser, kKey, L"value");
+    journal::AllowValue(platform::kCurrentUser, kTrustKey, L"value");
     Clean();
   }
   void TearDown() override { Clean(); }
   static void Clean() {
-    DeleteKey(kHkcu, kKey);
+    DeleteKey(kHkcu, kTrustKey);
     DeleteValue(kHklm, kRun, L"KorvaneTest");
     DeleteValue(kHkcu, kRun, L"KorvaneTest");
     DeleteKey(kHklm, kDebuggerKey);
@@ -136,10 +135,10 @@ TEST_F(JournalTrustTest, ForgedItemsAreRefusedWholeAndNothingOfThemIsWritten) {
        "\"kind\":\"content\",\"path\":\"" + Json(OnDrive(kDrive, L"autorun.inf")) + "\",\"existed\":true,\"kept\":\"" +
            Json(desktopCopy) + "\"",
        [] { return ReadBytes(OnDrive(kDrive, L"autorun.inf")) == std::string("clean"); }},
-      {"a value no table names", [] { WriteDword(kHkcu, kKey, L"unnamed", 1); },
-       "\"kind\":\"registry\",\"root\":\"HKCU\",\"key\":\"" + Json(kKey) +
+      {"a value no table names", [] { WriteDword(kHkcu, kTrustKey, L"unnamed", 1); },
+       "\"kind\":\"registry\",\"root\":\"HKCU\",\"key\":\"" + Json(kTrustKey) +
            "\",\"name\":\"unnamed\",\"before\":null,\"after\":{\"type\":4,\"hex\":\"01000000\"}",
-       [] { return ReadRaw(kHkcu, kKey, L"unnamed").has_value(); }},
+       [] { return ReadRaw(kHkcu, kTrustKey, L"unnamed").has_value(); }},
   };
   journal::GroupId id = 0;
   for (const Case& c : cases) {
@@ -179,7 +178,7 @@ TEST_F(JournalTrustTest, DamagedLinesAreSkippedAndCountedAndAGoodGroupStillUndoe
   journal::GroupId good = 0;
   {
     const journal::Action action(L"Test: good");
-    platform::RegSetValue(platform::kCurrentUser, kKey, L"value", 1);
+    platform::RegSetValue(platform::kCurrentUser, kTrustKey, L"value", 1);
     good = action.Id();
   }
   const std::string g = std::to_string(good);
@@ -202,11 +201,11 @@ TEST_F(JournalTrustTest, DamagedLinesAreSkippedAndCountedAndAGoodGroupStillUndoe
        "\"after\":null}",
        false},
       {"an unknown root",
-       "{\"group\":" + g + ",\"n\":1,\"kind\":\"registry\",\"root\":\"HKXX\",\"key\":\"" + Json(kKey) +
+       "{\"group\":" + g + ",\"n\":1,\"kind\":\"registry\",\"root\":\"HKXX\",\"key\":\"" + Json(kTrustKey) +
            "\",\"name\":\"value\",\"before\":null,\"after\":null}",
        false},
       {"hex that is not hex",
-       "{\"group\":" + g + ",\"n\":1,\"kind\":\"registry\",\"root\":\"HKCU\",\"key\":\"" + Json(kKey) +
+       "{\"group\":" + g + ",\"n\":1,\"kind\":\"registry\",\"root\":\"HKCU\",\"key\":\"" + Json(kTrustKey) +
            "\",\"name\":\"value\",\"before\":{\"type\":4,\"hex\":\"zz000000\"},\"after\":null}",
        false},
       {"attributes as words",
@@ -235,7 +234,7 @@ TEST_F(JournalTrustTest, DamagedLinesAreSkippedAndCountedAndAGoodGroupStillUndoe
   const journal::UndoReport report = UndoOne(good, [] { return journal::OnConflict::Stop; });
   EXPECT_TRUE(report.failures.empty() && report.refused.empty());
   EXPECT_EQ(report.putBack, 1u);
-  EXPECT_NO_VALUE(kHkcu, kKey, L"value");
+  EXPECT_NO_VALUE(kHkcu, kTrustKey, L"value");
 }
 
 TEST_F(JournalTrustTest, AChangeRecordedButNeverMadeNeedsNoForceAndARealConflictIsStillCaught) {
@@ -258,12 +257,12 @@ TEST_F(JournalTrustTest, AChangeRecordedButNeverMadeNeedsNoForceAndARealConflict
     {
       const journal::Action action(L"Test: cut short");
       // As a crash would leave it: the record on disk, the value written or not.
-      ASSERT_TRUE(journal::RecordRegistry(platform::kCurrentUser, kKey, L"value",
+      ASSERT_TRUE(journal::RecordRegistry(platform::kCurrentUser, kTrustKey, L"value",
                                           platform::RegState{true, REG_DWORD, DwordBytes(5)}));
-      if (c.made) WriteDword(kHkcu, kKey, L"value", 5);
+      if (c.made) WriteDword(kHkcu, kTrustKey, L"value", 5);
       id = action.Id();
     }
-    if (c.changedOutside) WriteDword(kHkcu, kKey, L"value", 9);
+    if (c.changedOutside) WriteDword(kHkcu, kTrustKey, L"value", 9);
     int asked = 0;
     const journal::UndoReport report = UndoOne(id, [&] {
       ++asked;
@@ -271,10 +270,10 @@ TEST_F(JournalTrustTest, AChangeRecordedButNeverMadeNeedsNoForceAndARealConflict
     });
     EXPECT_EQ(asked, c.asked);
     EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
-    const auto value = ReadRaw(kHkcu, kKey, L"value");
+    const auto value = ReadRaw(kHkcu, kTrustKey, L"value");
     EXPECT_EQ(value.has_value(), c.after.has_value()) << Describe(value);
     if (c.after) {
-      EXPECT_DWORD(kHkcu, kKey, L"value", *c.after);
+      EXPECT_DWORD(kHkcu, kTrustKey, L"value", *c.after);
     }
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "input_cases.h"
+#include "repair_messages.h"
 #include "shell/main_window.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"
@@ -23,16 +24,10 @@ using namespace testing_support;
 using namespace reliability_test;
 using platform::Instance;
 
-using Shown = std::vector<std::string>;
 
 const std::string kStop = "[Stop] \"A drive letter cannot contain more than one letter!\" Information OK";
 const std::string kEnterLetter = "[Korvane] \"Please enter a drive letter in the space to continue\" Exclamation OK";
-const Shown kNothingFound = {"[Korvane] \"Korvane did not detect any disk errors\" Exclamation OK",
-                             "[Korvane] \"Please make sure that the drive letter was entered correctly\" "
-                             "Information OK"};
 const std::string kHealed = "[Korvane] \"Korvane successfully attempted to heal your device\" Information OK";
-const std::string kRestored = "[Korvane] \"The File/Folder was successfully restored\" Information OK";
-const std::string kInvalidPath = "[Error] \"The path entered was invalid\" Information OK";
 const std::string kSaved = "[Korvane] \"Password successfully saved\" Information OK";
 const Shown kRefused = {"[Sorry] \"Incorrect password\" Exclamation OK",
                         "[Korvane] \"Please try again\" Information OK"};
@@ -40,12 +35,7 @@ const Shown kRefused = {"[Sorry] \"Incorrect password\" Exclamation OK",
 const std::string kNoIconDrive = "[Error] \"Please type a drive letter in the above space\" Information OK";
 const std::string kNoIconPath = "[Error] \"Please enter a path in the above space\" Information OK";
 const std::string kIconInvalidPath = "[Korvane] \"Invalid Path\" Exclamation OK";
-const Shown kIconChanged = {"[Korvane] \"The icon was successfully changed\" Information OK",
-                            "[Korvane] \"Please restart the computer/re-insert your drive for any changes to take "
-                            "effect\" Exclamation OK"};
-const std::string kIconForm = "[Autorun]\r\nicon=icon.ico\r\n";
 
-const std::string kInfected = "[autorun]\r\nopen=virus.exe\r\n";
 constexpr DWORD kInfectedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 class BadInputTest : public testing::Test {

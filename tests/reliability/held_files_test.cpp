@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "support/process_start.h"
+#include "repair_messages.h"
 #include "shell/main_window.h"
 #include "support/drive_helpers.h"
+#include "support/process_start.h"
 #include "support/seams.h"
 #include "support/text.h"
 #include "support/ui_helpers.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using namespace testing_support;
+using namespace reliability_test;
 using platform::Instance;
 
 // Started with this switch the test program only holds the file named after it,
@@ -119,14 +121,7 @@ class MissingDrive {
   bool gone_ = false;
 };
 
-using Shown = std::vector<std::string>;
 
-const Shown kNothingFound = {"[Korvane] \"Korvane did not detect any disk errors\" Exclamation OK",
-                             "[Korvane] \"Please make sure that the drive letter was entered correctly\" "
-                             "Information OK"};
-const std::string kRestored = "[Korvane] \"The File/Folder was successfully restored\" Information OK";
-const std::string kInvalidPath = "[Error] \"The path entered was invalid\" Information OK";
-const std::string kInfected = "[autorun]\r\nopen=virus.exe\r\n";
 const std::string kEmptied = "\"\"\r\n";
 constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
@@ -239,10 +234,6 @@ const std::string kNoIcon = "[Korvane] \"No icon was found to restore\" Exclamat
 const std::string kIconInvalid = "[Korvane] \"Invalid Path\" Exclamation OK";
 const std::string kNotWritten =
     "[Error] \"The icon was copied, but autorun.inf could not be written to the drive.\" Exclamation OK";
-const Shown kIconChanged = {"[Korvane] \"The icon was successfully changed\" Information OK",
-                            "[Korvane] \"Please restart the computer/re-insert your drive for any changes to take "
-                            "effect\" Exclamation OK"};
-const std::string kIconForm = "[Autorun]\r\nicon=icon.ico\r\n";
 
 enum class Hostile { HeldAutorun, HeldIcon, AutorunFolder, IconFolder, WriteProtected, DriveGone };
 

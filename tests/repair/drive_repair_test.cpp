@@ -14,7 +14,6 @@ using repair_tests::Showed;
 const std::string kInfected = "[autorun]\r\nopen=virus.exe\r\nshell\\open\\command=virus.exe\r\n";
 const std::string kReadOnlyDriveInfected = "[autorun]\r\nopen=virus.exe\r\n";
 const std::string kEmptied = std::string("\x22\x22\x0D\x0A", 4);
-constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 const std::vector<platform::MsgBoxCall> kHealed = {
     Message(L"Korvane successfully attempted to heal your device", MsgIcon::Information),

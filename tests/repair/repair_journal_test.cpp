@@ -16,7 +16,6 @@ namespace {
 using namespace testing_support;
 namespace journal = platform::journal;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const std::wstring kSystem = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 
 std::string State() {

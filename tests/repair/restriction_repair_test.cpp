@@ -11,7 +11,6 @@ using platform::MsgIcon;
 using repair_tests::Message;
 using repair_tests::Showed;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const HKEY kHklm = HKEY_LOCAL_MACHINE;
 const std::wstring kPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\";
 const std::wstring kRestart = L"Please restart the computer for any changes to take effect";

@@ -15,7 +15,6 @@ namespace {
 using namespace testing_support;
 using shell::FrmIntegration;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const std::wstring kVerb = L"Software\\Classes\\Drive\\shell\\KorvaneCheck";
 
 class IntegrationWindowTest : public testing::Test {

@@ -22,7 +22,6 @@ const wchar_t kSettingsKey[] = L"Software\\Korvane";
 using namespace testing_support;
 using shell::FrmMain;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 
 class MainWindowTest : public testing::Test {
  protected:

@@ -22,7 +22,6 @@ using platform::MsgIcon;
 using shell::FrmMain;
 using shell::FrmOptions;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const std::wstring kKey = L"Software\\Korvane";
 
 const MsgBoxCall kSaved{L"Changes saved successfully", L"Confirmation", MsgIcon::Information, MsgButtons::Ok};

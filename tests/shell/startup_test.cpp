@@ -15,20 +15,19 @@
 
 namespace {
 
-const wchar_t kSettingsKey[] = L"Software\\Korvane";
+const wchar_t kStartupKey[] = L"Software\\Korvane";
 
 using namespace testing_support;
 using shell::FrmMain;
 using shell::frmSplash;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 
 class StartUpTest : public testing::Test {
  protected:
-  void SetUp() override { DeleteKey(kHkcu, kSettingsKey); }
+  void SetUp() override { DeleteKey(kHkcu, kStartupKey); }
   void TearDown() override {
     EndAllForms();
-    DeleteKey(kHkcu, kSettingsKey);
+    DeleteKey(kHkcu, kStartupKey);
   }
   static bool SplashGone() { return !platform::IsLoaded<frmSplash>(); }
 };
@@ -94,14 +93,14 @@ TEST_F(StartUpTest, OnlyTheNumberZeroSkipsTheSplash) {
   };
   const std::vector<Case> cases = {
       {"no settings key", [] {}, true},
-      {"REG_DWORD 0", [] { WriteDword(kHkcu, kSettingsKey, L"splash", 0); }, false},
-      {"REG_SZ \"0\"", [] { WriteSz(kHkcu, kSettingsKey, L"splash", L"0"); }, false},
-      {"REG_DWORD 1", [] { WriteDword(kHkcu, kSettingsKey, L"splash", 1); }, true},
-      {"REG_SZ \"1\"", [] { WriteSz(kHkcu, kSettingsKey, L"splash", L"1"); }, true},
-      {"REG_SZ \"abc\"", [] { WriteSz(kHkcu, kSettingsKey, L"splash", L"abc"); }, true},
-      {"REG_SZ \"\"", [] { WriteSz(kHkcu, kSettingsKey, L"splash", L""); }, true},
-      {"REG_DWORD -1", [] { WriteDword(kHkcu, kSettingsKey, L"splash", 0xFFFFFFFFu); }, true},
-      {"REG_BINARY 0", [] { WriteRaw(kHkcu, kSettingsKey, L"splash", REG_BINARY, DwordBytes(0)); }, true},
+      {"REG_DWORD 0", [] { WriteDword(kHkcu, kStartupKey, L"splash", 0); }, false},
+      {"REG_SZ \"0\"", [] { WriteSz(kHkcu, kStartupKey, L"splash", L"0"); }, false},
+      {"REG_DWORD 1", [] { WriteDword(kHkcu, kStartupKey, L"splash", 1); }, true},
+      {"REG_SZ \"1\"", [] { WriteSz(kHkcu, kStartupKey, L"splash", L"1"); }, true},
+      {"REG_SZ \"abc\"", [] { WriteSz(kHkcu, kStartupKey, L"splash", L"abc"); }, true},
+      {"REG_SZ \"\"", [] { WriteSz(kHkcu, kStartupKey, L"splash", L""); }, true},
+      {"REG_DWORD -1", [] { WriteDword(kHkcu, kStartupKey, L"splash", 0xFFFFFFFFu); }, true},
+      {"REG_BINARY 0", [] { WriteRaw(kHkcu, kStartupKey, L"splash", REG_BINARY, DwordBytes(0)); }, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,7 +124,7 @@ TEST_F(StartUpTest, OnlyTheNumberZeroSkipsTheSplash) {
       EXPECT_EQ(platform::Instance<FrmMain>().Hwnd(), main) << "not loaded a second time";
     }
     EndAllForms();
-    DeleteKey(kHkcu, kSettingsKey);
+    DeleteKey(kHkcu, kStartupKey);
   }
 }
 
@@ -144,15 +143,15 @@ TEST_F(StartUpTest, TheMainWindowOpensOnTheTabNamedExactly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8(L"\"" + std::wstring(c.opentab) + L"\""));
-    WriteDword(kHkcu, kSettingsKey, L"splash", 0);
-    WriteSz(kHkcu, kSettingsKey, L"opentab", c.opentab);
+    WriteDword(kHkcu, kStartupKey, L"splash", 0);
+    WriteSz(kHkcu, kStartupKey, L"opentab", c.opentab);
     shell::StartUp();
     ASSERT_TRUE(platform::IsLoaded<FrmMain>());
     auto& main = platform::Instance<FrmMain>();
     EXPECT_EQ(main.TabMain.Tab(), c.page);
     EXPECT_EQ(main.Caption(), c.title);
     EndAllForms();
-    DeleteKey(kHkcu, kSettingsKey);
+    DeleteKey(kHkcu, kStartupKey);
   }
 }
 

@@ -19,14 +19,13 @@ using namespace testing_support;
 namespace journal = platform::journal;
 using shell::FrmUndo;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
-const std::wstring kKey = L"Software\\Korvane\\UndoWindowTest";
-const std::wstring kHeldKey = kKey + L"\\Held";
+const std::wstring kUndoTestKey = L"Software\\Korvane\\UndoWindowTest";
+const std::wstring kHeldKey = kUndoTestKey + L"\\Held";
 
 class UndoWindowTest : public testing::Test {
  protected:
   void SetUp() override {
-    journal::AllowValue(platform::kCurrentUser, kKey, L"value");
+    journal::AllowValue(platform::kCurrentUser, kUndoTestKey, L"value");
     journal::AllowValue(platform::kCurrentUser, kHeldKey, L"value");
     Clean();
   }
@@ -39,7 +38,7 @@ class UndoWindowTest : public testing::Test {
   }
   static void Clean() {
     AllowWrites(kHkcu, kHeldKey);
-    DeleteKey(kHkcu, kKey);
+    DeleteKey(kHkcu, kUndoTestKey);
     ClearFolder(journal::Folder());
   }
   static void Change(const std::wstring& what, const std::wstring& key, int value) {
@@ -68,9 +67,9 @@ std::string Cell(const platform::ListView& list, int row, int column) {
 }
 
 TEST_F(UndoWindowTest, OpensWithTheNewestSelectedAndEnterUndoesIt) {
-  Change(L"Test: first", kKey, 1);
-  Change(L"Test: second", kKey, 2);
-  Change(L"Test: third", kKey, 3);
+  Change(L"Test: first", kUndoTestKey, 1);
+  Change(L"Test: second", kUndoTestKey, 2);
+  Change(L"Test: third", kUndoTestKey, 3);
   FrmUndo& form = OpenFromToolsMenu();
   EXPECT_EQ(Utf8(form.Caption()), "Undo Changes");
   ASSERT_EQ(form.LvwGroups.RowCount(), 3);
@@ -83,7 +82,7 @@ TEST_F(UndoWindowTest, OpensWithTheNewestSelectedAndEnterUndoesIt) {
 
   MsgBoxRecorder boxes;
   PressEnter(form.LvwGroups);
-  EXPECT_DWORD(kHkcu, kKey, L"value", 2u);
+  EXPECT_DWORD(kHkcu, kUndoTestKey, L"value", 2u);
   EXPECT_TRUE(boxes.Calls().empty()) << boxes.Calls().front();
   ASSERT_EQ(form.LvwGroups.RowCount(), 4) << "the list is read again after an undo";
   EXPECT_EQ(Cell(form.LvwGroups, 0, 1), "Undo: Test: third");
@@ -93,19 +92,19 @@ TEST_F(UndoWindowTest, OpensWithTheNewestSelectedAndEnterUndoesIt) {
   form.LvwGroups.SelectOnly(2);
   form.LvwGroups.Select(3, true);
   Click(form.CmdUndo);
-  EXPECT_NO_VALUE(kHkcu, kKey, L"value");
+  EXPECT_NO_VALUE(kHkcu, kUndoTestKey, L"value");
 }
 
 // From the keyboard alone: Tab to the row, Enter undoes it, Enter again must not undo the undo.
 TEST_F(UndoWindowTest, AKeyboardJourneyNeverUndoesTwice) {
-  Change(L"Test: older", kKey, 1);
-  Change(L"Test: newer", kKey, 2);
+  Change(L"Test: older", kUndoTestKey, 1);
+  Change(L"Test: newer", kUndoTestKey, 2);
   FrmUndo& form = OpenFromToolsMenu();
   EXPECT_NE(Utf8(form.TxtDetails.Text()).find("HKCU\\Software\\Korvane\\UndoWindowTest\\value: 1 → 2"),
             std::string::npos)
       << "the details show what the selected change did, from its items: " << Utf8(form.TxtDetails.Text());
   PressEnter(form.LvwGroups);
-  EXPECT_DWORD(kHkcu, kKey, L"value", 1u);
+  EXPECT_DWORD(kHkcu, kUndoTestKey, L"value", 1u);
   ASSERT_EQ(form.LvwGroups.RowCount(), 3);
   ASSERT_EQ(form.LvwGroups.Selected(), std::vector<int>{1});
   EXPECT_EQ(Cell(form.LvwGroups, 1, 1), "Test: newer");
@@ -117,7 +116,7 @@ TEST_F(UndoWindowTest, AKeyboardJourneyNeverUndoesTwice) {
   MsgBoxRecorder boxes;
   PressEnter(form.LvwGroups);
   Click(form.CmdUndo);
-  EXPECT_DWORD(kHkcu, kKey, L"value", 1u) << "pressed again: nothing undone twice";
+  EXPECT_DWORD(kHkcu, kUndoTestKey, L"value", 1u) << "pressed again: nothing undone twice";
   EXPECT_EQ(form.LvwGroups.RowCount(), 3) << "no new group";
   EXPECT_TRUE(boxes.Calls().empty());
   EXPECT_NE(GetFocus(), nullptr) << "the focus never dies";
@@ -126,7 +125,7 @@ TEST_F(UndoWindowTest, AKeyboardJourneyNeverUndoesTwice) {
   form.LvwGroups.SelectOnly(0);
   EXPECT_TRUE(IsWindowEnabled(form.CmdUndo.Hwnd()));
   PressEnter(form.LvwGroups);
-  EXPECT_DWORD(kHkcu, kKey, L"value", 2u);
+  EXPECT_DWORD(kHkcu, kUndoTestKey, L"value", 2u);
   ASSERT_EQ(form.LvwGroups.RowCount(), 4);
   EXPECT_EQ(Cell(form.LvwGroups, 0, 1), "Redo: Test: newer");
   EXPECT_EQ(Cell(form.LvwGroups, 2, 3), "") << "Test: newer is in force again";
@@ -134,16 +133,16 @@ TEST_F(UndoWindowTest, AKeyboardJourneyNeverUndoesTwice) {
 
 TEST_F(UndoWindowTest, UndoingASecurityTweakAsksForThePassword) {
   const std::wstring passwordKey = L".wab";
-  journal::AllowValue(platform::kCurrentUser, kKey, L"guarded", journal::Guard::Password);
+  journal::AllowValue(platform::kCurrentUser, kUndoTestKey, L"guarded", journal::Guard::Password);
   {
     const journal::Action action(L"Security Tweaks: test box checked");
-    platform::RegSetValue(platform::kCurrentUser, kKey, L"guarded", 1);
+    platform::RegSetValue(platform::kCurrentUser, kUndoTestKey, L"guarded", 1);
   }
   WriteSz(HKEY_CLASSES_ROOT, passwordKey, L"RandomID", L"secret");
   FrmUndo& form = OpenFromToolsMenu();
   Click(form.CmdUndo);
   Pump();
-  EXPECT_DWORD(kHkcu, kKey, L"guarded", 1u) << "nothing is undone before the password";
+  EXPECT_DWORD(kHkcu, kUndoTestKey, L"guarded", 1u) << "nothing is undone before the password";
   ASSERT_TRUE(platform::IsLoaded<tweaks::FrmEntSecPAss>());
   auto& ask = platform::Instance<tweaks::FrmEntSecPAss>();
   EXPECT_TRUE(ask.Visible());
@@ -151,11 +150,11 @@ TEST_F(UndoWindowTest, UndoingASecurityTweakAsksForThePassword) {
   MsgBoxRecorder boxes;
   ask.TxtPass.SetText(L"wrong");
   Click(ask.CmdOk);
-  EXPECT_DWORD(kHkcu, kKey, L"guarded", 1u);
+  EXPECT_DWORD(kHkcu, kUndoTestKey, L"guarded", 1u);
   EXPECT_EQ(Utf8(boxes.Calls().at(0).text), "Incorrect password");
   ask.TxtPass.SetText(L"secret");
   Click(ask.CmdOk);
-  EXPECT_NO_VALUE(kHkcu, kKey, L"guarded");
+  EXPECT_NO_VALUE(kHkcu, kUndoTestKey, L"guarded");
   EXPECT_FALSE(ask.Visible());
   EXPECT_FALSE(platform::IsLoaded<tweaks::FrmSecTweaks>()) << "the right password undid, it did not open the page";
   DeleteKey(HKEY_CLASSES_ROOT, passwordKey);
@@ -164,10 +163,10 @@ TEST_F(UndoWindowTest, UndoingASecurityTweakAsksForThePassword) {
 TEST_F(UndoWindowTest, AsksOnceAboutAChangeMadeElsewhereAndNamesWhatCouldNotBePutBack) {
   {
     const journal::Action action(L"Test: two keys");
-    platform::RegSetValue(platform::kCurrentUser, kKey, L"value", 1);
+    platform::RegSetValue(platform::kCurrentUser, kUndoTestKey, L"value", 1);
     platform::RegSetValue(platform::kCurrentUser, kHeldKey, L"value", 1);
   }
-  WriteDword(kHkcu, kKey, L"value", 7);  // changed by another program since
+  WriteDword(kHkcu, kUndoTestKey, L"value", 7);  // changed by another program since
   const ScopedRefusal held(kHkcu, kHeldKey);
   FrmUndo& form = OpenFromToolsMenu();
   MsgBoxRecorder boxes;
@@ -180,7 +179,7 @@ TEST_F(UndoWindowTest, AsksOnceAboutAChangeMadeElsewhereAndNamesWhatCouldNotBePu
   EXPECT_EQ(Utf8(boxes.Calls()[1].text),
             "These could not be put back as they were:\n\n"
             "HKCU\\Software\\Korvane\\UndoWindowTest\\Held\\value: the change was refused");
-  EXPECT_NO_VALUE(kHkcu, kKey, L"value") << "what could be put back was, after Yes";
+  EXPECT_NO_VALUE(kHkcu, kUndoTestKey, L"value") << "what could be put back was, after Yes";
   EXPECT_DWORD(kHkcu, kHeldKey, L"value", 1u);
 }
 

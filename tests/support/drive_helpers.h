@@ -10,6 +10,8 @@
 
 namespace testing_support {
 
+inline constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 inline constexpr wchar_t kDrive = L'E';
 inline constexpr wchar_t kSecondDrive = L'F';
 inline constexpr wchar_t kMissingDrive = L'M';

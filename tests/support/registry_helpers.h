@@ -13,6 +13,9 @@
 
 namespace testing_support {
 
+inline const HKEY kHkcu = HKEY_CURRENT_USER;
+inline const std::wstring kSystemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+
 struct RawValue {
   DWORD type = REG_NONE;
   std::vector<BYTE> bytes;

@@ -10,7 +10,6 @@ using namespace testing_support;
 using platform::RegOutcome;
 
 const std::wstring kKey = L"Software\\Korvane\\RegistryTest";
-const HKEY kHkcu = HKEY_CURRENT_USER;
 
 class RegistryTest : public testing::Test {
  protected:

@@ -23,7 +23,6 @@ using platform::kCurrentUser;
 using platform::kLocalMachine;
 using platform::Write;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const HKEY kHklm = HKEY_LOCAL_MACHINE;
 const std::wstring kKey = L"Software\\KorvaneBindingTest";
 const std::wstring kDeepKey = L"Software\\KorvaneBindingTest\\Deep\\Er\\Still";

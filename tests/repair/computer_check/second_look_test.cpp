@@ -7,7 +7,6 @@ namespace {
 
 using namespace testing_support;
 
-const std::wstring kSystemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 
 class FixPageSecondLook : public repair_tests::FixPageTest {
  protected:

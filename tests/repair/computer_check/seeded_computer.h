@@ -26,7 +26,6 @@ namespace computer_tests {
 using namespace testing_support;
 namespace cc = repair::computer_check;
 
-inline const HKEY kHkcu = HKEY_CURRENT_USER;
 inline const HKEY kHklm = HKEY_LOCAL_MACHINE;
 inline const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline const std::wstring kWowRun = L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";

@@ -25,7 +25,6 @@ using repair::drive_check::FindingKind;
 using repair::drive_check::Proposal;
 
 constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
-constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 inline const std::wstring kBlank = L"\u00A0";  // a no-break space: the folder looks nameless
 
 inline void MakeFolder(const std::wstring& path, DWORD attributes = 0) {

@@ -30,7 +30,6 @@ const std::string kEmptiedForm = "\"\"\r\n";
 const std::string kOtherEntries = "[autorun]\r\nopen=virus.exe\r\nlabel=Stick\r\n";
 const std::string kSourceBytes = "new icon bytes";
 const std::string kOldIconBytes = "old icon bytes";
-constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 MsgBoxCall Ok(const std::wstring& text, MsgIcon icon, const std::wstring& title = L"Korvane") {
   return {text, title, icon, MsgButtons::Ok};

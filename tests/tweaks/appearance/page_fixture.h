@@ -17,7 +17,8 @@
 
 namespace appearance_tests {
 
-inline const HKEY kHkcu = HKEY_CURRENT_USER;
+using testing_support::kHkcu;
+
 inline const HKEY kHklm = HKEY_LOCAL_MACHINE;
 inline constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 inline constexpr wchar_t kPolicies[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\explorer";

@@ -18,7 +18,6 @@ using platform::Instance;
 using platform::IsLoaded;
 using tweaks::FrmCpl;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const wchar_t kDontLoadKey[] = L"Control Panel\\don't load";
 
 // Every box with the value it stands for, in load order.

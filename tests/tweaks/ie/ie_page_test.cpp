@@ -18,7 +18,6 @@ using platform::Instance;
 using platform::IsLoaded;
 using tweaks::FrmProgTweaks;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const wchar_t kIEPolicyKey[] = L"Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel";
 const wchar_t kConnectionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const wchar_t* const kConnectionValues[] = {L"MaxConnectionsPer1_0Server", L"MaxConnectionsPerServer"};

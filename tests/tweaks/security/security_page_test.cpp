@@ -20,7 +20,6 @@ using namespace testing_support;
 using namespace security_test;
 using tweaks::FrmSecTweaks;
 
-const HKEY kHkcu = HKEY_CURRENT_USER;
 const HKEY kHklm = HKEY_LOCAL_MACHINE;
 
 enum class Shape { Flag, Beep, CdAutorun, MyComputer, RightClick };
