@@ -4,6 +4,7 @@
 #include <array>
 #include <cwctype>
 
+#include "system/handle.h"
 #include "system/system_text.h"
 #include "system/utf8.h"
 
@@ -277,17 +278,16 @@ CommandJudgement JudgeCommand(const std::wstring& command, const std::wstring& b
 }
 
 std::string ReadHead(const std::wstring& path, std::size_t limit, bool* cut) {
-  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
+  const platform::Handle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return {};
   std::string bytes(limit + 1, '\0');
   std::size_t got = 0;
   while (got < bytes.size()) {
     DWORD read = 0;
-    if (!ReadFile(file, bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &read, nullptr) || read == 0) break;
+    if (!ReadFile(file.Get(), bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &read, nullptr) || read == 0) break;
     got += read;
   }
-  CloseHandle(file);
   if (cut) *cut = got > limit;
   bytes.resize(std::min(got, limit));
   return bytes;

@@ -8,6 +8,8 @@
 #include <cwctype>
 #include <iterator>
 
+#include "system/handle.h"
+
 namespace repair::drive_check {
 
 namespace {
@@ -43,17 +45,16 @@ std::wstring Size(std::uint64_t bytes) {
 // drive, a folder mapped to a letter under Wine) is not on the USB bus.
 bool OnUsbBus(wchar_t letter) {
   const std::wstring volume = std::wstring(L"\\\\.\\") + letter + L":";
-  const HANDLE device = CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
-  if (device == INVALID_HANDLE_VALUE) return false;
+  const platform::Handle device(
+      CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!device) return false;
   STORAGE_PROPERTY_QUERY query{};
   query.PropertyId = StorageDeviceProperty;
   query.QueryType = PropertyStandardQuery;
   alignas(STORAGE_DEVICE_DESCRIPTOR) unsigned char buffer[1024] = {};
   DWORD got = 0;
-  const BOOL asked = DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer,
+  const BOOL asked = DeviceIoControl(device.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer,
                                      sizeof buffer, &got, nullptr);
-  CloseHandle(device);
   const auto* descriptor = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(buffer);
   // A short answer leaves the bus type unset: not trusted.
   return asked && got >= offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof descriptor->BusType &&

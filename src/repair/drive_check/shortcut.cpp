@@ -5,35 +5,18 @@
 #include <shlobj.h>
 
 #include "repair/drive_check/walker.h"
+#include "system/late_load.h"
 
 namespace repair::drive_check {
 
 namespace {
-
-template <class T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  T** Out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
 
 std::wstring Field(wchar_t* buffer) { return std::wstring(buffer); }
 
 // ole32 is loaded when a drive is first checked, not at start-up with the program.
 template <class Fn>
 Fn Ole32(const char* name) {
-  static const HMODULE module = LoadLibraryW(L"ole32.dll");
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
+  return platform::LateProc<Fn>(L"ole32.dll", name);
 }
 
 }  // namespace
@@ -51,23 +34,19 @@ ComScope::~ComScope() {
 ShortcutReader::ShortcutReader() {
   const auto classObject = Ole32<decltype(&CoGetClassObject)>("CoGetClassObject");
   if (!classObject || FAILED(classObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                              reinterpret_cast<void**>(&factory_)))) {
-    factory_ = nullptr;
+                                         factory_.Void()))) {
+    factory_.Release();
   }
 }
 
-ShortcutReader::~ShortcutReader() {
-  if (factory_) factory_->Release();
-}
+ShortcutReader::~ShortcutReader() = default;
 
 std::optional<ShortcutTarget> ShortcutReader::Read(const std::wstring& file) const {
   // A fresh link object per file, so nothing of the last one can linger.
-  ComPtr<IShellLinkW> link;
-  if (!factory_ || FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkW, reinterpret_cast<void**>(link.Out())))) {
-    return std::nullopt;
-  }
-  ComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out())))) return std::nullopt;
+  platform::ComPtr<IShellLinkW> link;
+  if (!factory_ || FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkW, link.Void()))) return std::nullopt;
+  platform::ComPtr<IPersistFile> persist;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, persist.Void()))) return std::nullopt;
   const std::wstring name = file.size() < MAX_PATH ? file : LongPath(file);
   if (FAILED(persist->Load(name.c_str(), STGM_READ))) return std::nullopt;
   // The shell's fields hold at most INFOTIPSIZE characters.

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "system/handle.h"
+
 struct IClassFactory;
 
 namespace repair::drive_check {
@@ -27,13 +29,11 @@ class ShortcutSource {
 class ShortcutReader : public ShortcutSource {
  public:
   ShortcutReader();
-  ShortcutReader(const ShortcutReader&) = delete;
-  ShortcutReader& operator=(const ShortcutReader&) = delete;
   ~ShortcutReader() override;
   std::optional<ShortcutTarget> Read(const std::wstring& file) const override;
 
  private:
-  IClassFactory* factory_ = nullptr;
+  platform::ComPtr<IClassFactory> factory_;
 };
 
 // COM for the lifetime of the object, on this thread.
