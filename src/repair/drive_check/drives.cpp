@@ -4,11 +4,10 @@
 #include <winioctl.h>
 
 #include <cstddef>
-#include <cwchar>
 #include <cwctype>
-#include <iterator>
 
 #include "system/handle.h"
+#include "system/system_text.h"
 
 namespace repair::drive_check {
 
@@ -23,21 +22,6 @@ const wchar_t* TypeName(unsigned type) {
     case DRIVE_RAMDISK: return L"RAM disk";
     default: return L"Unknown";
   }
-}
-
-// "76.2 GB": three figures, as Explorer shows sizes.
-std::wstring Size(std::uint64_t bytes) {
-  constexpr const wchar_t* kUnits[] = {L"bytes", L"KB", L"MB", L"GB", L"TB", L"PB"};
-  double value = static_cast<double>(bytes);
-  std::size_t unit = 0;
-  while (value >= 1000 && unit + 1 < std::size(kUnits)) {
-    value /= 1024;
-    ++unit;
-  }
-  const int decimals = unit == 0 || value >= 100 ? 0 : value >= 10 ? 1 : 2;
-  wchar_t text[32];
-  std::swprintf(text, std::size(text), L"%.*f %ls", decimals, value, kUnits[unit]);
-  return text;
 }
 
 // Asks the disk behind the volume which bus it hangs on. Opening the volume
@@ -115,8 +99,8 @@ std::vector<DriveInfo> RemovableDrives() {
 std::wstring Describe(const DriveInfo& drive) {
   std::wstring text = std::wstring(1, drive.letter) + L":";
   if (!drive.label.empty()) text += L" " + drive.label;
-  text += std::wstring(L" (") + TypeName(drive.type) + L", " + Size(drive.freeBytes) + L" free of " +
-          Size(drive.totalBytes) + L")";
+  text += std::wstring(L" (") + TypeName(drive.type) + L", " + platform::ByteSize(drive.freeBytes) + L" free of " +
+          platform::ByteSize(drive.totalBytes) + L")";
   return text;
 }
 
