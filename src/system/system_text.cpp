@@ -87,9 +87,20 @@ bool EndsWithName(std::wstring_view text, std::wstring_view suffix) {
   return text.size() >= suffix.size() && SameName(text.substr(text.size() - suffix.size()), suffix);
 }
 
+std::wstring NameKey(std::wstring_view name) {
+  std::wstring key(name);
+  // The system's upper-casing is the table the ordinal comparison folds by.
+  if (!key.empty()) CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
 std::wstring Lowered(std::wstring_view text) {
   std::wstring lower(text);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+  // ASCII by hand: every name of a drive passes here, and the C library's call costs more than the rest of its judgement.
+  for (wchar_t& c : lower) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
+    else if (c >= 0x80) c = static_cast<wchar_t>(std::towlower(c));
+  }
   return lower;
 }
 

@@ -69,6 +69,8 @@ TEST(SystemTextTest, NamesCompareAsTheFileSystemComparesThem) {
   };
   for (const auto& row : names) {
     EXPECT_EQ(platform::SameName(row.a, row.b), row.same) << Utf8(row.a) << " / " << Utf8(row.b);
+    EXPECT_EQ(platform::NameKey(row.a) == platform::NameKey(row.b), row.same)
+        << "keys of " << Utf8(row.a) << " / " << Utf8(row.b);
   }
   EXPECT_TRUE(platform::StartsWithName(L"unc\\server", L"UNC"));
   EXPECT_FALSE(platform::StartsWithName(L"UN", L"UNC"));

@@ -236,12 +236,7 @@ std::wstring Extension(std::wstring_view name) {
   const auto dot = name.find_last_of(L'.');
   const auto slash = name.find_last_of(L"\\/");
   if (dot == std::wstring_view::npos || (slash != std::wstring_view::npos && dot < slash)) return {};
-  // Lower-cased by hand: every item's name passes here, and extensions worth knowing are ASCII.
-  std::wstring extension(name.substr(dot));
-  for (wchar_t& c : extension) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
-  }
-  return extension;
+  return platform::Lowered(name.substr(dot));
 }
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
@@ -249,7 +244,7 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 std::wstring ExpandCommand(const std::wstring& text, const std::wstring& currentFolder) {
   std::wstring replaced;
   for (std::size_t i = 0; i < text.size();) {
-    if (text.size() - i >= 4 && SameName(std::wstring_view(text).substr(i, 4), L"%cd%")) {
+    if (text.size() - i >= 4 && platform::SameName(std::wstring_view(text).substr(i, 4), L"%cd%")) {
       replaced += currentFolder;
       i += 4;
     } else {
