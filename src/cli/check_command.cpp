@@ -13,6 +13,7 @@
 #include "cli/console_output.h"
 #include "repair/computer_check/clean.h"
 #include "repair/drive_check/clean.h"
+#include "system/system_text.h"
 #include "repair/drive_check/drives.h"
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/scan.h"
@@ -253,7 +254,7 @@ int CheckDrive(const Invocation& invocation) {
     return CheckRemovable(clean);
   }
   if (invocation.operands.empty()) return UsageError(invocation, L"name a drive, or give --removable");
-  const wchar_t letter = DriveLetterOf(invocation.operands[0]);
+  const wchar_t letter = platform::DriveLetterOf(invocation.operands[0]);
   if (!letter) return UsageErrorAt(invocation, 0, L"is not a drive letter");
   Json result;
   const int exitCode = CheckOne(letter, clean, result);

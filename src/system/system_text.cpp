@@ -87,6 +87,14 @@ bool EndsWithName(std::wstring_view text, std::wstring_view suffix) {
   return text.size() >= suffix.size() && SameName(text.substr(text.size() - suffix.size()), suffix);
 }
 
+wchar_t DriveLetterOf(std::wstring_view text) {
+  if (text.size() == 2 && text[1] == L':') text.remove_suffix(1);
+  if (text.size() != 1) return 0;
+  const wchar_t c = text[0];
+  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - L'a' + L'A');
+  return c >= L'A' && c <= L'Z' ? c : 0;
+}
+
 std::wstring NameKey(std::wstring_view name) {
   std::wstring key(name);
   // The system's upper-casing is the table the ordinal comparison folds by.
