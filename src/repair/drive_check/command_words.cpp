@@ -4,6 +4,7 @@
 #include <array>
 #include <cwctype>
 
+#include "repair/launchers.h"
 #include "system/handle.h"
 #include "system/system_text.h"
 #include "system/utf8.h"
@@ -12,9 +13,6 @@ namespace repair::drive_check {
 
 namespace {
 
-// What runs the file it is given: a worm's shortcut starts one of these with its payload.
-constexpr std::array<std::wstring_view, 10> kLaunchers = {L"cmd",  L"wscript",  L"cscript",  L"powershell", L"pwsh",
-                                                          L"mshta", L"rundll32", L"regsvr32", L"conhost",    L"explorer"};
 constexpr int kDeepest = 4;  // command strings inside command strings
 
 struct Token {
@@ -52,14 +50,6 @@ std::vector<Token> Tokenize(std::wstring_view command) {
   return tokens;
 }
 
-
-// "C:\Windows\System32\WScript.exe" -> "wscript"
-std::wstring ProgramName(std::wstring_view path) {
-  const auto slash = path.find_last_of(L"\\/");
-  std::wstring name = platform::Lowered(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
-  if (name.ends_with(L".exe")) name.resize(name.size() - 4);
-  return name;
-}
 
 bool IsSwitch(const std::wstring& word) { return !word.empty() && (word[0] == L'/' || word[0] == L'-'); }
 
@@ -129,8 +119,8 @@ class Judge {
     }
     if (first >= words.size()) return;
     const std::wstring& program = words[first].text;
-    const std::wstring name = ProgramName(program);
-    if (std::find(kLaunchers.begin(), kLaunchers.end(), name) != kLaunchers.end()) {
+    const std::wstring name = ProgramStem(program);
+    if (IsLauncher(name, LauncherCheck::Drive)) {
       if (into_.launcher.empty()) into_.launcher = name;
       for (std::size_t i = first + 1; i < words.size(); ++i) Given(name, words[i], depth);
       return;
