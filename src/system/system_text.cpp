@@ -5,6 +5,7 @@
 
 #include <cwchar>
 #include <iterator>
+#include <utility>
 
 #include "system/late_load.h"
 
@@ -85,6 +86,16 @@ bool StartsWithName(std::wstring_view text, std::wstring_view prefix) {
 
 bool EndsWithName(std::wstring_view text, std::wstring_view suffix) {
   return text.size() >= suffix.size() && SameName(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::wstring AttributeWords(DWORD attributes) {
+  constexpr std::pair<DWORD, const wchar_t*> kNames[] = {
+      {FILE_ATTRIBUTE_READONLY, L"read-only"}, {FILE_ATTRIBUTE_HIDDEN, L"hidden"}, {FILE_ATTRIBUTE_SYSTEM, L"system"}};
+  std::wstring words;
+  for (const auto& [bit, name] : kNames) {
+    if (attributes & bit) words += (words.empty() ? L"" : L", ") + std::wstring(name);
+  }
+  return words;
 }
 
 wchar_t DriveLetterOf(std::wstring_view text) {

@@ -104,7 +104,7 @@ std::wstring Quarantine::Take(const std::wstring& path, const std::wstring& driv
   const std::wstring kept = folder_ + L"\\" + onDrive + kQuarantinedSuffix;
   const std::wstring recordFile = folder_ + L"\\" + onDrive + kRecordSuffix;
   if (!MakeFolders(folder)) return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
-  const std::wstring words = AttributeWords(attributes);
+  const std::wstring words = platform::AttributeWords(attributes);
   const std::wstring record = L"Korvane moved this file here when it cleaned drive " + driveRoot.substr(0, 2) +
                               L".\r\nFrom: " + path + L"\r\nWhen: " + when_ + L"\r\nAttributes: " +
                               (words.empty() ? L"none" : words) + L"\r\nTo put it back by hand, copy \"" +

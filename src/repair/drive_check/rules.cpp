@@ -12,6 +12,7 @@
 
 namespace repair::drive_check {
 
+using platform::AttributeWords;
 using platform::SameName;
 
 namespace {
@@ -272,16 +273,6 @@ bool LooksBlank(const std::wstring& name) {
            (c >= 0x205F && c <= 0x206F) || c == 0x2800 || c == 0x3000 || c == 0x3164 || c == 0xFEFF ||
            c == 0xFFA0;
   });
-}
-
-std::wstring AttributeWords(DWORD attributes) {
-  constexpr std::pair<DWORD, const wchar_t*> kNames[] = {
-      {FILE_ATTRIBUTE_READONLY, L"read-only"}, {FILE_ATTRIBUTE_HIDDEN, L"hidden"}, {FILE_ATTRIBUTE_SYSTEM, L"system"}};
-  std::wstring words;
-  for (const auto& [bit, name] : kNames) {
-    if (attributes & bit) words += (words.empty() ? L"" : L", ") + std::wstring(name);
-  }
-  return words;
 }
 
 std::optional<std::wstring> ResolveOnDrive(const std::wstring& token, const std::wstring& base,
