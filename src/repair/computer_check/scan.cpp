@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "repair/computer_check/rules.h"
+#include "system/com_scope.h"
 #include "system/handle.h"
 #include "system/late_load.h"
 
@@ -52,7 +53,7 @@ bool DomainJoined() {
 }
 
 ScanResult Scan(const ScanOptions& options, Progress& progress) {
-  const drive_check::ComScope com;
+  const platform::ComScope com;
   Context context;
   context.domainJoined = options.domainJoined.value_or(DomainJoined());
   context.elevated = options.elevated.value_or(RunningElevated());

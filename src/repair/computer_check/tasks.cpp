@@ -7,7 +7,7 @@
 
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/rules.h"
-#include "repair/drive_check/shortcut.h"
+#include "system/com_scope.h"
 #include "system/handle.h"
 #include "system/late_load.h"
 #include "system/utf8.h"
@@ -232,7 +232,7 @@ std::vector<ScheduledTask> ReadTaskFiles(const std::wstring& folder) {
 
 std::wstring DisableTask(const std::wstring& path) {
   // The command line cleans on a thread that has not started COM yet.
-  const drive_check::ComScope com;
+  const platform::ComScope com;
   Com<ITaskService> service;
   if (!Connect(service)) return L"the Task Scheduler cannot be reached";
   const auto slash = path.find_last_of(L'\\');

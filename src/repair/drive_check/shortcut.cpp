@@ -13,26 +13,11 @@ namespace {
 
 std::wstring Field(wchar_t* buffer) { return std::wstring(buffer); }
 
-// ole32 is loaded when a drive is first checked, not at start-up with the program.
-template <class Fn>
-Fn Ole32(const char* name) {
-  return platform::LateProc<Fn>(L"ole32.dll", name);
-}
-
 }  // namespace
 
-ComScope::ComScope() {
-  const auto initialize = Ole32<decltype(&CoInitializeEx)>("CoInitializeEx");
-  const HRESULT hr = initialize ? initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) : E_FAIL;
-  owned_ = SUCCEEDED(hr);  // RPC_E_CHANGED_MODE: the thread has COM already, in another model
-}
-
-ComScope::~ComScope() {
-  if (owned_) Ole32<decltype(&CoUninitialize)>("CoUninitialize")();
-}
-
 ShortcutReader::ShortcutReader() {
-  const auto classObject = Ole32<decltype(&CoGetClassObject)>("CoGetClassObject");
+  // ole32 is loaded when a drive is first checked, not at start-up with the program.
+  const auto classObject = platform::LateProc<decltype(&CoGetClassObject)>(L"ole32.dll", "CoGetClassObject");
   if (!classObject || FAILED(classObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                          factory_.Void()))) {
     factory_.Release();

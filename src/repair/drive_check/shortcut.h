@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "system/com_scope.h"
 #include "system/handle.h"
 
 struct IClassFactory;
@@ -36,16 +37,7 @@ class ShortcutReader : public ShortcutSource {
   platform::ComPtr<IClassFactory> factory_;
 };
 
-// COM for the lifetime of the object, on this thread.
-class ComScope {
- public:
-  ComScope();
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope();
-
- private:
-  bool owned_;
-};
+// Reading shortcuts needs COM on the thread.
+using platform::ComScope;
 
 }  // namespace repair::drive_check
