@@ -14,24 +14,25 @@ struct Launcher {
   bool scriptHost;
   bool onDrive;
   bool onComputer;
+  bool watchedRunning;
 };
 
 // cmd, conhost and explorer start anything at all: a shortcut on a drive that
 // hands them a file there is the worm's, but on a computer many of its own
 // entries go through them (the Winlogon shell is explorer), so there they prove nothing.
 constexpr Launcher kLaunchers[] = {
-    // stem          script host  on a drive  on a computer
-    {L"wscript",     true,        true,       true},
-    {L"cscript",     true,        true,       true},
-    {L"wsh",         true,        false,      true},
-    {L"rundll32",    false,       true,       true},
-    {L"regsvr32",    false,       true,       true},
-    {L"mshta",       false,       true,       true},
-    {L"powershell",  false,       true,       true},
-    {L"pwsh",        false,       true,       true},
-    {L"cmd",         false,       true,       false},
-    {L"conhost",     false,       true,       false},
-    {L"explorer",    false,       true,       false},
+    // stem          script host  on a drive  on a computer  watched running
+    {L"wscript",     true,        true,       true,          true},
+    {L"cscript",     true,        true,       true,          true},
+    {L"wsh",         true,        false,      true,          false},
+    {L"rundll32",    false,       true,       true,          true},
+    {L"regsvr32",    false,       true,       true,          false},
+    {L"mshta",       false,       true,       true,          false},
+    {L"powershell",  false,       true,       true,          false},
+    {L"pwsh",        false,       true,       true,          false},
+    {L"cmd",         false,       true,       false,         false},
+    {L"conhost",     false,       true,       false,         false},
+    {L"explorer",    false,       true,       false,         false},
 };
 
 const Launcher* Find(std::wstring_view stem) {
@@ -57,6 +58,11 @@ bool IsLauncher(std::wstring_view stem, LauncherCheck check) {
 bool IsScriptHost(std::wstring_view stem) {
   const Launcher* launcher = Find(stem);
   return launcher && launcher->scriptHost;
+}
+
+bool IsWatchedWhenRunning(std::wstring_view stem) {
+  const Launcher* launcher = Find(stem);
+  return launcher && launcher->watchedRunning;
 }
 
 }  // namespace repair

@@ -17,5 +17,7 @@ std::wstring ProgramStem(std::wstring_view path);
 bool IsLauncher(std::wstring_view stem, LauncherCheck check);
 // wscript and cscript, which run the script they are given.
 bool IsScriptHost(std::wstring_view stem);
+// The launchers whose running processes the computer check reads, to end the one that runs what it found.
+bool IsWatchedWhenRunning(std::wstring_view stem);
 
 }  // namespace repair

@@ -3,11 +3,10 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
-#include <algorithm>
-#include <array>
 
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/rules.h"
+#include "repair/launchers.h"
 #include "system/file_ops.h"
 #include "system/handle.h"
 #include "system/late_load.h"
@@ -17,7 +16,6 @@ namespace repair::computer_check {
 
 namespace {
 
-constexpr std::array<std::wstring_view, 3> kWatched = {L"wscript.exe", L"cscript.exe", L"rundll32.exe"};
 constexpr ULONG kCommandLineInformation = 60;  // ProcessCommandLineInformation
 
 using QueryProcess = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
@@ -70,7 +68,7 @@ std::vector<RunningLauncher> RunningLaunchers() {
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
     const std::wstring name = platform::Lowered(entry.szExeFile);
-    if (std::find(kWatched.begin(), kWatched.end(), name) == kWatched.end()) continue;
+    if (!IsWatchedWhenRunning(ProgramStem(name))) continue;
     launchers.push_back({entry.th32ProcessID, name, CommandLineOf(entry.th32ProcessID)});
   }
   return launchers;
