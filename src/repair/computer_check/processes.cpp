@@ -3,7 +3,6 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
-
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/rules.h"
 #include "repair/launchers.h"

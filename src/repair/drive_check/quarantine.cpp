@@ -39,7 +39,7 @@ bool WriteRecord(const std::wstring& path, const std::wstring& text) {
   DWORD written = 0;
   const bool wrote = WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                      written == bytes.size() && FlushFileBuffers(file.Get());
-  // Closed before a failed record is deleted: the file is opened for no one else to share.
+  // Closed first: a failed record is deleted below, and it was opened without sharing.
   const bool done = file.Close() && wrote;
   if (!done) DeleteFileW(LongPath(path).c_str());
   return done;
