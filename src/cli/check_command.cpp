@@ -2,7 +2,6 @@
 // JSON, and with --clean what the window proposes by default; one drive, or
 // every removable drive present.
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "cli/console_output.h"
 #include "repair/computer_check/clean.h"
 #include "repair/drive_check/clean.h"
+#include "system/system_text.h"
 #include "repair/drive_check/drives.h"
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/scan.h"
@@ -23,32 +23,6 @@ namespace {
 
 namespace dc = repair::drive_check;
 using Json = nlohmann::ordered_json;
-
-std::atomic<dc::Progress*> scanning{nullptr};
-
-// Ctrl+C or Ctrl+Break during a scan stops the scan, which then ends cleanly
-// with nothing changed; at any other time the console's own handling applies.
-BOOL WINAPI StopScan(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  dc::Progress* progress = scanning.load();
-  if (!progress) return FALSE;
-  progress->cancel = true;
-  return TRUE;
-}
-
-class ScanGuard {
- public:
-  explicit ScanGuard(dc::Progress& progress) {
-    scanning = &progress;
-    SetConsoleCtrlHandler(&StopScan, TRUE);
-  }
-  ~ScanGuard() {
-    SetConsoleCtrlHandler(&StopScan, FALSE);
-    scanning = nullptr;
-  }
-  ScanGuard(const ScanGuard&) = delete;
-  ScanGuard& operator=(const ScanGuard&) = delete;
-};
 
 // The rename of a blank-named folder is offered unchecked, so --clean never does it.
 std::vector<bool> DefaultSelection(const dc::ScanResult& scan) {
@@ -176,7 +150,7 @@ int CheckOne(wchar_t letter, bool clean, Json& document) {
   dc::Progress progress;
   dc::ScanResult scan;
   {
-    const ScanGuard guard(progress);
+    const StopOnCtrlC stop(progress.cancel);
     scan = dc::Scan(letter, {}, progress);
   }
   if (scan.end == dc::ScanEnd::DriveGone) {
@@ -253,7 +227,7 @@ int CheckDrive(const Invocation& invocation) {
     return CheckRemovable(clean);
   }
   if (invocation.operands.empty()) return UsageError(invocation, L"name a drive, or give --removable");
-  const wchar_t letter = DriveLetterOf(invocation.operands[0]);
+  const wchar_t letter = platform::DriveLetterOf(invocation.operands[0]);
   if (!letter) return UsageErrorAt(invocation, 0, L"is not a drive letter");
   Json result;
   const int exitCode = CheckOne(letter, clean, result);

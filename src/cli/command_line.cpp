@@ -12,6 +12,7 @@
 #include "cli/console_output.h"
 #include "journal/journal.h"
 #include "res/version.h"
+#include "system/handle.h"
 #include "system/system_text.h"
 
 namespace cli {
@@ -272,12 +273,11 @@ std::optional<std::wstring> Password(const Invocation& invocation) {
 }
 
 bool RunsAsLocalSystem() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  platform::Handle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) return false;
   alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   DWORD size = 0;
-  const bool known = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) != FALSE;
-  CloseHandle(token);
+  const bool known = GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size) != FALSE;
   return known && IsWellKnownSid(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid);
 }
 

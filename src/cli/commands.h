@@ -23,11 +23,6 @@ int UndoLast(const Invocation& invocation);
 int UndoGroup(const Invocation& invocation);
 int Integrate(const Invocation& invocation);
 
-// Lets undo write what the pages, the repairs and the preferences change; once, at start.
-
-// "E:" or "e" -> L'E'; 0 when the text names no drive.
-wchar_t DriveLetterOf(std::wstring_view text);
-
 // The journal group a change made, for a script to undo by number: the
 // newest group once the change is done, if it is newer than the one before.
 class GroupWatch {

@@ -1,7 +1,6 @@
 // check computer: the computer check of the Check This Computer window, its
 // findings as lines or JSON, with --clean what the window checks by default,
 // then a second look at what the clean changed.
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -21,16 +20,6 @@ namespace cc = repair::computer_check;
 using Json = nlohmann::ordered_json;
 
 constexpr auto kSecondLookWait = std::chrono::seconds(5);
-
-std::atomic<cc::Progress*> checking{nullptr};
-
-BOOL WINAPI StopCheck(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  cc::Progress* progress = checking.load();
-  if (!progress) return FALSE;
-  progress->cancel = true;
-  return TRUE;
-}
 
 Json FindingsJson(const cc::ScanResult& scan) {
   Json findings = Json::array();
@@ -83,11 +72,11 @@ void PrintFindings(const cc::ScanResult& scan) {
 int CheckComputer(const Invocation& invocation) {
   const bool json = invocation.Has(L"--json");
   cc::Progress progress;
-  checking = &progress;
-  SetConsoleCtrlHandler(&StopCheck, TRUE);
-  const cc::ScanResult scan = cc::Scan({}, progress);
-  SetConsoleCtrlHandler(&StopCheck, FALSE);
-  checking = nullptr;
+  cc::ScanResult scan;
+  {
+    const StopOnCtrlC stop(progress.cancel);
+    scan = cc::Scan({}, progress);
+  }
   if (scan.cancelled) {
     return Fail(kExitFailed, "stopped", L"korvane check computer: the check was stopped; nothing was changed.");
   }

@@ -17,6 +17,16 @@ struct JsonState {
   Json lines = Json::array();  // lines for people held back, for the same
 };
 
+std::atomic<std::atomic<bool>*> stopping{nullptr};
+
+BOOL WINAPI Stop(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  std::atomic<bool>* cancel = stopping.load();
+  if (!cancel) return FALSE;
+  *cancel = true;
+  return TRUE;
+}
+
 JsonState& State() {
   static JsonState state;
   return state;
@@ -44,6 +54,16 @@ void WriteDocument(const Json& document) {
 std::string ErrorCodeOf(int exitCode) { return exitCode == kExitUsage ? "usage" : "failed"; }
 
 }  // namespace
+
+StopOnCtrlC::StopOnCtrlC(std::atomic<bool>& cancel) {
+  stopping = &cancel;
+  SetConsoleCtrlHandler(&Stop, TRUE);
+}
+
+StopOnCtrlC::~StopOnCtrlC() {
+  SetConsoleCtrlHandler(&Stop, FALSE);
+  stopping = nullptr;
+}
 
 void PrintLine(std::wstring_view line) {
   if (State().on) {

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,16 @@ int Fail(int exitCode, std::string_view code, std::wstring_view message);
 // Under --json, after a command that printed no document of its own: its
 // outcome as one, so that every command's --json gives exactly one document.
 void FinishJson(int exitCode);
+
+// While it lives, Ctrl+C or Ctrl+Break sets `cancel`, so that a check ends
+// cleanly with nothing changed; at any other time the console's own handling applies.
+class StopOnCtrlC {
+ public:
+  explicit StopOnCtrlC(std::atomic<bool>& cancel);
+  ~StopOnCtrlC();
+  StopOnCtrlC(const StopOnCtrlC&) = delete;
+  StopOnCtrlC& operator=(const StopOnCtrlC&) = delete;
+};
 
 using platform::FromUtf8;
 using platform::ToUtf8;

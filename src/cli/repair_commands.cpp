@@ -10,6 +10,7 @@
 #include "repair/drive_repair.h"
 #include "repair/hidden_restore.h"
 #include "repair/restriction_repair.h"
+#include "system/system_text.h"
 
 namespace cli {
 
@@ -74,16 +75,8 @@ std::optional<platform::journal::GroupId> GroupWatch::Made() const {
   return listing.groups.front().id;
 }
 
-wchar_t DriveLetterOf(std::wstring_view text) {
-  if (text.size() == 2 && text[1] == L':') text.remove_suffix(1);
-  if (text.size() != 1) return 0;
-  const wchar_t c = text[0];
-  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - L'a' + L'A');
-  return c >= L'A' && c <= L'Z' ? c : 0;
-}
-
 int RepairAutorun(const Invocation& invocation) {
-  const wchar_t letter = DriveLetterOf(invocation.operands[0]);
+  const wchar_t letter = platform::DriveLetterOf(invocation.operands[0]);
   if (!letter) return UsageErrorAt(invocation, 0, L"is not a drive letter");
   const std::wstring drive = std::wstring(1, letter) + L":";
   const GroupWatch watch;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "system/file_ops.h"
+#include "system/system_text.h"
 #include "journal/journal.h"
 
 namespace repair {
@@ -27,13 +28,8 @@ constexpr Message kNothingFoundMessages[] = {
     {L"Please make sure that the drive letter was entered correctly", MsgIcon::Information},
 };
 
-// Only a letter can name a drive; anything else must not reach the file system,
-// where "\:" or "." would name something else than a drive's root.
-bool IsDriveLetter(std::wstring_view text) {
-  if (text.size() != 1) return false;
-  const wchar_t c = text[0];
-  return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
+// The Fix page's box holds the letter alone, and the letter is used as typed.
+bool IsDriveLetter(std::wstring_view text) { return text.size() == 1 && platform::DriveLetterOf(text) != 0; }
 
 bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 

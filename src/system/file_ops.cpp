@@ -1,6 +1,7 @@
 #include "system/file_ops.h"
 
 #include "journal/journal.h"
+#include "system/utf8.h"
 
 namespace platform {
 
@@ -16,16 +17,6 @@ void RecordedOrThrow(bool recorded) {
 // A content change is refused also when the file cannot be read to keep a copy, with the system's reason.
 void ContentRecordedOrThrow(DWORD code) {
   if (code != ERROR_SUCCESS) throw FileError(code);
-}
-
-std::string ToAnsi(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                      nullptr);
-  return bytes;
 }
 
 }  // namespace
@@ -73,13 +64,13 @@ void OutputFile::Write(const std::string& bytes) {
 
 void OutputFile::WriteQuoted(std::wstring_view text) {
   std::string line(1, '"');
-  line += ToAnsi(text);
+  line += ToCodePage(text, CP_ACP);
   line += "\"\r\n";
   Write(line);
 }
 
 void OutputFile::PrintLine(std::wstring_view text) {
-  std::string line = ToAnsi(text);
+  std::string line = ToCodePage(text, CP_ACP);
   line += "\r\n";
   Write(line);
 }

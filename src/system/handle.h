@@ -69,8 +69,29 @@ struct RegKeyTraits {
   static bool Close(Type key) { return RegCloseKey(key) == ERROR_SUCCESS; }
 };
 
+// A COM interface pointer: one reference held, released with it.
+template <typename Interface>
+struct ComTraits {
+  using Type = Interface*;
+  static Type Invalid() { return nullptr; }
+  static bool Valid(const Interface* pointer) { return pointer != nullptr; }
+  static bool Close(Type pointer) {
+    pointer->Release();
+    return true;
+  }
+};
+
 using Handle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
+
+template <typename Interface>
+class ComPtr : public UniqueHandle<ComTraits<Interface>> {
+ public:
+  using UniqueHandle<ComTraits<Interface>>::UniqueHandle;
+  Interface* operator->() const { return this->Get(); }
+  // For the calls that hand an interface back as void** (CoCreateInstance, QueryInterface).
+  void** Void() { return reinterpret_cast<void**>(this->Out()); }
+};
 
 }  // namespace platform

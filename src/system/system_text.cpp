@@ -5,6 +5,7 @@
 
 #include <cwchar>
 #include <iterator>
+#include <utility>
 
 #include "system/late_load.h"
 
@@ -87,9 +88,38 @@ bool EndsWithName(std::wstring_view text, std::wstring_view suffix) {
   return text.size() >= suffix.size() && SameName(text.substr(text.size() - suffix.size()), suffix);
 }
 
+std::wstring AttributeWords(DWORD attributes) {
+  constexpr std::pair<DWORD, const wchar_t*> kNames[] = {
+      {FILE_ATTRIBUTE_READONLY, L"read-only"}, {FILE_ATTRIBUTE_HIDDEN, L"hidden"}, {FILE_ATTRIBUTE_SYSTEM, L"system"}};
+  std::wstring words;
+  for (const auto& [bit, name] : kNames) {
+    if (attributes & bit) words += (words.empty() ? L"" : L", ") + std::wstring(name);
+  }
+  return words;
+}
+
+wchar_t DriveLetterOf(std::wstring_view text) {
+  if (text.size() == 2 && text[1] == L':') text.remove_suffix(1);
+  if (text.size() != 1) return 0;
+  const wchar_t c = text[0];
+  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - L'a' + L'A');
+  return c >= L'A' && c <= L'Z' ? c : 0;
+}
+
+std::wstring NameKey(std::wstring_view name) {
+  std::wstring key(name);
+  // The system's upper-casing is the table the ordinal comparison folds by.
+  if (!key.empty()) CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
 std::wstring Lowered(std::wstring_view text) {
   std::wstring lower(text);
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+  // ASCII by hand: every name of a drive passes here, and the C library's call costs more than the rest of its judgement.
+  for (wchar_t& c : lower) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
+    else if (c >= 0x80) c = static_cast<wchar_t>(std::towlower(c));
+  }
   return lower;
 }
 

@@ -26,6 +26,14 @@ std::wstring LocalTime(TimeStyle style = TimeStyle::Readable);
 bool SameName(std::wstring_view a, std::wstring_view b);
 bool StartsWithName(std::wstring_view text, std::wstring_view prefix);
 bool EndsWithName(std::wstring_view text, std::wstring_view suffix);
+// "read-only, hidden, system", the marks a worm hides an item with; empty when none of them is set.
+std::wstring AttributeWords(DWORD attributes);
+// The drive a typed letter names: "E:" or "e" -> L'E'; 0 for anything else,
+// which must not reach the file system ("\:" or "." would name something other than a drive's root).
+wchar_t DriveLetterOf(std::wstring_view text);
+// The name with its case folded as SameName folds it: two names are the same
+// exactly when their keys are equal, so a map keyed by it finds an item by any spelling.
+std::wstring NameKey(std::wstring_view name);
 // The text in lower case, character by character as the C library lowers it:
 // for keys of tables (program names, extensions, command words).
 std::wstring Lowered(std::wstring_view text);

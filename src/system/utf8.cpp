@@ -4,12 +4,14 @@
 
 namespace platform {
 
-std::string ToUtf8(std::wstring_view text) {
+std::string ToUtf8(std::wstring_view text) { return ToCodePage(text, CP_UTF8); }
+
+std::string ToCodePage(std::wstring_view text, unsigned codePage) {
   if (text.empty()) return {};
   const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+      WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
   return bytes;
 }
 

@@ -69,11 +69,27 @@ TEST(SystemTextTest, NamesCompareAsTheFileSystemComparesThem) {
   };
   for (const auto& row : names) {
     EXPECT_EQ(platform::SameName(row.a, row.b), row.same) << Utf8(row.a) << " / " << Utf8(row.b);
+    EXPECT_EQ(platform::NameKey(row.a) == platform::NameKey(row.b), row.same)
+        << "keys of " << Utf8(row.a) << " / " << Utf8(row.b);
   }
   EXPECT_TRUE(platform::StartsWithName(L"unc\\server", L"UNC"));
   EXPECT_FALSE(platform::StartsWithName(L"UN", L"UNC"));
   EXPECT_TRUE(platform::EndsWithName(L"x.LNK", L".lnk"));
   EXPECT_FALSE(platform::EndsWithName(L"lnk", L".lnk"));
+}
+
+// The one reading of a typed drive letter, which both front ends' repairs and the check use.
+TEST(SystemTextTest, OnlyALetterNamesADrive) {
+  const struct {
+    const wchar_t* text;
+    wchar_t letter;
+  } cases[] = {
+      {L"e", L'E'}, {L"E", L'E'}, {L"z:", L'Z'}, {L"A:", L'A'},  {L"", 0},     {L":", 0},     {L"EF", 0},
+      {L"E:\\", 0}, {L"1", 0},    {L"\\:", 0}, {L".", 0}, {L"\u00e9", 0}, {L"@", 0}, {L"[", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::DriveLetterOf(c.text), c.letter) << Utf8(c.text);
+  }
 }
 
 // The handle owner closes on every path: a file opened without sharing opens

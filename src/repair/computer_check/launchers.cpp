@@ -1,5 +1,4 @@
 #include "repair/computer_check/launchers.h"
-#include "system/system_text.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -8,15 +7,13 @@
 #include <array>
 #include <cwctype>
 
+#include "repair/launchers.h"
+#include "system/system_text.h"
+
 namespace repair::computer_check {
 
 namespace {
 
-constexpr std::array<std::wstring_view, 5> kScriptHosts = {L"wscript.exe", L"cscript.exe", L"wscript", L"cscript",
-                                                           L"wsh.exe"};
-constexpr std::array<std::wstring_view, 10> kOtherLaunchers = {
-    L"rundll32.exe", L"rundll32",   L"regsvr32.exe", L"regsvr32", L"mshta.exe",
-    L"mshta",        L"powershell", L"powershell.exe", L"pwsh.exe", L"pwsh"};
 constexpr std::array<std::wstring_view, 11> kScripts = {L".vbs", L".vbe", L".js",  L".jse", L".wsf", L".wsh",
                                                         L".bat", L".cmd", L".hta", L".ps1", L".sct"};
 
@@ -126,11 +123,9 @@ std::wstring CommandProgram(std::wstring_view commandLine) {
   return words.empty() ? std::wstring() : Locate(words.front());
 }
 
-bool IsScriptHost(std::wstring_view program) { return OneOf(FileName(program), kScriptHosts); }
+bool IsScriptHost(std::wstring_view program) { return repair::IsScriptHost(ProgramStem(program)); }
 
-bool IsLauncher(std::wstring_view program) {
-  return IsScriptHost(program) || OneOf(FileName(program), kOtherLaunchers);
-}
+bool IsLauncher(std::wstring_view program) { return repair::IsLauncher(ProgramStem(program), LauncherCheck::Computer); }
 
 bool IsScript(std::wstring_view path) { return OneOf(Extension(path), kScripts); }
 

@@ -24,7 +24,8 @@ std::wstring Expand(std::wstring_view text);
 // until a file exists, as the system does.
 std::wstring CommandProgram(std::wstring_view commandLine);
 
-// Script hosts, rundll32, regsvr32, mshta and powershell, by file name.
+// Script hosts, rundll32, regsvr32, mshta and powershell, by file name: the
+// launchers of the shared table that count on a computer.
 bool IsLauncher(std::wstring_view program);
 bool IsScriptHost(std::wstring_view program);  // wscript and cscript
 bool IsScript(std::wstring_view path);         // .vbs, .js, .bat and the like

@@ -32,20 +32,22 @@ std::wstring Parent(const std::wstring& path) {
 
 // The user's own token; when Korvane runs elevated, the unelevated one the
 // user normally runs with, since that is what a worm would have had.
-HANDLE UserToken() {
-  HANDLE process = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &process)) return nullptr;
-  HANDLE identification = nullptr;
+platform::Handle UserToken() {
+  platform::Handle process;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, process.Out())) return {};
+  platform::Handle identification;
   TOKEN_LINKED_TOKEN linked{};
   DWORD got = 0;
   TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-  if (GetTokenInformation(process, TokenElevationType, &type, sizeof type, &got) && type == TokenElevationTypeFull &&
-      GetTokenInformation(process, TokenLinkedToken, &linked, sizeof linked, &got)) {
-    if (!DuplicateToken(linked.LinkedToken, SecurityIdentification, &identification)) identification = nullptr;
-    CloseHandle(linked.LinkedToken);
+  if (GetTokenInformation(process.Get(), TokenElevationType, &type, sizeof type, &got) &&
+      type == TokenElevationTypeFull &&
+      GetTokenInformation(process.Get(), TokenLinkedToken, &linked, sizeof linked, &got)) {
+    const platform::Handle linkedToken(linked.LinkedToken);
+    if (!DuplicateToken(linkedToken.Get(), SecurityIdentification, identification.Out())) identification.Release();
   }
-  if (!identification && !DuplicateToken(process, SecurityIdentification, &identification)) identification = nullptr;
-  CloseHandle(process);
+  if (!identification && !DuplicateToken(process.Get(), SecurityIdentification, identification.Out())) {
+    identification.Release();
+  }
   return identification;
 }
 
@@ -59,10 +61,6 @@ Places::Places()
   systemHidden_[0] = profile.empty() ? std::wstring() : profile + L"\\appdata";
   systemHidden_[1] = KnownFolder(FOLDERID_ProgramData);
   guarded_ = windows_.empty() || !Grants(windows_, FILE_ADD_FILE);
-}
-
-Places::~Places() {
-  if (token_) CloseHandle(token_);
 }
 
 bool Places::Exists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -81,7 +79,7 @@ bool Places::Grants(const std::wstring& path, DWORD access) {
   DWORD privilegesSize = sizeof privileges;
   DWORD granted = 0;
   BOOL allowed = FALSE;
-  return AccessCheck(descriptor.data(), token_, access, &mapping, &privileges, &privilegesSize, &granted, &allowed) &&
+  return AccessCheck(descriptor.data(), token_.Get(), access, &mapping, &privileges, &privilegesSize, &granted, &allowed) &&
          allowed;
 }
 

@@ -8,14 +8,13 @@
 #include <map>
 #include <string>
 
+#include "system/handle.h"
+
 namespace repair::computer_check {
 
 class Places {
  public:
   Places();
-  Places(const Places&) = delete;
-  Places& operator=(const Places&) = delete;
-  ~Places();
 
   // The folder's security lets the user (the unelevated user when Korvane
   // runs elevated) create files in it, or the file itself may be written.
@@ -37,7 +36,7 @@ class Places {
   bool FolderWritable(const std::wstring& folder);
   bool Grants(const std::wstring& path, DWORD access);
 
-  HANDLE token_ = nullptr;  // an identification token of the user, for AccessCheck
+  platform::Handle token_;  // an identification token of the user, for AccessCheck
   std::wstring windows_;
   std::wstring programFiles_[2];
   std::wstring systemHidden_[2];  // AppData, ProgramData

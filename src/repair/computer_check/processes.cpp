@@ -3,29 +3,21 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
-#include <algorithm>
-#include <array>
-
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/rules.h"
+#include "repair/launchers.h"
 #include "system/file_ops.h"
+#include "system/handle.h"
+#include "system/late_load.h"
 #include "system/system_text.h"
 
 namespace repair::computer_check {
 
 namespace {
 
-constexpr std::array<std::wstring_view, 3> kWatched = {L"wscript.exe", L"cscript.exe", L"rundll32.exe"};
 constexpr ULONG kCommandLineInformation = 60;  // ProcessCommandLineInformation
 
 using QueryProcess = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-
-QueryProcess QueryFunction() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the documented way to reach an ntdll export
-  return ntdll ? reinterpret_cast<QueryProcess>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")))
-               : nullptr;
-}
 
 // From the process's own parameters block, where the system keeps the line it was started with.
 std::wstring CommandLineFromBlock(HANDLE process, QueryProcess query) {
@@ -46,7 +38,7 @@ std::wstring CommandLineFromBlock(HANDLE process, QueryProcess query) {
 }
 
 std::wstring CommandLineOf(HANDLE process) {
-  static const QueryProcess query = QueryFunction();
+  static const auto query = platform::LateProc<QueryProcess>(L"ntdll.dll", "NtQueryInformationProcess");
   if (!query) return {};
   ULONG size = 0;
   query(process, kCommandLineInformation, nullptr, 0, &size);
@@ -60,45 +52,42 @@ std::wstring CommandLineOf(HANDLE process) {
 }
 
 std::wstring CommandLineOf(DWORD id) {
-  const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  const platform::Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
   if (!process) return {};
-  std::wstring line = CommandLineOf(process);
-  CloseHandle(process);
-  return line;
+  return CommandLineOf(process.Get());
 }
 
 }  // namespace
 
 std::vector<RunningLauncher> RunningLaunchers() {
   std::vector<RunningLauncher> launchers;
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return launchers;
+  const platform::Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return launchers;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
     const std::wstring name = platform::Lowered(entry.szExeFile);
-    if (std::find(kWatched.begin(), kWatched.end(), name) == kWatched.end()) continue;
+    if (!IsWatchedWhenRunning(ProgramStem(name))) continue;
     launchers.push_back({entry.th32ProcessID, name, CommandLineOf(entry.th32ProcessID)});
   }
-  CloseHandle(snapshot);
   return launchers;
 }
 
 std::wstring EndLauncher(DWORD id, const std::wstring& commandLine) {
-  const HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id);
+  const platform::Handle process(
+      OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id));
   if (!process) {
     const DWORD error = GetLastError();
     return error == ERROR_INVALID_PARAMETER ? std::wstring(L"it had already ended") : platform::SystemMessage(error);
   }
   std::wstring failure;
-  if (CommandLineOf(process) != commandLine) {
+  if (CommandLineOf(process.Get()) != commandLine) {
     failure = L"it had already ended";
-  } else if (!TerminateProcess(process, 1)) {
+  } else if (!TerminateProcess(process.Get(), 1)) {
     failure = platform::SystemMessage(GetLastError());
-  } else if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) {
+  } else if (WaitForSingleObject(process.Get(), 5000) != WAIT_OBJECT_0) {
     failure = L"it did not end";
   }
-  CloseHandle(process);
   return failure;
 }
 

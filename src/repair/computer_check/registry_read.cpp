@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "system/handle.h"
+#include "system/late_load.h"
+
 namespace repair::computer_check {
 
 namespace {
@@ -13,35 +16,22 @@ HKEY RootHandle(platform::RegRoot root) {
   return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
 }
 
-class OpenKey {
- public:
-  OpenKey(platform::RegRoot root, const std::wstring& key) {
-    if (RegOpenKeyExW(RootHandle(root), key.c_str(), 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &handle_) !=
-        ERROR_SUCCESS) {
-      handle_ = nullptr;
-    }
+platform::RegKey OpenKey(platform::RegRoot root, const std::wstring& key) {
+  platform::RegKey open;
+  if (RegOpenKeyExW(RootHandle(root), key.c_str(), 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, open.Out()) !=
+      ERROR_SUCCESS) {
+    open.Release();
   }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  ~OpenKey() {
-    if (handle_) RegCloseKey(handle_);
-  }
-  HKEY Get() const { return handle_; }
-
- private:
-  HKEY handle_ = nullptr;
-};
+  return open;
+}
 
 }  // namespace
 
 std::wstring KeyIdentity(platform::RegRoot root, const std::wstring& key) {
   using QueryKey = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
   constexpr int kKeyNameInformation = 3;
-  static const auto query = [] {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll ? reinterpret_cast<QueryKey>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryKey"))) : nullptr;
-  }();
-  const OpenKey open(root, key);
+  static const auto query = platform::LateProc<QueryKey>(L"ntdll.dll", "NtQueryKey");
+  const platform::RegKey open = OpenKey(root, key);
   if (!open.Get() || !query) return {};
   std::vector<BYTE> buffer(4096);
   ULONG size = 0;
@@ -57,7 +47,7 @@ std::wstring KeyIdentity(platform::RegRoot root, const std::wstring& key) {
 
 std::vector<RegEntry> ReadValues(platform::RegRoot root, const std::wstring& key) {
   std::vector<RegEntry> entries;
-  const OpenKey open(root, key);
+  const platform::RegKey open = OpenKey(root, key);
   if (!open.Get()) return entries;
   std::vector<BYTE> data(4096);
   wchar_t name[16384];
@@ -80,7 +70,7 @@ std::vector<RegEntry> ReadValues(platform::RegRoot root, const std::wstring& key
 
 std::vector<std::wstring> ReadSubkeys(platform::RegRoot root, const std::wstring& key) {
   std::vector<std::wstring> names;
-  const OpenKey open(root, key);
+  const platform::RegKey open = OpenKey(root, key);
   if (!open.Get()) return names;
   wchar_t name[256];
   for (DWORD index = 0;; ++index) {

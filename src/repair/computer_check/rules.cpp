@@ -8,6 +8,7 @@
 #include "journal/journal.h"
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/registry_read.h"
+#include "system/handle.h"
 #include "system/system_text.h"
 
 namespace repair::computer_check {
@@ -151,9 +152,9 @@ void FindStartupFiles(Context& context) {
     const std::wstring folder = KnownFolder(everyone ? FOLDERID_CommonStartup : FOLDERID_Startup);
     if (folder.empty()) continue;
     WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) continue;
+    const platform::FindHandle find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
+                                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) continue;
     do {
       if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
       ++context.read;
@@ -167,8 +168,7 @@ void FindStartupFiles(Context& context) {
       for (const auto& file : judgement->files) finding.files.push_back(file);
       finding.needsAdmin = everyone;
       context.Add(std::move(finding));
-    } while (!context.Cancelled() && FindNextFileW(find, &data));
-    FindClose(find);
+    } while (!context.Cancelled() && FindNextFileW(find.Get(), &data));
   }
 }
 
@@ -306,19 +306,13 @@ void FindPolicies(Context& context) {
   }
 }
 
-class ServiceHandle {
- public:
-  explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
-  ServiceHandle(const ServiceHandle&) = delete;
-  ServiceHandle& operator=(const ServiceHandle&) = delete;
-  ~ServiceHandle() {
-    if (handle_) CloseServiceHandle(handle_);
-  }
-  SC_HANDLE Get() const { return handle_; }
-
- private:
-  SC_HANDLE handle_;
+struct ServiceHandleTraits {
+  using Type = SC_HANDLE;
+  static Type Invalid() { return nullptr; }
+  static bool Valid(const SC_HANDLE__* handle) { return handle != nullptr; }
+  static bool Close(Type handle) { return CloseServiceHandle(handle) != FALSE; }
 };
+using ServiceHandle = platform::UniqueHandle<ServiceHandleTraits>;
 
 void FindServices(Context& context) {
   const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));

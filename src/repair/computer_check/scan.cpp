@@ -5,6 +5,9 @@
 #include <algorithm>
 
 #include "repair/computer_check/rules.h"
+#include "system/com_scope.h"
+#include "system/handle.h"
+#include "system/late_load.h"
 
 namespace repair::computer_check {
 
@@ -30,34 +33,27 @@ std::string_view KindId(Kind kind) { return kKindIds[static_cast<std::size_t>(ki
 std::string_view ProposalId(Proposal proposal) { return kProposalIds[static_cast<std::size_t>(proposal)]; }
 
 bool RunningElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  platform::Handle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) return false;
   TOKEN_ELEVATION elevation{};
   DWORD size = 0;
-  const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                        elevation.TokenIsElevated != 0;
-  CloseHandle(token);
-  return elevated;
+  return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
 }
 
 bool DomainJoined() {
   // netapi32 brings the network's libraries with it: loaded only when asked.
-  using JoinInformation = DWORD(WINAPI*)(LPCWSTR, LPWSTR*, NETSETUP_JOIN_STATUS*);
-  using BufferFree = DWORD(WINAPI*)(LPVOID);
-  const HMODULE module = LoadLibraryW(L"netapi32.dll");
-  if (!module) return false;
-  const auto query = reinterpret_cast<JoinInformation>(reinterpret_cast<void*>(GetProcAddress(module, "NetGetJoinInformation")));
-  const auto release = reinterpret_cast<BufferFree>(reinterpret_cast<void*>(GetProcAddress(module, "NetApiBufferFree")));
+  const auto query = platform::LateProc<decltype(&NetGetJoinInformation)>(L"netapi32.dll", "NetGetJoinInformation");
+  const auto release = platform::LateProc<decltype(&NetApiBufferFree)>(L"netapi32.dll", "NetApiBufferFree");
   LPWSTR name = nullptr;
   NETSETUP_JOIN_STATUS status = NetSetupUnknownStatus;
   const bool joined = query && query(nullptr, &name, &status) == NERR_Success && status == NetSetupDomainName;
   if (name && release) release(name);
-  FreeLibrary(module);
   return joined;
 }
 
 ScanResult Scan(const ScanOptions& options, Progress& progress) {
-  const drive_check::ComScope com;
+  const platform::ComScope com;
   Context context;
   context.domainJoined = options.domainJoined.value_or(DomainJoined());
   context.elevated = options.elevated.value_or(RunningElevated());

@@ -7,7 +7,9 @@
 
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/rules.h"
-#include "repair/drive_check/shortcut.h"
+#include "system/com_scope.h"
+#include "system/handle.h"
+#include "system/late_load.h"
 #include "system/utf8.h"
 
 namespace repair::computer_check {
@@ -18,22 +20,7 @@ namespace {
 constexpr DWORD kTaskFileLimit = 1024 * 1024;
 
 template <typename T>
-class Com {
- public:
-  Com() = default;
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  ~Com() {
-    if (pointer_) pointer_->Release();
-  }
-  T** Out() { return &pointer_; }
-  void** Void() { return reinterpret_cast<void**>(&pointer_); }
-  T* operator->() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-
- private:
-  T* pointer_ = nullptr;
-};
+using Com = platform::ComPtr<T>;
 
 // oleaut32 is loaded only when tasks are read, so that starting Korvane does not pay for it.
 struct Automation {
@@ -44,11 +31,9 @@ struct Automation {
   static const Automation& Get() {
     static const Automation functions = [] {
       Automation loaded;
-      if (const HMODULE module = LoadLibraryW(L"oleaut32.dll")) {
-        loaded.allocate = reinterpret_cast<decltype(allocate)>(reinterpret_cast<void*>(GetProcAddress(module, "SysAllocStringLen")));
-        loaded.free = reinterpret_cast<decltype(free)>(reinterpret_cast<void*>(GetProcAddress(module, "SysFreeString")));
-        loaded.length = reinterpret_cast<decltype(length)>(reinterpret_cast<void*>(GetProcAddress(module, "SysStringLen")));
-      }
+      loaded.allocate = platform::LateProc<decltype(allocate)>(L"oleaut32.dll", "SysAllocStringLen");
+      loaded.free = platform::LateProc<decltype(free)>(L"oleaut32.dll", "SysFreeString");
+      loaded.length = platform::LateProc<decltype(length)>(L"oleaut32.dll", "SysStringLen");
       if (!loaded.allocate || !loaded.free || !loaded.length) loaded = {};
       return loaded;
     }();
@@ -132,7 +117,7 @@ void ListFolder(ITaskFolder& folder, std::vector<ScheduledTask>& tasks, int dept
       task->get_Enabled(&enabled);
       entry.path = path.Text();
       entry.enabled = enabled != VARIANT_FALSE;
-      ReadActions(*task.operator->(), entry);
+      ReadActions(*task.Get(), entry);
       tasks.push_back(std::move(entry));
     }
   }
@@ -140,7 +125,7 @@ void ListFolder(ITaskFolder& folder, std::vector<ScheduledTask>& tasks, int dept
   if (depth > 16 || FAILED(folder.GetFolders(0, folders.Out())) || FAILED(folders->get_Count(&count))) return;
   for (LONG i = 1; i <= count; ++i) {
     Com<ITaskFolder> inner;
-    if (SUCCEEDED(folders->get_Item(Index(i), inner.Out()))) ListFolder(*inner.operator->(), tasks, depth + 1);
+    if (SUCCEEDED(folders->get_Item(Index(i), inner.Out()))) ListFolder(*inner.Get(), tasks, depth + 1);
   }
 }
 
@@ -176,13 +161,12 @@ std::wstring Element(const std::wstring& xml, std::wstring_view tag, std::size_t
 }
 
 std::optional<ScheduledTask> ReadTaskFile(const std::wstring& file, const std::wstring& path) {
-  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  const platform::Handle handle(
+      CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!handle) return std::nullopt;
   std::string bytes(kTaskFileLimit, '\0');
   DWORD got = 0;
-  const BOOL read = ReadFile(handle, bytes.data(), kTaskFileLimit, &got, nullptr);
-  CloseHandle(handle);
-  if (!read) return std::nullopt;
+  if (!ReadFile(handle.Get(), bytes.data(), kTaskFileLimit, &got, nullptr)) return std::nullopt;
   bytes.resize(got);
   const std::wstring xml = Decode(bytes);
   if (xml.find(L"<Task") == std::wstring::npos) return std::nullopt;
@@ -202,8 +186,8 @@ std::optional<ScheduledTask> ReadTaskFile(const std::wstring& file, const std::w
 
 void ReadFolder(const std::wstring& folder, const std::wstring& path, std::vector<ScheduledTask>& tasks, int depth) {
   WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
+  const platform::FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!find) return;
   do {
     const std::wstring name = data.cFileName;
     if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
@@ -212,8 +196,7 @@ void ReadFolder(const std::wstring& folder, const std::wstring& path, std::vecto
     } else if (auto task = ReadTaskFile(folder + L"\\" + name, path + L"\\" + name)) {
       tasks.push_back(std::move(*task));
     }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.Get(), &data));
 }
 
 std::optional<std::wstring> JudgeAction(Context& context, const TaskAction& action) {
@@ -235,7 +218,7 @@ std::vector<ScheduledTask> ListTasks() {
   Com<ITaskFolder> root;
   const Bstr rootPath(L"\\");
   if (Connect(service) && SUCCEEDED(service->GetFolder(rootPath.Get(), root.Out()))) {
-    ListFolder(*root.operator->(), tasks, 0);
+    ListFolder(*root.Get(), tasks, 0);
   }
   if (tasks.empty()) tasks = ReadTaskFiles(Expand(L"%SystemRoot%\\System32\\Tasks"));
   return tasks;
@@ -249,7 +232,7 @@ std::vector<ScheduledTask> ReadTaskFiles(const std::wstring& folder) {
 
 std::wstring DisableTask(const std::wstring& path) {
   // The command line cleans on a thread that has not started COM yet.
-  const drive_check::ComScope com;
+  const platform::ComScope com;
   Com<ITaskService> service;
   if (!Connect(service)) return L"the Task Scheduler cannot be reached";
   const auto slash = path.find_last_of(L'\\');

@@ -7,6 +7,7 @@
 #include "repair/drive_check/quarantine.h"
 #include "repair/drive_check/walker.h"
 #include "system/file_ops.h"
+#include "system/handle.h"
 
 namespace repair::drive_check {
 
@@ -65,13 +66,13 @@ bool WriteProtected(const std::wstring& root) {
     return true;
   }
   const std::wstring probe = LongPath(Join(root, L"korvane-write-check-" + std::to_wstring(GetTickCount64()) + L".tmp"));
-  const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  platform::Handle file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr));
+  if (!file) {
     const DWORD error = GetLastError();
     return error == ERROR_WRITE_PROTECT || error == ERROR_ACCESS_DENIED;
   }
-  CloseHandle(file);
+  file.Close();
   DeleteFileW(probe.c_str());
   return false;
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <cwctype>
 
+#include "repair/launchers.h"
+#include "system/handle.h"
 #include "system/system_text.h"
 #include "system/utf8.h"
 
@@ -11,9 +13,6 @@ namespace repair::drive_check {
 
 namespace {
 
-// What runs the file it is given: a worm's shortcut starts one of these with its payload.
-constexpr std::array<std::wstring_view, 10> kLaunchers = {L"cmd",  L"wscript",  L"cscript",  L"powershell", L"pwsh",
-                                                          L"mshta", L"rundll32", L"regsvr32", L"conhost",    L"explorer"};
 constexpr int kDeepest = 4;  // command strings inside command strings
 
 struct Token {
@@ -51,14 +50,6 @@ std::vector<Token> Tokenize(std::wstring_view command) {
   return tokens;
 }
 
-
-// "C:\Windows\System32\WScript.exe" -> "wscript"
-std::wstring ProgramName(std::wstring_view path) {
-  const auto slash = path.find_last_of(L"\\/");
-  std::wstring name = platform::Lowered(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
-  if (name.ends_with(L".exe")) name.resize(name.size() - 4);
-  return name;
-}
 
 bool IsSwitch(const std::wstring& word) { return !word.empty() && (word[0] == L'/' || word[0] == L'-'); }
 
@@ -128,8 +119,8 @@ class Judge {
     }
     if (first >= words.size()) return;
     const std::wstring& program = words[first].text;
-    const std::wstring name = ProgramName(program);
-    if (std::find(kLaunchers.begin(), kLaunchers.end(), name) != kLaunchers.end()) {
+    const std::wstring name = ProgramStem(program);
+    if (IsLauncher(name, LauncherCheck::Drive)) {
       if (into_.launcher.empty()) into_.launcher = name;
       for (std::size_t i = first + 1; i < words.size(); ++i) Given(name, words[i], depth);
       return;
@@ -235,12 +226,7 @@ std::wstring Extension(std::wstring_view name) {
   const auto dot = name.find_last_of(L'.');
   const auto slash = name.find_last_of(L"\\/");
   if (dot == std::wstring_view::npos || (slash != std::wstring_view::npos && dot < slash)) return {};
-  // Lower-cased by hand: every item's name passes here, and extensions worth knowing are ASCII.
-  std::wstring extension(name.substr(dot));
-  for (wchar_t& c : extension) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
-  }
-  return extension;
+  return platform::Lowered(name.substr(dot));
 }
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
@@ -248,7 +234,7 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 std::wstring ExpandCommand(const std::wstring& text, const std::wstring& currentFolder) {
   std::wstring replaced;
   for (std::size_t i = 0; i < text.size();) {
-    if (text.size() - i >= 4 && SameName(std::wstring_view(text).substr(i, 4), L"%cd%")) {
+    if (text.size() - i >= 4 && platform::SameName(std::wstring_view(text).substr(i, 4), L"%cd%")) {
       replaced += currentFolder;
       i += 4;
     } else {
@@ -277,17 +263,16 @@ CommandJudgement JudgeCommand(const std::wstring& command, const std::wstring& b
 }
 
 std::string ReadHead(const std::wstring& path, std::size_t limit, bool* cut) {
-  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
+  const platform::Handle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return {};
   std::string bytes(limit + 1, '\0');
   std::size_t got = 0;
   while (got < bytes.size()) {
     DWORD read = 0;
-    if (!ReadFile(file, bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &read, nullptr) || read == 0) break;
+    if (!ReadFile(file.Get(), bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &read, nullptr) || read == 0) break;
     got += read;
   }
-  CloseHandle(file);
   if (cut) *cut = got > limit;
   bytes.resize(std::min(got, limit));
   return bytes;

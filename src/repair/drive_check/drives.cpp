@@ -4,9 +4,10 @@
 #include <winioctl.h>
 
 #include <cstddef>
-#include <cwchar>
 #include <cwctype>
-#include <iterator>
+
+#include "system/handle.h"
+#include "system/system_text.h"
 
 namespace repair::drive_check {
 
@@ -23,37 +24,21 @@ const wchar_t* TypeName(unsigned type) {
   }
 }
 
-// "76.2 GB": three figures, as Explorer shows sizes.
-std::wstring Size(std::uint64_t bytes) {
-  constexpr const wchar_t* kUnits[] = {L"bytes", L"KB", L"MB", L"GB", L"TB", L"PB"};
-  double value = static_cast<double>(bytes);
-  std::size_t unit = 0;
-  while (value >= 1000 && unit + 1 < std::size(kUnits)) {
-    value /= 1024;
-    ++unit;
-  }
-  const int decimals = unit == 0 || value >= 100 ? 0 : value >= 10 ? 1 : 2;
-  wchar_t text[32];
-  std::swprintf(text, std::size(text), L"%.*f %ls", decimals, value, kUnits[unit]);
-  return text;
-}
-
 // Asks the disk behind the volume which bus it hangs on. Opening the volume
 // with no access asks for no rights; a volume that cannot be opened (a network
 // drive, a folder mapped to a letter under Wine) is not on the USB bus.
 bool OnUsbBus(wchar_t letter) {
   const std::wstring volume = std::wstring(L"\\\\.\\") + letter + L":";
-  const HANDLE device = CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
-  if (device == INVALID_HANDLE_VALUE) return false;
+  const platform::Handle device(
+      CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!device) return false;
   STORAGE_PROPERTY_QUERY query{};
   query.PropertyId = StorageDeviceProperty;
   query.QueryType = PropertyStandardQuery;
   alignas(STORAGE_DEVICE_DESCRIPTOR) unsigned char buffer[1024] = {};
   DWORD got = 0;
-  const BOOL asked = DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer,
+  const BOOL asked = DeviceIoControl(device.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer,
                                      sizeof buffer, &got, nullptr);
-  CloseHandle(device);
   const auto* descriptor = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(buffer);
   // A short answer leaves the bus type unset: not trusted.
   return asked && got >= offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof descriptor->BusType &&
@@ -114,8 +99,8 @@ std::vector<DriveInfo> RemovableDrives() {
 std::wstring Describe(const DriveInfo& drive) {
   std::wstring text = std::wstring(1, drive.letter) + L":";
   if (!drive.label.empty()) text += L" " + drive.label;
-  text += std::wstring(L" (") + TypeName(drive.type) + L", " + Size(drive.freeBytes) + L" free of " +
-          Size(drive.totalBytes) + L")";
+  text += std::wstring(L" (") + TypeName(drive.type) + L", " + platform::ByteSize(drive.freeBytes) + L" free of " +
+          platform::ByteSize(drive.totalBytes) + L")";
   return text;
 }
 

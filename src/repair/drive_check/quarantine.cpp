@@ -7,6 +7,7 @@
 #include "repair/drive_check/walker.h"
 #include "system/file_ops.h"
 #include "system/handle.h"
+#include "system/system_text.h"
 #include "system/utf8.h"
 
 namespace repair::drive_check {
@@ -31,24 +32,17 @@ bool MakeFolders(const std::wstring& folder) {
 }
 
 bool WriteRecord(const std::wstring& path, const std::wstring& text) {
-  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  platform::Handle file(CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   const std::string bytes = "\xEF\xBB\xBF" + platform::ToUtf8(text);
   DWORD written = 0;
-  const bool done = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && FlushFileBuffers(file);
-  CloseHandle(file);
+  const bool wrote = WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                     written == bytes.size() && FlushFileBuffers(file.Get());
+  // Closed first: a failed record is deleted below, and it was opened without sharing.
+  const bool done = file.Close() && wrote;
   if (!done) DeleteFileW(LongPath(path).c_str());
   return done;
-}
-
-std::wstring LocalTime(const wchar_t* format) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  wchar_t text[64];
-  swprintf(text, std::size(text), format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
-  return text;
 }
 
 // Whether another program holds the file so that it could not go: asked
@@ -86,12 +80,12 @@ std::wstring QuarantineRoot() {
 std::optional<Quarantine> Quarantine::Open(wchar_t drive) {
   // Without the user's folder the name below would point at the root of the current drive.
   if (QuarantineRoot().empty()) return std::nullopt;
-  const std::wstring base = QuarantineRoot() + L"\\" + LocalTime(L"%04u-%02u-%02u %02u%02u%02u") + L" drive " +
+  const std::wstring base = QuarantineRoot() + L"\\" + platform::LocalTime(platform::TimeStyle::FileName) + L" drive " +
                             std::wstring(1, drive);
   std::wstring folder = base;
   for (int n = 2; n < 100; ++n) {
     if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES && MakeFolders(folder)) {
-      return Quarantine(folder, LocalTime(L"%04u-%02u-%02u %02u:%02u:%02u"));
+      return Quarantine(folder, platform::LocalTime());
     }
     if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return std::nullopt;  // cannot be made
     folder = base + L" (" + std::to_wstring(n) + L")";
@@ -110,7 +104,7 @@ std::wstring Quarantine::Take(const std::wstring& path, const std::wstring& driv
   const std::wstring kept = folder_ + L"\\" + onDrive + kQuarantinedSuffix;
   const std::wstring recordFile = folder_ + L"\\" + onDrive + kRecordSuffix;
   if (!MakeFolders(folder)) return L"the quarantine folder cannot be written: " + ErrorText(GetLastError());
-  const std::wstring words = AttributeWords(attributes);
+  const std::wstring words = platform::AttributeWords(attributes);
   const std::wstring record = L"Korvane moved this file here when it cleaned drive " + driveRoot.substr(0, 2) +
                               L".\r\nFrom: " + path + L"\r\nWhen: " + when_ + L"\r\nAttributes: " +
                               (words.empty() ? L"none" : words) + L"\r\nTo put it back by hand, copy \"" +

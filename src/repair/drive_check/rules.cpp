@@ -12,6 +12,9 @@
 
 namespace repair::drive_check {
 
+using platform::AttributeWords;
+using platform::SameName;
+
 namespace {
 
 constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -36,19 +39,6 @@ bool OneOf(const std::wstring& value, const std::array<std::wstring_view, N>& li
 bool IsRunnable(std::wstring_view name) {
   const std::wstring extension = Extension(name);
   return OneOf(extension, kScripts) || OneOf(extension, kPrograms);
-}
-
-// Extensions are ASCII: compared without the C library's locale-aware calls,
-// which cost more than the rest of the judgement of an ordinary file.
-wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c; }
-
-bool EndsWith(const std::wstring& name, std::wstring_view lowerSuffix) {
-  if (name.size() < lowerSuffix.size()) return false;
-  const std::size_t start = name.size() - lowerSuffix.size();
-  for (std::size_t i = 0; i < lowerSuffix.size(); ++i) {
-    if (AsciiLower(name[start + i]) != lowerSuffix[i]) return false;
-  }
-  return true;
 }
 
 bool Hidden(const Entry& entry) { return (entry.attributes & kHiddenOrSystem) != 0; }
@@ -97,7 +87,7 @@ Match JudgeStarts(const CommandJudgement& judged, std::wstring details) {
 }
 
 std::optional<Match> MatchShortcut(const ItemContext& item) {
-  if (item.entry.IsFolder() || !EndsWith(item.entry.name, L".lnk")) return std::nullopt;
+  if (item.entry.IsFolder() || Extension(item.entry.name) != L".lnk") return std::nullopt;
   const auto target = MayBeShortcut(item.entry) ? item.shortcuts.Read(item.Path()) : std::nullopt;
   const Entry* namesake = HiddenNamesake(item);
   std::optional<Match> match;
@@ -256,8 +246,8 @@ bool JudgedAfterWalk(const Entry& entry, bool atRoot) {
   if (entry.IsFolder() || entry.IsReparsePoint() || entry.name.size() < 4) return false;
   if (entry.name[entry.name.size() - 4] != L'.' && !atRoot) return false;
   if (atRoot && SameName(entry.name, L"autorun.inf")) return true;
-  return EndsWith(entry.name, L".lnk") || EndsWith(entry.name, L".url") || EndsWith(entry.name, L".scf") ||
-         EndsWith(entry.name, L".pif");
+  const std::wstring extension = Extension(entry.name);
+  return extension == L".lnk" || extension == L".url" || extension == L".scf" || extension == L".pif";
 }
 
 bool IsSystemFolderName(const std::wstring& name) {
@@ -268,7 +258,7 @@ bool IsSystemFolderName(const std::wstring& name) {
 bool MayBeShortcut(const Entry& entry) {
   // Shorter than a shortcut's fixed header: nothing the shell would start.
   constexpr std::uint64_t kHeaderSize = 76;
-  return !entry.IsFolder() && !entry.IsReparsePoint() && entry.size >= kHeaderSize && EndsWith(entry.name, L".lnk");
+  return !entry.IsFolder() && !entry.IsReparsePoint() && entry.size >= kHeaderSize && Extension(entry.name) == L".lnk";
 }
 
 bool IsOwnAutorun(const std::string& bytes, bool iconPresent) {
@@ -285,26 +275,11 @@ bool LooksBlank(const std::wstring& name) {
   });
 }
 
-std::wstring AttributeWords(DWORD attributes) {
-  constexpr std::pair<DWORD, const wchar_t*> kNames[] = {
-      {FILE_ATTRIBUTE_READONLY, L"read-only"}, {FILE_ATTRIBUTE_HIDDEN, L"hidden"}, {FILE_ATTRIBUTE_SYSTEM, L"system"}};
-  std::wstring words;
-  for (const auto& [bit, name] : kNames) {
-    if (attributes & bit) words += (words.empty() ? L"" : L", ") + std::wstring(name);
-  }
-  return words;
-}
-
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() && CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                                      static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 std::optional<std::wstring> ResolveOnDrive(const std::wstring& token, const std::wstring& base,
                                            const DriveFacts& drive) {
   std::wstring path;
   if (token.size() >= 2 && token[1] == L':') {
-    if (std::towupper(token[0]) != std::towupper(drive.letter)) return std::nullopt;
+    if (!SameName(std::wstring_view(token).substr(0, 1), std::wstring_view(&drive.letter, 1))) return std::nullopt;
     path = token;
   } else if (token.rfind(L"\\\\", 0) == 0 || token.rfind(L"//", 0) == 0) {
     return std::nullopt;

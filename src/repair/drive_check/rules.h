@@ -74,10 +74,6 @@ bool IsSystemFolderName(const std::wstring& name);  // at the root
 bool MayBeShortcut(const Entry& entry);
 bool IsOwnAutorun(const std::string& bytes, bool iconPresent);
 bool LooksBlank(const std::wstring& name);
-// "read-only, hidden, system"; empty when none of them is set.
-std::wstring AttributeWords(DWORD attributes);
-// Case-insensitive, as the file system compares names.
-bool SameName(std::wstring_view a, std::wstring_view b);
 // A path as a shortcut or autorun.inf gives it (absolute on the drive, from
 // its root, or from `base`), resolved as Windows resolves it when it runs:
 // "." and ".." taken out, a segment's final dot and the name's trailing dots

@@ -10,15 +10,13 @@
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/shortcut.h"
 #include "repair/drive_check/shortcut_prefetch.h"
+#include "system/system_text.h"
 
 namespace repair::drive_check {
 
-namespace {
+using platform::SameName;
 
-std::wstring Upper(std::wstring text) {
-  if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
+namespace {
 
 const Entry* FindEntry(std::span<const Entry> entries, std::wstring_view name) {
   for (const Entry& entry : entries) {
@@ -52,11 +50,11 @@ std::wstring FolderOf(const std::wstring& path) {
 // are remembered; a folder is listed again when something names an item in it.
 class WalkedLookup : public WalkedItems {
  public:
-  void Visited(const std::wstring& folder, std::uint64_t id) { folders_.emplace(Upper(folder), id); }
+  void Visited(const std::wstring& folder, std::uint64_t id) { folders_.emplace(platform::NameKey(folder), id); }
 
   std::optional<Reached> Find(const std::wstring& path) const override {
     const std::wstring folder = FolderOf(path);
-    const auto known = folders_.find(Upper(folder));
+    const auto known = folders_.find(platform::NameKey(folder));
     if (known == folders_.end()) return std::nullopt;
     auto listed = listings_.find(known->first);
     if (listed == listings_.end()) {
@@ -204,7 +202,7 @@ class Scanner {
       }
       if (match->strength != Strength::Worm) continue;
       for (Reached& payload : match->payloads) {
-        std::wstring key = Upper(payload.path);
+        std::wstring key = platform::NameKey(payload.path);
         payloads_.emplace(std::move(key), std::make_pair(std::move(payload), findings_.back().path));
       }
     }
@@ -215,7 +213,7 @@ class Scanner {
   void AddPayloads() {
     if (payloads_.empty()) return;
     std::unordered_map<std::wstring, std::size_t> byPath;
-    for (std::size_t i = 0; i < findings_.size(); ++i) byPath.emplace(Upper(findings_[i].path), i);
+    for (std::size_t i = 0; i < findings_.size(); ++i) byPath.emplace(platform::NameKey(findings_[i].path), i);
     for (auto& [key, value] : payloads_) {
       auto& [payload, startedBy] = value;
       const auto known = byPath.find(key);
@@ -249,7 +247,7 @@ class Scanner {
   std::vector<std::size_t> blankFolders_;
   std::map<std::wstring, std::size_t> customised_;
   std::map<std::wstring, std::uint64_t> blankCounts_;
-  std::map<std::wstring, std::pair<Reached, std::wstring>> payloads_;  // upper-cased path -> (file, starter)
+  std::map<std::wstring, std::pair<Reached, std::wstring>> payloads_;  // name key of the path -> (file, starter)
 };
 
 }  // namespace

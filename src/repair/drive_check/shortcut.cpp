@@ -5,69 +5,33 @@
 #include <shlobj.h>
 
 #include "repair/drive_check/walker.h"
+#include "system/late_load.h"
 
 namespace repair::drive_check {
 
 namespace {
 
-template <class T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  T** Out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
-
 std::wstring Field(wchar_t* buffer) { return std::wstring(buffer); }
-
-// ole32 is loaded when a drive is first checked, not at start-up with the program.
-template <class Fn>
-Fn Ole32(const char* name) {
-  static const HMODULE module = LoadLibraryW(L"ole32.dll");
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
-}
 
 }  // namespace
 
-ComScope::ComScope() {
-  const auto initialize = Ole32<decltype(&CoInitializeEx)>("CoInitializeEx");
-  const HRESULT hr = initialize ? initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) : E_FAIL;
-  owned_ = SUCCEEDED(hr);  // RPC_E_CHANGED_MODE: the thread has COM already, in another model
-}
-
-ComScope::~ComScope() {
-  if (owned_) Ole32<decltype(&CoUninitialize)>("CoUninitialize")();
-}
-
 ShortcutReader::ShortcutReader() {
-  const auto classObject = Ole32<decltype(&CoGetClassObject)>("CoGetClassObject");
+  // ole32 is loaded when a drive is first checked, not at start-up with the program.
+  const auto classObject = platform::LateProc<decltype(&CoGetClassObject)>(L"ole32.dll", "CoGetClassObject");
   if (!classObject || FAILED(classObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                              reinterpret_cast<void**>(&factory_)))) {
-    factory_ = nullptr;
+                                         factory_.Void()))) {
+    factory_.Release();
   }
 }
 
-ShortcutReader::~ShortcutReader() {
-  if (factory_) factory_->Release();
-}
+ShortcutReader::~ShortcutReader() = default;
 
 std::optional<ShortcutTarget> ShortcutReader::Read(const std::wstring& file) const {
   // A fresh link object per file, so nothing of the last one can linger.
-  ComPtr<IShellLinkW> link;
-  if (!factory_ || FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkW, reinterpret_cast<void**>(link.Out())))) {
-    return std::nullopt;
-  }
-  ComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.Out())))) return std::nullopt;
+  platform::ComPtr<IShellLinkW> link;
+  if (!factory_ || FAILED(factory_->CreateInstance(nullptr, IID_IShellLinkW, link.Void()))) return std::nullopt;
+  platform::ComPtr<IPersistFile> persist;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, persist.Void()))) return std::nullopt;
   const std::wstring name = file.size() < MAX_PATH ? file : LongPath(file);
   if (FAILED(persist->Load(name.c_str(), STGM_READ))) return std::nullopt;
   // The shell's fields hold at most INFOTIPSIZE characters.

@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "system/com_scope.h"
+#include "system/handle.h"
+
 struct IClassFactory;
 
 namespace repair::drive_check {
@@ -27,25 +30,14 @@ class ShortcutSource {
 class ShortcutReader : public ShortcutSource {
  public:
   ShortcutReader();
-  ShortcutReader(const ShortcutReader&) = delete;
-  ShortcutReader& operator=(const ShortcutReader&) = delete;
   ~ShortcutReader() override;
   std::optional<ShortcutTarget> Read(const std::wstring& file) const override;
 
  private:
-  IClassFactory* factory_ = nullptr;
+  platform::ComPtr<IClassFactory> factory_;
 };
 
-// COM for the lifetime of the object, on this thread.
-class ComScope {
- public:
-  ComScope();
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope();
-
- private:
-  bool owned_;
-};
+// Reading shortcuts needs COM on the thread.
+using platform::ComScope;
 
 }  // namespace repair::drive_check

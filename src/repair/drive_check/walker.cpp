@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "system/handle.h"
+
 namespace repair::drive_check {
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
@@ -18,23 +20,11 @@ std::wstring LongPath(const std::wstring& path) {
 
 namespace {
 
-class FolderHandle {
- public:
-  explicit FolderHandle(const std::wstring& folder)
-      : handle_(CreateFileW(LongPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
-  FolderHandle(const FolderHandle&) = delete;
-  FolderHandle& operator=(const FolderHandle&) = delete;
-  ~FolderHandle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
+platform::Handle OpenFolder(const std::wstring& folder) {
+  return platform::Handle(CreateFileW(LongPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
 
 bool IsDotEntry(const wchar_t* name, std::size_t length) {
   return name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.'));
@@ -58,8 +48,8 @@ bool ListFolder(const std::wstring& folder, std::vector<Entry>& entries, FolderF
                 const std::atomic<bool>& cancel) {
   entries.clear();
   facts = {};
-  const FolderHandle handle(folder);
-  if (!handle.Valid()) return false;
+  const platform::Handle handle = OpenFolder(folder);
+  if (!handle) return false;
   // Sized for many entries a call; the kind of buffer the system's own large fetch uses.
   alignas(8) static thread_local unsigned char buffer[64 * 1024];
   bool first = true;
