@@ -6,51 +6,28 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "journal/journal_format.h"
-#include "system/named_lock.h"
+#include "system/handle.h"
 
 namespace platform::journal::store {
 
 namespace {
 
 constexpr wchar_t kFileName[] = L"journal.jsonl";
+constexpr wchar_t kLockName[] = L"journal.lock";
 constexpr wchar_t kKeptFolder[] = L"Kept\\";
+// The byte locked lies far past the lock file's end: Wine lets a second handle read inside a
+// range another one locked, so no data may lie in it.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+// A copy that hangs while holding the lock must not hang the others for ever.
+constexpr DWORD kLockWaitMs = 10000;
 
 std::atomic<std::uint64_t> maxGroups{Bounds{}.groups};
 std::atomic<std::uint64_t> maxKeptBytes{Bounds{}.keptBytes};
-
-// Held around every append and rewrite, by every Korvane process.
-class Lock : public NamedLock {
- public:
-  Lock() : NamedLock(Mutex(), 10000) {}
-
- private:
-  static HANDLE Mutex() {
-    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneJournal");
-    return mutex;
-  }
-};
-
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE Get() const { return h_; }
-  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
-  void Close() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE h_;
-};
 
 std::wstring LocalAppData() {
   // shell32 is loaded on first use, not at start-up.
@@ -73,12 +50,6 @@ std::wstring LocalAppData() {
 }
 
 std::wstring FilePath() { return Folder() + kFileName; }
-
-Handle OpenForAppend() {
-  return Handle(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-}
 
 bool ReadRange(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& bytes) {
   bytes.resize(static_cast<std::size_t>(to - from));
@@ -106,9 +77,120 @@ struct Summary {
   std::uint64_t keptBytes = 0;  // the bytes of every kept copy the items name
   bool endsWithNewline = true;
 };
-Summary summary;
+
+// The file a handle reaches: a compaction puts another file at the journal's path.
+struct FileId {
+  DWORD volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+// One per process. The journal is held open only under the lock, so that a
+// compaction by another process (a rename over the journal, which the system
+// refuses while the file is open) can always run once it has the lock. An
+// action keeps both for a moment from one append to its next: a click's record
+// and its end cost one open of the file. A file reopened is known again by
+// its id: another one (a compaction) is summed up afresh.
+struct Shared {
+  std::mutex threads;  // this process's threads, outside the file lock
+  Handle lockFile;     // journal.lock, never replaced
+  Handle journal;
+  bool held = false;
+  ULONGLONG heldSince = 0;
+  FileId id;
+  int actions = 0;
+  Summary summary;
+};
+
+Shared& State() {
+  static Shared shared;
+  return shared;
+}
+
+std::atomic<std::uint64_t> flushes{0};
+std::atomic<std::uint64_t> appends{0};
+
+// How long an action may keep the lock between appends: another process waits at most about this
+// long plus one change.
+constexpr ULONGLONG kHoldMs = 50;
+
+void LetGo(Shared& shared) {
+  shared.journal.Close();
+  if (shared.held) {
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    UnlockFileEx(shared.lockFile.Get(), 0, 1, 0, &at);
+    shared.held = false;
+  }
+  // No idle Korvane keeps a file of the folder open, so the folder can be removed.
+  if (shared.actions == 0) shared.lockFile.Close();
+}
+
+// Held around every append and rewrite, by every Korvane process of every
+// session and elevation: a lock on the lock file, not a named object.
+class Lock {
+ public:
+  Lock() : guard_(State().threads) {
+    Shared& shared = State();
+    if (shared.held) return;
+    if (!shared.lockFile) {
+      if (EnsureFolder().empty()) return;
+      shared.lockFile.Reset(CreateFileW((Folder() + kLockName).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!shared.lockFile) return;
+    }
+    for (DWORD waited = 0;; waited += 5) {
+      OVERLAPPED at{};
+      at.OffsetHigh = kLockOffsetHigh;
+      if (LockFileEx(shared.lockFile.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        shared.held = true;
+        shared.heldSince = GetTickCount64();
+        return;
+      }
+      if (waited >= kLockWaitMs) return;
+      Sleep(5);
+    }
+  }
+  ~Lock() {
+    Shared& shared = State();
+    if (shared.actions == 0 || GetTickCount64() - shared.heldSince > kHoldMs) LetGo(shared);
+  }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  explicit operator bool() const { return State().held; }
+
+ private:
+  std::lock_guard<std::mutex> guard_;
+};
+
+std::optional<FileId> IdOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  return FileId{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+// Under the lock: the journal's handle.
+HANDLE Journal() {
+  Shared& shared = State();
+  if (shared.journal) return shared.journal.Get();
+  shared.journal.Reset(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!shared.journal) return nullptr;
+  const auto id = IdOf(shared.journal.Get());
+  if (!id) {
+    shared.journal.Close();
+    return nullptr;
+  }
+  // Another file than the one summed up (a compaction put it there): learnt afresh.
+  if (*id != shared.id) shared.summary = Summary{};
+  shared.id = *id;
+  return shared.journal.Get();
+}
 
 bool Refresh(HANDLE file) {
+  Summary& summary = State().summary;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size)) return false;
   const auto now = static_cast<std::uint64_t>(size.QuadPart);
@@ -132,8 +214,6 @@ bool Refresh(HANDLE file) {
   return true;
 }
 
-std::atomic<std::uint64_t> flushes{0};
-
 bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
   DWORD written = 0;
   if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
@@ -145,6 +225,8 @@ bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
 }
 
 bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
+  Summary& summary = State().summary;
+  ++appends;
   // A line cut short by a crash is closed first so that it spoils nothing after it.
   const std::string bytes = summary.endsWithNewline ? lines : "\n" + lines;
   if (!WriteAll(file, bytes, flush)) {
@@ -176,10 +258,12 @@ void DeleteKept(GroupId group) {
 
 // Rewrites the file without its oldest groups, into a temporary file that
 // then replaces it, so that a crash leaves the old journal or the new.
-void Compact(Handle& file) {
+void Compact(HANDLE file) {
+  Shared& shared = State();
+  Summary& summary = shared.summary;
   if (summary.groups <= maxGroups && summary.keptBytes <= maxKeptBytes) return;
   std::string bytes;
-  if (!ReadRange(file.Get(), 0, summary.size, bytes)) return;
+  if (!ReadRange(file, 0, summary.size, bytes)) return;
   // The groups oldest first, with what their kept copies weigh: learnt here, not kept between appends.
   std::map<GroupId, std::uint64_t> present;
   std::size_t start = 0;
@@ -222,7 +306,9 @@ void Compact(Handle& file) {
       return;
     }
   }
-  file.Close();
+  // Windows refuses to replace a file another process holds open (one in the middle of an
+  // action): the journal then stays as it is until a later compaction.
+  shared.journal.Close();
   if (!MoveFileExW(temporary.c_str(), FilePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temporary.c_str());
     summary = Summary{};
@@ -242,32 +328,41 @@ std::wstring EnsureFolder() {
 }
 
 bool Writable() {
-  if (EnsureFolder().empty()) return false;
-  const Handle file(OpenForAppend());
-  return static_cast<bool>(file);
+  const Lock lock;
+  return lock && Journal() != nullptr;
+}
+
+void ActionOpened() {
+  const std::lock_guard guard(State().threads);
+  ++State().actions;
+}
+
+void ActionClosed() {
+  const std::lock_guard guard(State().threads);
+  if (--State().actions == 0) LetGo(State());
 }
 
 std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush) {
-  if (EnsureFolder().empty()) return std::nullopt;
   const Lock lock;
   if (!lock) return std::nullopt;
-  Handle owner(OpenForAppend());
-  if (!owner || !Refresh(owner.Get())) return std::nullopt;
+  const HANDLE file = Journal();
+  if (!file || !Refresh(file)) return std::nullopt;
+  Summary& summary = State().summary;
   const GroupId id = summary.lastGroup + 1;
-  if (!AppendLocked(owner.Get(), lines(id), flush)) return std::nullopt;
+  if (!AppendLocked(file, lines(id), flush)) return std::nullopt;
   summary.lastGroup = id;
   ++summary.groups;
-  Compact(owner);
+  Compact(file);
   return id;
 }
 
 bool Append(const std::string& lines, bool flush) {
   const Lock lock;
   if (!lock) return false;
-  const Handle owner(OpenForAppend());
-  if (!owner || !Refresh(owner.Get())) return false;
-  if (!AppendLocked(owner.Get(), lines, flush)) return false;
-  summary.keptBytes += format::Facts(lines).keptBytes;
+  const HANDLE file = Journal();
+  if (!file || !Refresh(file)) return false;
+  if (!AppendLocked(file, lines, flush)) return false;
+  State().summary.keptBytes += format::Facts(lines).keptBytes;
   return true;
 }
 
@@ -333,6 +428,7 @@ std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
 namespace platform::journal {
 
 std::uint64_t FlushCount() { return store::flushes.load(); }
+std::uint64_t AppendCount() { return store::appends.load(); }
 
 void SetBounds(Bounds bounds) {
   store::maxGroups = bounds.groups;
