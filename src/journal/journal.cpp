@@ -129,6 +129,9 @@ std::wstring PathKey(std::wstring_view path) {
 
 constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// An action with this many items tidies the journal at its end.
+constexpr std::size_t kBulkItems = 1000;
+
 }  // namespace
 
 struct Action::State : OpenGroup {};
@@ -160,6 +163,8 @@ Action::~Action() {
   // An action that changed nothing left no group behind.
   // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
   if (state_->id) store::Append(format::EndLine(state_->id), state_->nextIndex > 1);
+  // The end of a bulk action is off any click's path, and its records are what fill the journal.
+  if (state_->nextIndex >= kBulkItems) store::Tidy();
   store::ActionClosed();
   delete state_;
 }

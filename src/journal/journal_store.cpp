@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "journal/journal_format.h"
+#include "journal/journal_scope.h"
 #include "system/handle.h"
 
 namespace platform::journal::store {
@@ -28,6 +29,8 @@ constexpr DWORD kLockWaitMs = 10000;
 
 std::atomic<std::uint64_t> maxGroups{Bounds{}.groups};
 std::atomic<std::uint64_t> maxKeptBytes{Bounds{}.keptBytes};
+std::atomic<std::uint64_t> maxJournalBytes{Bounds{}.journalBytes};
+std::atomic<std::uint64_t> maxQuarantineBytes{Bounds{}.quarantineBytes};
 
 std::wstring LocalAppData() {
   // shell32 is loaded on first use, not at start-up.
@@ -75,6 +78,7 @@ struct Summary {
   std::uint64_t dropped = 0;
   std::uint64_t groups = 0;     // headers present
   std::uint64_t keptBytes = 0;  // the bytes of every kept copy the items name
+  std::uint64_t movedBytes = 0;  // and of every file they moved to the quarantine
   bool endsWithNewline = true;
 };
 
@@ -205,6 +209,7 @@ bool Refresh(HANDLE file) {
     const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
     if (facts.header) ++summary.groups;
     summary.keptBytes += facts.keptBytes;
+    summary.movedBytes += facts.movedBytes;
     summary.lastGroup = std::max({summary.lastGroup, facts.group, facts.lastGroup});
     if (facts.dropped) summary.dropped = facts.dropped;
     start = newline + 1;
@@ -235,6 +240,14 @@ bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
   }
   summary.size += bytes.size();
   summary.endsWithNewline = bytes.back() == '\n';
+  // Each line weighs what it keeps, a group's first append as much as the others.
+  for (std::size_t start = 0; start < lines.size();) {
+    const auto newline = std::min(lines.find('\n', start), lines.size());
+    const format::LineFacts facts = format::Facts(std::string_view(lines).substr(start, newline - start));
+    summary.keptBytes += facts.keptBytes;
+    summary.movedBytes += facts.movedBytes;
+    start = newline + 1;
+  }
   return true;
 }
 
@@ -256,39 +269,84 @@ void DeleteKept(GroupId group) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// Rewrites the file without its oldest groups, into a temporary file that
-// then replaces it, so that a crash leaves the old journal or the new.
-void Compact(HANDLE file) {
+// A file the dropped group moved to the quarantine goes with it, and the record
+// beside it; only inside the quarantine folder, whatever the line says.
+void DeleteQuarantined(const Item& item) {
+  const std::wstring quarantine = scope::PlainPath(Folder() + L"Quarantine\\");
+  const std::wstring plain = scope::PlainPath(item.kept);
+  if (item.kind != ItemKind::Move || quarantine.empty() || plain.size() <= quarantine.size() ||
+      !plain.starts_with(quarantine)) {
+    return;
+  }
+  const std::wstring path = L"\\\\?\\" + item.kept.substr(item.kept.starts_with(L"\\\\?\\") ? 4 : 0);
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path.c_str());
+  constexpr std::wstring_view kSuffix = L".quarantined";
+  if (path.ends_with(kSuffix)) DeleteFileW((path.substr(0, path.size() - kSuffix.size()) + L".record.txt").c_str());
+}
+
+struct Weight {
+  std::uint64_t kept = 0;
+  std::uint64_t moved = 0;
+  std::uint64_t bytes = 0;
+  bool finished = false;
+};
+
+// Rewrites the file without its oldest finished groups, into a temporary file
+// that then replaces it, so that a crash leaves the old journal or the new.
+// Returns how many groups were let go.
+std::uint64_t Compact(HANDLE file) {
   Shared& shared = State();
   Summary& summary = shared.summary;
-  if (summary.groups <= maxGroups && summary.keptBytes <= maxKeptBytes) return;
+  if (summary.groups <= maxGroups && summary.keptBytes <= maxKeptBytes && summary.size <= maxJournalBytes &&
+      summary.movedBytes <= maxQuarantineBytes) {
+    return 0;
+  }
   std::string bytes;
-  if (!ReadRange(file, 0, summary.size, bytes)) return;
-  // The groups oldest first, with what their kept copies weigh: learnt here, not kept between appends.
-  std::map<GroupId, std::uint64_t> present;
+  if (!ReadRange(file, 0, summary.size, bytes)) return 0;
+  // The groups oldest first, with what they weigh: learnt here, not kept between appends.
+  std::map<GroupId, Weight> present;
   std::size_t start = 0;
   for (auto newline = bytes.find('\n'); newline != std::string::npos; newline = bytes.find('\n', start)) {
     const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
-    if (facts.group && (facts.header || facts.keptBytes)) present[facts.group] += facts.keptBytes;
+    if (facts.group && (facts.header || present.contains(facts.group))) {
+      Weight& weight = present[facts.group];
+      weight.kept += facts.keptBytes;
+      weight.moved += facts.movedBytes;
+      weight.bytes += newline + 1 - start;
+      weight.finished = weight.finished || facts.end;
+    }
     start = newline + 1;
   }
+  Weight total;
   std::uint64_t groups = present.size();
-  std::uint64_t kept = 0;
-  for (const auto& entry : present) kept += entry.second;
+  for (const auto& entry : present) {
+    total.kept += entry.second.kept;
+    total.moved += entry.second.moved;
+    total.bytes += entry.second.bytes;
+  }
   // Down to nine tenths, so that not every action rewrites the file.
-  const std::uint64_t groupGoal = maxGroups - maxGroups / 10;
-  const std::uint64_t keptGoal = maxKeptBytes - maxKeptBytes / 10;
+  const auto past = [](std::uint64_t value, std::uint64_t bound) { return value > bound - bound / 10; };
   std::vector<GroupId> dropping;
+  const GroupId newest = present.empty() ? 0 : present.rbegin()->first;
   for (const auto& [id, weight] : present) {
-    if (groups <= groupGoal && kept <= keptGoal) break;
-    if (groups == 1) break;  // the newest group always stays
+    if (!past(groups, maxGroups) && !past(total.kept, maxKeptBytes) && !past(total.bytes, maxJournalBytes) &&
+        !past(total.moved, maxQuarantineBytes)) {
+      break;
+    }
+    if (id == newest) break;             // the newest group always stays
+    if (!weight.finished) continue;      // an action still running, or cut short: never let go
     dropping.push_back(id);
     --groups;
-    kept -= weight;
+    total.kept -= weight.kept;
+    total.moved -= weight.moved;
+    total.bytes -= weight.bytes;
   }
-  if (dropping.empty()) return;
+  if (dropping.empty()) return 0;
   std::string rewritten = format::DroppedLine(summary.dropped + dropping.size(), summary.lastGroup);
   rewritten.reserve(bytes.size());
+  // The dropped groups' moves are read whole, to let their quarantined files go too.
+  format::Reader moves(Folder(), [&dropping](GroupId id) { return std::binary_search(dropping.begin(), dropping.end(), id); });
   start = 0;
   for (;;) {
     const auto newline = bytes.find('\n', start);
@@ -296,26 +354,35 @@ void Compact(HANDLE file) {
     const std::string_view line = std::string_view(bytes).substr(start, newline + 1 - start);
     start = newline + 1;
     const format::LineFacts facts = format::Facts(line);
-    if (facts.group && !std::binary_search(dropping.begin(), dropping.end(), facts.group)) rewritten += line;
+    if (!facts.group) continue;
+    if (!std::binary_search(dropping.begin(), dropping.end(), facts.group)) {
+      rewritten += line;
+    } else if (facts.header || facts.movedBytes) {
+      moves.Line(line.substr(0, line.size() - 1));
+    }
   }
   const std::wstring temporary = FilePath() + L".new";
   {
     Handle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out || !WriteAll(out.Get(), rewritten, true)) {
       DeleteFileW(temporary.c_str());
-      return;
+      return 0;
     }
   }
-  // Windows refuses to replace a file another process holds open (one in the middle of an
-  // action): the journal then stays as it is until a later compaction.
+  // The system refuses to replace a file another process holds open; each holds it only
+  // under the lock, which this one has.
   shared.journal.Close();
   if (!MoveFileExW(temporary.c_str(), FilePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temporary.c_str());
     summary = Summary{};
-    return;
+    return 0;
   }
   summary = Summary{};
   for (const GroupId id : dropping) DeleteKept(id);
+  for (const Group& group : moves.Finish().groups) {
+    for (const Item& item : group.items) DeleteQuarantined(item);
+  }
+  return dropping.size();
 }
 
 }  // namespace
@@ -330,6 +397,14 @@ std::wstring EnsureFolder() {
 bool Writable() {
   const Lock lock;
   return lock && Journal() != nullptr;
+}
+
+std::uint64_t Tidy() {
+  const Lock lock;
+  if (!lock) return 0;
+  const HANDLE file = Journal();
+  if (!file || !Refresh(file)) return 0;
+  return Compact(file);
 }
 
 void ActionOpened() {
@@ -352,7 +427,6 @@ std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& li
   if (!AppendLocked(file, lines(id), flush)) return std::nullopt;
   summary.lastGroup = id;
   ++summary.groups;
-  Compact(file);
   return id;
 }
 
@@ -362,7 +436,6 @@ bool Append(const std::string& lines, bool flush) {
   const HANDLE file = Journal();
   if (!file || !Refresh(file)) return false;
   if (!AppendLocked(file, lines, flush)) return false;
-  State().summary.keptBytes += format::Facts(lines).keptBytes;
   return true;
 }
 
@@ -433,7 +506,11 @@ std::uint64_t AppendCount() { return store::appends.load(); }
 void SetBounds(Bounds bounds) {
   store::maxGroups = bounds.groups;
   store::maxKeptBytes = bounds.keptBytes;
+  store::maxJournalBytes = bounds.journalBytes;
+  store::maxQuarantineBytes = bounds.quarantineBytes;
 }
+
+std::uint64_t Tidy() { return store::Tidy(); }
 
 std::wstring Folder() {
   static const std::wstring folder = [] {

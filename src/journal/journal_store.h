@@ -17,6 +17,8 @@ std::wstring EnsureFolder();
 bool Writable();
 // While an action is open in this process the journal's file stays open between appends.
 void ActionOpened();
+// Lets the oldest finished groups go when past a bound; how many went.
+std::uint64_t Tidy();
 void ActionClosed();
 // Appends a new group's first lines under a fresh id, flushed when asked; nullopt when the file refused.
 std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush);
