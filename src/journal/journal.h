@@ -194,13 +194,14 @@ Listing ReadItemsOf(std::span<const GroupId> ids);
 // How much the journal keeps; past any bound the oldest finished groups are let
 // go, with their kept copies and the files they moved to the quarantine. A
 // group whose action never ended is kept: it may still be being written.
-// 8 MiB of journal is some 50,000 clicks or one clean of 50,000 items: its
-// reading stays well under a second. 1 GiB of quarantine holds any worm's
-// files many times over yet leaves a small system drive its room.
+// 32 MiB of journal holds a clean of 100,000 items and its undo (about 11 MiB
+// each) or some 200,000 clicks, and is read in about a second. 1 GiB of
+// quarantine holds any worm's files many times over yet leaves a small system
+// drive its room.
 struct Bounds {
   std::uint64_t groups = 10000;
   std::uint64_t keptBytes = 50ull * 1024 * 1024;
-  std::uint64_t journalBytes = 8ull * 1024 * 1024;
+  std::uint64_t journalBytes = 32ull * 1024 * 1024;
   std::uint64_t quarantineBytes = 1024ull * 1024 * 1024;
 };
 void SetBounds(Bounds bounds);

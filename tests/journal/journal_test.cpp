@@ -232,10 +232,10 @@ TEST_F(JournalTest, TheOldestFinishedGroupsAreLetGoWithTheirFilesPastEachBound) 
     std::uint64_t dropped;
   };
   const Case cases[] = {
-      {"groups", {10, 50ull << 20, 8ull << 20, 1ull << 30}, 3},  // twelve groups down to nine
-      {"kept copies", {10000, 1, 8ull << 20, 1ull << 30}, 10},   // all finished but the newest, which stays
+      {"groups", {10, 50ull << 20, 32ull << 20, 1ull << 30}, 3},  // twelve groups down to nine
+      {"kept copies", {10000, 1, 32ull << 20, 1ull << 30}, 10},   // all finished but the newest, which stays
       {"journal bytes", {10000, 50ull << 20, 1, 1ull << 30}, 10},
-      {"quarantine", {10000, 50ull << 20, 8ull << 20, 1}, 1},   // only the move weighs on it
+      {"quarantine", {10000, 50ull << 20, 32ull << 20, 1}, 1},   // only the move weighs on it
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bound);
