@@ -80,28 +80,31 @@ struct Summary {
   std::uint64_t keptBytes = 0;  // the bytes of every kept copy the items name
   std::uint64_t movedBytes = 0;  // and of every file they moved to the quarantine
   bool endsWithNewline = true;
+  std::string tail;  // the file's last bytes, to know it again when reopened
 };
 
-// The file a handle reaches: a compaction puts another file at the journal's path.
-struct FileId {
-  DWORD volume = 0;
-  std::uint64_t index = 0;
-  bool operator==(const FileId&) const = default;
-};
+constexpr std::size_t kTail = 64;
+
+void KeepTail(Summary& summary, std::string_view added) {
+  summary.tail += added.substr(added.size() - std::min(added.size(), kTail));
+  if (summary.tail.size() > kTail) summary.tail.erase(0, summary.tail.size() - kTail);
+}
 
 // One per process. The journal is held open only under the lock, so that a
 // compaction by another process (a rename over the journal, which the system
 // refuses while the file is open) can always run once it has the lock. An
 // action keeps both for a moment from one append to its next: a click's record
 // and its end cost one open of the file. A file reopened is known again by
-// its id: another one (a compaction) is summed up afresh.
+// the bytes it ended with: another one (a compaction) is summed up afresh.
+// (Its file id would tell too, but asking for it costs under Wine about as
+// much as the flush of a click's record.)
 struct Shared {
   std::mutex threads;  // this process's threads, outside the file lock
   Handle lockFile;     // journal.lock, never replaced
   Handle journal;
   bool held = false;
   ULONGLONG heldSince = 0;
-  FileId id;
+  bool reopened = false;  // the summary is checked against the file before it is trusted
   int actions = 0;
   Summary summary;
 };
@@ -168,12 +171,6 @@ class Lock {
   std::lock_guard<std::mutex> guard_;
 };
 
-std::optional<FileId> IdOf(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
-  return FileId{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
-}
-
 // Under the lock: the journal's handle.
 HANDLE Journal() {
   Shared& shared = State();
@@ -182,14 +179,7 @@ HANDLE Journal() {
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!shared.journal) return nullptr;
-  const auto id = IdOf(shared.journal.Get());
-  if (!id) {
-    shared.journal.Close();
-    return nullptr;
-  }
-  // Another file than the one summed up (a compaction put it there): learnt afresh.
-  if (*id != shared.id) shared.summary = Summary{};
-  shared.id = *id;
+  shared.reopened = true;
   return shared.journal.Get();
 }
 
@@ -199,6 +189,14 @@ bool Refresh(HANDLE file) {
   if (!GetFileSizeEx(file, &size)) return false;
   const auto now = static_cast<std::uint64_t>(size.QuadPart);
   if (now < summary.size) summary = Summary{};  // rewritten by another process
+  if (State().reopened && !summary.tail.empty()) {
+    // Another file in its place (a compaction) does not end where this one did with the same bytes.
+    std::string tail;
+    if (!ReadRange(file, summary.size - summary.tail.size(), summary.size, tail) || tail != summary.tail) {
+      summary = Summary{};
+    }
+  }
+  State().reopened = false;
   if (now == summary.size) return true;
   std::string bytes;
   if (!ReadRange(file, summary.size, now, bytes)) return false;
@@ -216,6 +214,7 @@ bool Refresh(HANDLE file) {
   }
   summary.size = now;
   summary.endsWithNewline = bytes.empty() ? summary.endsWithNewline : bytes.back() == '\n';
+  KeepTail(summary, bytes);
   return true;
 }
 
@@ -240,6 +239,7 @@ bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
   }
   summary.size += bytes.size();
   summary.endsWithNewline = bytes.back() == '\n';
+  KeepTail(summary, bytes);
   // Each line weighs what it keeps, a group's first append as much as the others.
   for (std::size_t start = 0; start < lines.size();) {
     const auto newline = std::min(lines.find('\n', start), lines.size());
