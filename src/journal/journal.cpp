@@ -215,6 +215,7 @@ AttributeBatch::AttributeBatch(std::span<const AttributeChange> changes) {
   group->nextIndex = index;
   group->batch = std::move(batch);
   group->batchNext = 0;
+  store::Release();
 }
 
 AttributeBatch::~AttributeBatch() {

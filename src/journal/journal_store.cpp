@@ -407,6 +407,11 @@ std::uint64_t Tidy() {
   return Compact(file);
 }
 
+void Release() {
+  const std::lock_guard guard(State().threads);
+  LetGo(State());
+}
+
 void ActionOpened() {
   const std::lock_guard guard(State().threads);
   ++State().actions;

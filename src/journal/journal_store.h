@@ -17,6 +17,8 @@ std::wstring EnsureFolder();
 bool Writable();
 // While an action is open in this process the journal's file stays open between appends.
 void ActionOpened();
+// Lets the lock go now, before a long run of changes (a batch's), so that no other process waits on them.
+void Release();
 // Lets the oldest finished groups go when past a bound; how many went.
 std::uint64_t Tidy();
 void ActionClosed();
