@@ -3,8 +3,10 @@
 #include <shellapi.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "journal/journal.h"
 #include "system/app.h"
 #include "system/message_box.h"
 #include "ui/form.h"
@@ -52,7 +54,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } else {
     shell::StartUp();
   }
+  // The journal is tidied beside the window at start-up, never inside a click.
+  std::thread tidy([] { platform::journal::Tidy(); });
   const int code = platform::RunMessageLoop();
+  tidy.join();
   if (running) CloseHandle(running);
   return code;
 }

@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_output.h"
+#include "journal/journal.h"
 #include "system/app.h"
 #include "system/message_box.h"
 
@@ -31,7 +32,15 @@ int wmain(int argc, wchar_t** argv) {
   SetErrorMode(GetErrorMode() | SEM_NOGPFAULTERRORBOX);
   platform::SetMsgBoxHandler(&PrintMessageBox);
   try {
-    return cli::Run(std::vector<std::wstring>(argv + 1, argv + argc));
+    const int code = cli::Run(std::vector<std::wstring>(argv + 1, argv + argc));
+    // Once a command that wrote the journal has run, off any click's path.
+    if (platform::journal::AppendCount() > 0) {
+      if (const std::uint64_t dropped = platform::journal::Tidy()) {
+        cli::PrintError(L"korvane: the journal was full, so its " + std::to_wstring(dropped) +
+                        L" oldest changes were let go (they can no longer be undone)");
+      }
+    }
+    return code;
   } catch (const std::exception& e) {
     return cli::Fail(cli::kExitFailed, "failed", L"korvane: " + cli::FromUtf8(e.what()));
   } catch (...) {

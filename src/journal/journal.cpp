@@ -26,6 +26,14 @@ struct OpenGroup {
   bool unjournaled = false;  // going on without the journal, as the user chose
   bool flushed = false;  // an item of the group is on disk: later ones need not wait for the disk
   std::map<std::wstring, std::size_t> awaitingAfter;  // content items whose file is being changed
+  // An attribute batch's items already in the file, in the order they are to be made.
+  struct Batched {
+    std::wstring path;
+    std::size_t index = 0;
+    bool made = false;
+  };
+  std::vector<Batched> batch;
+  std::size_t batchNext = 0;  // where the next change is looked for first
 };
 
 thread_local OpenGroup* current = nullptr;
@@ -121,6 +129,9 @@ std::wstring PathKey(std::wstring_view path) {
 
 constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// An action with this many items tidies the journal at its end.
+constexpr std::size_t kBulkItems = 1000;
+
 }  // namespace
 
 struct Action::State : OpenGroup {};
@@ -141,6 +152,7 @@ Action::Action(std::wstring what, ActionOptions options) : state_(nullptr), join
   for (wchar_t& c : drives) c = static_cast<wchar_t>(c & ~0x20);
   state_->time = LocalTime();
   current = state_;
+  store::ActionOpened();
   // A refused folder is found before anything changes, so the user can still cancel.
   if (!state_->options.silent && !store::Writable()) cancelled_ = !Failed(*state_);
 }
@@ -151,6 +163,9 @@ Action::~Action() {
   // An action that changed nothing left no group behind.
   // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
   if (state_->id) store::Append(format::EndLine(state_->id), state_->nextIndex > 1);
+  // The end of a bulk action is off any click's path, and its records are what fill the journal.
+  if (state_->nextIndex >= kBulkItems) store::Tidy();
+  store::ActionClosed();
   delete state_;
 }
 
@@ -168,6 +183,53 @@ void Action::Note(std::wstring_view text) {
   Add(*group, item);
 }
 
+AttributeBatch::AttributeBatch(std::span<const AttributeChange> changes) {
+  OpenGroup* group = Recording();
+  // RecordAttributes keeps no item for a change that leaves the visible attributes as they are.
+  const auto changing = [](const AttributeChange& change) { return ((change.before ^ change.after) & kVisibleAttributes) != 0; };
+  if (!group || std::none_of(changes.begin(), changes.end(), changing)) return;
+  // The items name the group by its id: the header goes first when the batch opens the group.
+  if (!EnsureHeader(*group)) {
+    Failed(*group);
+    return;
+  }
+  const std::wstring folder = Folder();
+  std::string lines;
+  std::vector<OpenGroup::Batched> batch;
+  std::size_t index = group->nextIndex;
+  for (const AttributeChange& change : changes) {
+    if (!changing(change)) continue;
+    Item item;
+    item.kind = ItemKind::Attributes;
+    item.path = change.path;
+    item.attrBefore = change.before;
+    item.attrAfter = change.after;
+    batch.push_back({change.path, index});
+    lines += format::ItemLine(group->id, index++, item, folder);
+  }
+  if (!store::Append(lines, !group->flushed)) {
+    Failed(*group);
+    return;
+  }
+  group->flushed = true;
+  group->nextIndex = index;
+  group->batch = std::move(batch);
+  group->batchNext = 0;
+  store::Release();
+}
+
+AttributeBatch::~AttributeBatch() {
+  OpenGroup* group = Recording();
+  if (!group || group->batch.empty()) return;
+  std::string lines;
+  for (const OpenGroup::Batched& batched : group->batch) {
+    if (!batched.made) lines += format::NotMadeLine(group->id, batched.index);
+  }
+  if (!lines.empty()) store::Append(lines, false);
+  group->batch.clear();
+  group->batchNext = 0;
+}
+
 JoinAction::JoinAction(const Action& action) : previous_(current) {
   if (action.state_) current = action.state_;
 }
@@ -178,12 +240,18 @@ Unrecorded::Unrecorded() { ++unrecorded; }
 Unrecorded::~Unrecorded() { --unrecorded; }
 
 bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after) {
+  if (!Recording()) return Unrecording();
+  return RecordRegistry(root, key, name, RegGetRaw(root, key, name), after);
+}
+
+bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& before,
+                    const RegState& after) {
   OpenGroup* group = Recording();
   if (!group) return Unrecording();
   group->lastAdded.reset();
   Item item;
   item.kind = ItemKind::Registry;
-  item.regBefore = RegGetRaw(root, key, name);
+  item.regBefore = before;
   if (item.regBefore == after) return true;  // nothing changes, nothing to put back
   item.root = root;
   item.key = key;
@@ -197,6 +265,15 @@ bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after) {
   if (!group) return Unrecording();
   group->lastAdded.reset();
   if (((before ^ after) & kVisibleAttributes) == 0) return true;
+  // Written with its batch: the changes come in the batch's order, one left out now and then.
+  for (std::size_t i = group->batchNext; i < group->batch.size(); ++i) {
+    OpenGroup::Batched& batched = group->batch[i];
+    if (batched.made || batched.path != path) continue;
+    batched.made = true;
+    group->batchNext = i + 1;
+    group->lastAdded = batched.index;
+    return true;
+  }
   Item item;
   item.kind = ItemKind::Attributes;
   item.path = path;
@@ -234,6 +311,8 @@ DWORD RecordContent(std::wstring_view path) {
   if (!group->unjournaled) group->awaitingAfter[PathKey(path)] = index;
   return ERROR_SUCCESS;
 }
+
+bool IsRecording() { return Recording() != nullptr; }
 
 void RecordNotMade() {
   OpenGroup* group = Recording();

@@ -133,6 +133,24 @@ class JoinAction {
   void* previous_;
 };
 
+// A run of a bulk action's attribute changes, written to the journal in one
+// append before the first of them is made (flushed when it is the action's
+// first record); each change then made through SetAttr, in the same order and
+// by the same path, finds its item already there. Changes never attempted
+// (a Cancel, a failure before them) are marked not made, together, at its end.
+struct AttributeChange {
+  std::wstring path;
+  DWORD before = 0;
+  DWORD after = 0;
+};
+class AttributeBatch {
+ public:
+  explicit AttributeBatch(std::span<const AttributeChange> changes);
+  AttributeBatch(const AttributeBatch&) = delete;
+  AttributeBatch& operator=(const AttributeBatch&) = delete;
+  ~AttributeBatch();
+};
+
 // While one lives on this thread, changes are made without being recorded
 // (the password's value; the journal's own files).
 class Unrecorded {
@@ -147,6 +165,11 @@ class Unrecorded {
 // Each does nothing when no Action is open on this thread. False means the
 // journal could not be written and the user chose not to go on: make no change.
 bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& after);
+// The same with the value as it stands, read by the caller through the key it writes with anyway.
+bool RecordRegistry(RegRoot root, std::wstring_view key, std::wstring_view name, const RegState& before,
+                    const RegState& after);
+// Whether a change made now on this thread would be recorded (so its before-state is worth reading).
+bool IsRecording();
 bool RecordAttributes(std::wstring_view path, DWORD before, DWORD after);
 // Before the file is written, emptied, replaced or deleted. ERROR_SUCCESS when the
 // change may go ahead; ERROR_CANCELLED when the journal could not be written and
@@ -168,15 +191,29 @@ Listing ReadGroups();
 // Every group, with the items of only the groups named.
 Listing ReadItemsOf(std::span<const GroupId> ids);
 
-// How much the journal keeps; past either bound the oldest groups are let go.
+// How much the journal keeps; past any bound the oldest finished groups are let
+// go, with their kept copies and the files they moved to the quarantine. A
+// group whose action never ended is kept: it may still be being written.
+// 32 MiB of journal holds a clean of 100,000 items and its undo (about 11 MiB
+// each) or some 200,000 clicks, and is read in about a second. 1 GiB of
+// quarantine holds any worm's files many times over yet leaves a small system
+// drive its room.
 struct Bounds {
   std::uint64_t groups = 10000;
   std::uint64_t keptBytes = 50ull * 1024 * 1024;
+  std::uint64_t journalBytes = 32ull * 1024 * 1024;
+  std::uint64_t quarantineBytes = 1024ull * 1024 * 1024;
 };
 void SetBounds(Bounds bounds);
+// Lets the oldest groups go when the journal is past a bound. Never run inside
+// a click: at start-up, when a command has run, and at the end of a bulk action.
+// Returns how many groups were let go.
+std::uint64_t Tidy();
 
 // How often this process has flushed the journal to disk, since it started.
 std::uint64_t FlushCount();
+// How many writes to the journal's file this process made, since it started.
+std::uint64_t AppendCount();
 
 // What undo may write. The journal trusts no line of its file: the layers
 // above register, at start-up and from their own tables, the registry values

@@ -298,11 +298,17 @@ std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstri
         j["keptBytes"] = known ? (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow : 0;
       }
       break;
-    case ItemKind::Move:
+    case ItemKind::Move: {
       j["path"] = ToUtf8(item.path);
       j["to"] = ToUtf8(item.kept);
       j["after"] = ToUtf8(item.afterDigest);
+      // What the quarantine holds, counted against its bound.
+      WIN32_FILE_ATTRIBUTE_DATA data{};
+      if (GetFileAttributesExW(item.kept.c_str(), GetFileExInfoStandard, &data)) {
+        j["movedBytes"] = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+      }
       break;
+    }
     case ItemKind::Rename:
       j["path"] = ToUtf8(item.path);
       j["to"] = ToUtf8(item.kept);
@@ -355,6 +361,8 @@ LineFacts Facts(std::string_view line) {
     facts.header = std::string_view(end, static_cast<std::size_t>(line.data() + line.size() - end)).substr(0, 8) ==
                    ",\"time\":";
     facts.keptBytes = NumberAfter(line, "\"keptBytes\":");
+    facts.movedBytes = NumberAfter(line, "\"movedBytes\":");
+    facts.end = std::string_view(end, static_cast<std::size_t>(line.data() + line.size() - end)).starts_with(",\"end\":true");
   } else if (line.substr(0, kDropped.size()) == kDropped) {
     facts.dropped = NumberAfter(line, kDropped);
     facts.lastGroup = NumberAfter(line, "\"lastGroup\":");

@@ -29,7 +29,9 @@ std::string DroppedLine(std::uint64_t dropped, GroupId lastGroup);
 struct LineFacts {
   GroupId group = 0;  // 0 when the line belongs to no group
   bool header = false;
+  bool end = false;  // the group's last line: its action ran to its end
   std::uint64_t keptBytes = 0;
+  std::uint64_t movedBytes = 0;  // a file moved to the quarantine
   std::uint64_t dropped = 0;  // from the line written when old groups were let go
   GroupId lastGroup = 0;      // likewise
 };

@@ -132,6 +132,39 @@ wchar_t WindowsDrive() {
 
 }  // namespace
 
+std::map<std::wstring, DWORD>* FolderListing::Folder(const std::wstring& path, std::wstring& name) {
+  const auto slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || slash + 1 >= path.size()) return nullptr;
+  name = Upper(std::wstring_view(path).substr(slash + 1));
+  std::wstring folder = path.substr(0, slash);
+  const std::wstring key = Upper(folder.starts_with(L"\\\\?\\") ? std::wstring_view(folder).substr(4) : folder);
+  if (const auto found = folders_.find(key); found != folders_.end()) return &found->second;
+  std::map<std::wstring, DWORD>& items = folders_[key];
+  if (!folder.starts_with(L"\\\\?\\")) folder.insert(0, L"\\\\?\\");
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                       FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) return &items;
+  do {
+    items.emplace(Upper(data.cFileName), data.dwFileAttributes);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return &items;
+}
+
+DWORD FolderListing::Attributes(const std::wstring& path) {
+  std::wstring name;
+  const auto* items = Folder(path, name);
+  if (!items) return GetFileAttributesW(path.c_str());
+  const auto found = items->find(name);
+  return found == items->end() ? INVALID_FILE_ATTRIBUTES : found->second;
+}
+
+void FolderListing::Changed(const std::wstring& path, DWORD attributes) {
+  std::wstring name;
+  if (auto* items = Folder(path, name)) (*items)[name] = attributes;
+}
+
 Checker::Checker() : profile_(ProfileFolder()), journalFolder_(PlainPath(Folder())), windowsDrive_(WindowsDrive()) {}
 
 // A folder or file on the way that is a link could lead anywhere: nothing is changed through one.
@@ -139,7 +172,10 @@ bool Checker::ThroughLink(const std::wstring& plain, std::size_t rootLength) {
   for (std::size_t at = plain.find(L'\\', rootLength); ; at = plain.find(L'\\', at + 1)) {
     const std::wstring prefix = plain.substr(0, at);
     if (at != std::wstring::npos && linkFree_.contains(prefix)) continue;
-    const DWORD attributes = GetFileAttributesW((prefix.size() >= MAX_PATH ? L"\\\\?\\" + prefix : prefix).c_str());
+    // The item itself is looked up in its folder's listing: a bulk undo names thousands in one folder.
+    const DWORD attributes = at == std::wstring::npos
+                                 ? listing_.Attributes(prefix)
+                                 : GetFileAttributesW((prefix.size() >= MAX_PATH ? L"\\\\?\\" + prefix : prefix).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing there yet, so nothing leads away
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
     if (at == std::wstring::npos) return false;
@@ -211,7 +247,7 @@ std::wstring Checker::Refusal(const Group& group, const Item& item) {
   return {};
 }
 
-ItemState Judge(const Item& item) {
+ItemState Judge(const Item& item, FolderListing* listing) {
   switch (item.kind) {
     case ItemKind::Registry: {
       const RegState now = RegGetRaw(item.root, item.key, item.name);
@@ -219,7 +255,7 @@ ItemState Judge(const Item& item) {
       return now == item.regBefore ? ItemState::NotMade : ItemState::Conflict;
     }
     case ItemKind::Attributes: {
-      const DWORD now = GetFileAttributesW(item.path.c_str());
+      const DWORD now = listing ? listing->Attributes(item.path) : GetFileAttributesW(item.path.c_str());
       if (now == INVALID_FILE_ATTRIBUTES) return ItemState::Conflict;
       if (((now ^ item.attrAfter) & kVisibleAttributes) == 0) return ItemState::Changed;
       return ((now ^ item.attrBefore) & kVisibleAttributes) == 0 ? ItemState::NotMade : ItemState::Conflict;

@@ -1,6 +1,7 @@
 // Inside the journal: what undo may write, and where an item stands now.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,6 +10,21 @@
 #include "journal/journal_machine.h"
 
 namespace platform::journal::scope {
+
+// The attributes of whole folders' items, each folder listed once: a bulk undo
+// asks after thousands of files, and listing a folder costs about what asking
+// after one of its files does.
+class FolderListing {
+ public:
+  // INVALID_FILE_ATTRIBUTES when the item is not there.
+  DWORD Attributes(const std::wstring& path);
+  // After a change made: what the item holds now.
+  void Changed(const std::wstring& path, DWORD attributes);
+
+ private:
+  std::map<std::wstring, DWORD>* Folder(const std::wstring& path, std::wstring& name);
+  std::map<std::wstring, std::map<std::wstring, DWORD>> folders_;
+};
 
 // Judges items against what undo may write. Folders already found free of
 // links are remembered, so a bulk undo looks at each folder once.
@@ -25,6 +41,7 @@ class Checker {
   std::wstring journalFolder_;
   wchar_t windowsDrive_ = 0;
   std::set<std::wstring> linkFree_;
+  FolderListing listing_;
   machine::Vouched vouched_;
 };
 
@@ -32,7 +49,8 @@ class Checker {
 // plainly a path on a drive ("..", a stream, a device, a share).
 std::wstring PlainPath(std::wstring_view path);
 
-ItemState Judge(const Item& item);
+// Attributes are read from the listing when one is given.
+ItemState Judge(const Item& item, FolderListing* listing = nullptr);
 // Each item of the group where it stands, a change superseded by a later one judged by that one.
 std::vector<ItemState> JudgeGroup(const Group& group);
 

@@ -6,51 +6,31 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "journal/journal_format.h"
-#include "system/named_lock.h"
+#include "journal/journal_scope.h"
+#include "system/handle.h"
 
 namespace platform::journal::store {
 
 namespace {
 
 constexpr wchar_t kFileName[] = L"journal.jsonl";
+constexpr wchar_t kLockName[] = L"journal.lock";
 constexpr wchar_t kKeptFolder[] = L"Kept\\";
+// The byte locked lies far past the lock file's end: Wine lets a second handle read inside a
+// range another one locked, so no data may lie in it.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+// A copy that hangs while holding the lock must not hang the others for ever.
+constexpr DWORD kLockWaitMs = 10000;
 
 std::atomic<std::uint64_t> maxGroups{Bounds{}.groups};
 std::atomic<std::uint64_t> maxKeptBytes{Bounds{}.keptBytes};
-
-// Held around every append and rewrite, by every Korvane process.
-class Lock : public NamedLock {
- public:
-  Lock() : NamedLock(Mutex(), 10000) {}
-
- private:
-  static HANDLE Mutex() {
-    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\KorvaneJournal");
-    return mutex;
-  }
-};
-
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE Get() const { return h_; }
-  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
-  void Close() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE h_;
-};
+std::atomic<std::uint64_t> maxJournalBytes{Bounds{}.journalBytes};
+std::atomic<std::uint64_t> maxQuarantineBytes{Bounds{}.quarantineBytes};
 
 std::wstring LocalAppData() {
   // shell32 is loaded on first use, not at start-up.
@@ -73,12 +53,6 @@ std::wstring LocalAppData() {
 }
 
 std::wstring FilePath() { return Folder() + kFileName; }
-
-Handle OpenForAppend() {
-  return Handle(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-}
 
 bool ReadRange(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& bytes) {
   bytes.resize(static_cast<std::size_t>(to - from));
@@ -104,15 +78,125 @@ struct Summary {
   std::uint64_t dropped = 0;
   std::uint64_t groups = 0;     // headers present
   std::uint64_t keptBytes = 0;  // the bytes of every kept copy the items name
+  std::uint64_t movedBytes = 0;  // and of every file they moved to the quarantine
   bool endsWithNewline = true;
+  std::string tail;  // the file's last bytes, to know it again when reopened
 };
-Summary summary;
+
+constexpr std::size_t kTail = 64;
+
+void KeepTail(Summary& summary, std::string_view added) {
+  summary.tail += added.substr(added.size() - std::min(added.size(), kTail));
+  if (summary.tail.size() > kTail) summary.tail.erase(0, summary.tail.size() - kTail);
+}
+
+// One per process. The journal is held open only under the lock, so that a
+// compaction by another process (a rename over the journal, which the system
+// refuses while the file is open) can always run once it has the lock. An
+// action keeps both for a moment from one append to its next: a click's record
+// and its end cost one open of the file. A file reopened is known again by
+// the bytes it ended with: another one (a compaction) is summed up afresh.
+// (Its file id would tell too, but asking for it costs under Wine about as
+// much as the flush of a click's record.)
+struct Shared {
+  std::mutex threads;  // this process's threads, outside the file lock
+  Handle lockFile;     // journal.lock, never replaced
+  Handle journal;
+  bool held = false;
+  ULONGLONG heldSince = 0;
+  bool reopened = false;  // the summary is checked against the file before it is trusted
+  int actions = 0;
+  Summary summary;
+};
+
+Shared& State() {
+  static Shared shared;
+  return shared;
+}
+
+std::atomic<std::uint64_t> flushes{0};
+std::atomic<std::uint64_t> appends{0};
+
+// How long an action may keep the lock between appends: another process waits at most about this
+// long plus one change.
+constexpr ULONGLONG kHoldMs = 50;
+
+void LetGo(Shared& shared) {
+  shared.journal.Close();
+  if (shared.held) {
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    UnlockFileEx(shared.lockFile.Get(), 0, 1, 0, &at);
+    shared.held = false;
+  }
+  // No idle Korvane keeps a file of the folder open, so the folder can be removed.
+  if (shared.actions == 0) shared.lockFile.Close();
+}
+
+// Held around every append and rewrite, by every Korvane process of every
+// session and elevation: a lock on the lock file, not a named object.
+class Lock {
+ public:
+  Lock() : guard_(State().threads) {
+    Shared& shared = State();
+    if (shared.held) return;
+    if (!shared.lockFile) {
+      if (EnsureFolder().empty()) return;
+      shared.lockFile.Reset(CreateFileW((Folder() + kLockName).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!shared.lockFile) return;
+    }
+    for (DWORD waited = 0;; waited += 5) {
+      OVERLAPPED at{};
+      at.OffsetHigh = kLockOffsetHigh;
+      if (LockFileEx(shared.lockFile.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        shared.held = true;
+        shared.heldSince = GetTickCount64();
+        return;
+      }
+      if (waited >= kLockWaitMs) return;
+      Sleep(5);
+    }
+  }
+  ~Lock() {
+    Shared& shared = State();
+    if (shared.actions == 0 || GetTickCount64() - shared.heldSince > kHoldMs) LetGo(shared);
+  }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  explicit operator bool() const { return State().held; }
+
+ private:
+  std::lock_guard<std::mutex> guard_;
+};
+
+// Under the lock: the journal's handle.
+HANDLE Journal() {
+  Shared& shared = State();
+  if (shared.journal) return shared.journal.Get();
+  shared.journal.Reset(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!shared.journal) return nullptr;
+  shared.reopened = true;
+  return shared.journal.Get();
+}
 
 bool Refresh(HANDLE file) {
+  Summary& summary = State().summary;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size)) return false;
   const auto now = static_cast<std::uint64_t>(size.QuadPart);
   if (now < summary.size) summary = Summary{};  // rewritten by another process
+  if (State().reopened && !summary.tail.empty()) {
+    // Another file in its place (a compaction) does not end where this one did with the same bytes.
+    std::string tail;
+    if (!ReadRange(file, summary.size - summary.tail.size(), summary.size, tail) || tail != summary.tail) {
+      summary = Summary{};
+    }
+  }
+  State().reopened = false;
   if (now == summary.size) return true;
   std::string bytes;
   if (!ReadRange(file, summary.size, now, bytes)) return false;
@@ -123,16 +207,16 @@ bool Refresh(HANDLE file) {
     const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
     if (facts.header) ++summary.groups;
     summary.keptBytes += facts.keptBytes;
+    summary.movedBytes += facts.movedBytes;
     summary.lastGroup = std::max({summary.lastGroup, facts.group, facts.lastGroup});
     if (facts.dropped) summary.dropped = facts.dropped;
     start = newline + 1;
   }
   summary.size = now;
   summary.endsWithNewline = bytes.empty() ? summary.endsWithNewline : bytes.back() == '\n';
+  KeepTail(summary, bytes);
   return true;
 }
-
-std::atomic<std::uint64_t> flushes{0};
 
 bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
   DWORD written = 0;
@@ -145,6 +229,8 @@ bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
 }
 
 bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
+  Summary& summary = State().summary;
+  ++appends;
   // A line cut short by a crash is closed first so that it spoils nothing after it.
   const std::string bytes = summary.endsWithNewline ? lines : "\n" + lines;
   if (!WriteAll(file, bytes, flush)) {
@@ -153,6 +239,15 @@ bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
   }
   summary.size += bytes.size();
   summary.endsWithNewline = bytes.back() == '\n';
+  KeepTail(summary, bytes);
+  // Each line weighs what it keeps, a group's first append as much as the others.
+  for (std::size_t start = 0; start < lines.size();) {
+    const auto newline = std::min(lines.find('\n', start), lines.size());
+    const format::LineFacts facts = format::Facts(std::string_view(lines).substr(start, newline - start));
+    summary.keptBytes += facts.keptBytes;
+    summary.movedBytes += facts.movedBytes;
+    start = newline + 1;
+  }
   return true;
 }
 
@@ -174,37 +269,84 @@ void DeleteKept(GroupId group) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// Rewrites the file without its oldest groups, into a temporary file that
-// then replaces it, so that a crash leaves the old journal or the new.
-void Compact(Handle& file) {
-  if (summary.groups <= maxGroups && summary.keptBytes <= maxKeptBytes) return;
+// A file the dropped group moved to the quarantine goes with it, and the record
+// beside it; only inside the quarantine folder, whatever the line says.
+void DeleteQuarantined(const Item& item) {
+  const std::wstring quarantine = scope::PlainPath(Folder() + L"Quarantine\\");
+  const std::wstring plain = scope::PlainPath(item.kept);
+  if (item.kind != ItemKind::Move || quarantine.empty() || plain.size() <= quarantine.size() ||
+      !plain.starts_with(quarantine)) {
+    return;
+  }
+  const std::wstring path = L"\\\\?\\" + item.kept.substr(item.kept.starts_with(L"\\\\?\\") ? 4 : 0);
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path.c_str());
+  constexpr std::wstring_view kSuffix = L".quarantined";
+  if (path.ends_with(kSuffix)) DeleteFileW((path.substr(0, path.size() - kSuffix.size()) + L".record.txt").c_str());
+}
+
+struct Weight {
+  std::uint64_t kept = 0;
+  std::uint64_t moved = 0;
+  std::uint64_t bytes = 0;
+  bool finished = false;
+};
+
+// Rewrites the file without its oldest finished groups, into a temporary file
+// that then replaces it, so that a crash leaves the old journal or the new.
+// Returns how many groups were let go.
+std::uint64_t Compact(HANDLE file) {
+  Shared& shared = State();
+  Summary& summary = shared.summary;
+  if (summary.groups <= maxGroups && summary.keptBytes <= maxKeptBytes && summary.size <= maxJournalBytes &&
+      summary.movedBytes <= maxQuarantineBytes) {
+    return 0;
+  }
   std::string bytes;
-  if (!ReadRange(file.Get(), 0, summary.size, bytes)) return;
-  // The groups oldest first, with what their kept copies weigh: learnt here, not kept between appends.
-  std::map<GroupId, std::uint64_t> present;
+  if (!ReadRange(file, 0, summary.size, bytes)) return 0;
+  // The groups oldest first, with what they weigh: learnt here, not kept between appends.
+  std::map<GroupId, Weight> present;
   std::size_t start = 0;
   for (auto newline = bytes.find('\n'); newline != std::string::npos; newline = bytes.find('\n', start)) {
     const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
-    if (facts.group && (facts.header || facts.keptBytes)) present[facts.group] += facts.keptBytes;
+    if (facts.group && (facts.header || present.contains(facts.group))) {
+      Weight& weight = present[facts.group];
+      weight.kept += facts.keptBytes;
+      weight.moved += facts.movedBytes;
+      weight.bytes += newline + 1 - start;
+      weight.finished = weight.finished || facts.end;
+    }
     start = newline + 1;
   }
+  Weight total;
   std::uint64_t groups = present.size();
-  std::uint64_t kept = 0;
-  for (const auto& entry : present) kept += entry.second;
+  for (const auto& entry : present) {
+    total.kept += entry.second.kept;
+    total.moved += entry.second.moved;
+    total.bytes += entry.second.bytes;
+  }
   // Down to nine tenths, so that not every action rewrites the file.
-  const std::uint64_t groupGoal = maxGroups - maxGroups / 10;
-  const std::uint64_t keptGoal = maxKeptBytes - maxKeptBytes / 10;
+  const auto past = [](std::uint64_t value, std::uint64_t bound) { return value > bound - bound / 10; };
   std::vector<GroupId> dropping;
+  const GroupId newest = present.empty() ? 0 : present.rbegin()->first;
   for (const auto& [id, weight] : present) {
-    if (groups <= groupGoal && kept <= keptGoal) break;
-    if (groups == 1) break;  // the newest group always stays
+    if (!past(groups, maxGroups) && !past(total.kept, maxKeptBytes) && !past(total.bytes, maxJournalBytes) &&
+        !past(total.moved, maxQuarantineBytes)) {
+      break;
+    }
+    if (id == newest) break;             // the newest group always stays
+    if (!weight.finished) continue;      // an action still running, or cut short: never let go
     dropping.push_back(id);
     --groups;
-    kept -= weight;
+    total.kept -= weight.kept;
+    total.moved -= weight.moved;
+    total.bytes -= weight.bytes;
   }
-  if (dropping.empty()) return;
+  if (dropping.empty()) return 0;
   std::string rewritten = format::DroppedLine(summary.dropped + dropping.size(), summary.lastGroup);
   rewritten.reserve(bytes.size());
+  // The dropped groups' moves are read whole, to let their quarantined files go too.
+  format::Reader moves(Folder(), [&dropping](GroupId id) { return std::binary_search(dropping.begin(), dropping.end(), id); });
   start = 0;
   for (;;) {
     const auto newline = bytes.find('\n', start);
@@ -212,24 +354,35 @@ void Compact(Handle& file) {
     const std::string_view line = std::string_view(bytes).substr(start, newline + 1 - start);
     start = newline + 1;
     const format::LineFacts facts = format::Facts(line);
-    if (facts.group && !std::binary_search(dropping.begin(), dropping.end(), facts.group)) rewritten += line;
+    if (!facts.group) continue;
+    if (!std::binary_search(dropping.begin(), dropping.end(), facts.group)) {
+      rewritten += line;
+    } else if (facts.header || facts.movedBytes) {
+      moves.Line(line.substr(0, line.size() - 1));
+    }
   }
   const std::wstring temporary = FilePath() + L".new";
   {
     Handle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out || !WriteAll(out.Get(), rewritten, true)) {
       DeleteFileW(temporary.c_str());
-      return;
+      return 0;
     }
   }
-  file.Close();
+  // The system refuses to replace a file another process holds open; each holds it only
+  // under the lock, which this one has.
+  shared.journal.Close();
   if (!MoveFileExW(temporary.c_str(), FilePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temporary.c_str());
     summary = Summary{};
-    return;
+    return 0;
   }
   summary = Summary{};
   for (const GroupId id : dropping) DeleteKept(id);
+  for (const Group& group : moves.Finish().groups) {
+    for (const Item& item : group.items) DeleteQuarantined(item);
+  }
+  return dropping.size();
 }
 
 }  // namespace
@@ -242,32 +395,52 @@ std::wstring EnsureFolder() {
 }
 
 bool Writable() {
-  if (EnsureFolder().empty()) return false;
-  const Handle file(OpenForAppend());
-  return static_cast<bool>(file);
+  const Lock lock;
+  return lock && Journal() != nullptr;
+}
+
+std::uint64_t Tidy() {
+  const Lock lock;
+  if (!lock) return 0;
+  const HANDLE file = Journal();
+  if (!file || !Refresh(file)) return 0;
+  return Compact(file);
+}
+
+void Release() {
+  const std::lock_guard guard(State().threads);
+  LetGo(State());
+}
+
+void ActionOpened() {
+  const std::lock_guard guard(State().threads);
+  ++State().actions;
+}
+
+void ActionClosed() {
+  const std::lock_guard guard(State().threads);
+  if (--State().actions == 0) LetGo(State());
 }
 
 std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush) {
-  if (EnsureFolder().empty()) return std::nullopt;
   const Lock lock;
   if (!lock) return std::nullopt;
-  Handle owner(OpenForAppend());
-  if (!owner || !Refresh(owner.Get())) return std::nullopt;
+  const HANDLE file = Journal();
+  if (!file || !Refresh(file)) return std::nullopt;
+  Summary& summary = State().summary;
   const GroupId id = summary.lastGroup + 1;
-  if (!AppendLocked(owner.Get(), lines(id), flush)) return std::nullopt;
+  if (!AppendLocked(file, lines(id), flush)) return std::nullopt;
   summary.lastGroup = id;
   ++summary.groups;
-  Compact(owner);
   return id;
 }
 
 bool Append(const std::string& lines, bool flush) {
   const Lock lock;
   if (!lock) return false;
-  const Handle owner(OpenForAppend());
-  if (!owner || !Refresh(owner.Get())) return false;
-  if (!AppendLocked(owner.Get(), lines, flush)) return false;
-  summary.keptBytes += format::Facts(lines).keptBytes;
+  const HANDLE file = Journal();
+  if (!file || !Refresh(file)) return false;
+  if (!AppendLocked(file, lines, flush)) return false;
   return true;
 }
 
@@ -333,11 +506,16 @@ std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {
 namespace platform::journal {
 
 std::uint64_t FlushCount() { return store::flushes.load(); }
+std::uint64_t AppendCount() { return store::appends.load(); }
 
 void SetBounds(Bounds bounds) {
   store::maxGroups = bounds.groups;
   store::maxKeptBytes = bounds.keptBytes;
+  store::maxJournalBytes = bounds.journalBytes;
+  store::maxQuarantineBytes = bounds.quarantineBytes;
 }
+
+std::uint64_t Tidy() { return store::Tidy(); }
 
 std::wstring Folder() {
   static const std::wstring folder = [] {

@@ -15,6 +15,13 @@ namespace platform::journal::store {
 std::wstring EnsureFolder();
 // Whether the journal's file can be opened for appending, without changing it.
 bool Writable();
+// While an action is open in this process the journal's file stays open between appends.
+void ActionOpened();
+// Lets the lock go now, before a long run of changes (a batch's), so that no other process waits on them.
+void Release();
+// Lets the oldest finished groups go when past a bound; how many went.
+std::uint64_t Tidy();
+void ActionClosed();
 // Appends a new group's first lines under a fresh id, flushed when asked; nullopt when the file refused.
 std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush);
 // Appends lines to the file in one write; false when the file refused.

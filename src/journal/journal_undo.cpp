@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <set>
 #include <optional>
 
 #include "system/file_ops.h"
@@ -64,6 +65,7 @@ std::vector<ItemState> scope::JudgeGroup(const Group& group) {
   std::map<std::wstring, ItemState> latest;
   std::map<std::wstring, ItemState> movedAway;
   std::vector<std::pair<std::wstring, std::wstring>> renames;
+  FolderListing listing;
   for (std::size_t i = group.items.size(); i-- > 0;) {
     const Item& item = group.items[i];
     if (item.kind == ItemKind::Note) continue;
@@ -80,7 +82,7 @@ std::vector<ItemState> scope::JudgeGroup(const Group& group) {
       states[i] = *later;
       continue;
     }
-    states[i] = Judge(Relocated(item, renames));
+    states[i] = Judge(Relocated(item, renames), &listing);
     latest.emplace(target, states[i]);
     if (item.kind == ItemKind::Move) movedAway.emplace(PlainPath(item.path), states[i]);
     if (item.kind == ItemKind::Rename) renames.emplace_back(PlainPath(item.path), item.kept);
@@ -189,6 +191,67 @@ std::wstring PutBack(const Item& item, bool& cancelled) {
   return {};
 }
 
+// A run of attribute items of one group, put back newest first: judged from
+// listings of their folders, recorded in one append, then made one by one
+// with the attributes the listing gave. A run stops at any other kind of item
+// (a rename back may move what the next ones name), at an item whose path it
+// holds already (the older change is judged after the newer is put back), or
+// at its size.
+class AttributeRun {
+ public:
+  // Makes the run that starts at item `i` when `i` is not in the current one.
+  void Reach(const Group& group, std::size_t i, bool anyway) {
+    if (batch_ && i >= low_) return;
+    End();
+    constexpr std::size_t kMost = 4096;
+    scope::FolderListing listing;
+    std::set<std::wstring> paths;
+    std::vector<AttributeChange> changes;
+    low_ = i + 1;
+    for (std::size_t k = i + 1; k-- > 0 && changes.size() < kMost;) {
+      const Item& item = group.items[k];
+      if (item.kind != ItemKind::Attributes || !paths.insert(PlainPath(item.path)).second) break;
+      low_ = k;
+      Decision& decision = decisions_[k];
+      decision.item = &item;
+      decision.state = scope::Judge(item, &listing);
+      decision.now = listing.Attributes(item.path);
+      if (decision.state == ItemState::Changed || (decision.state == ItemState::Conflict && anyway)) {
+        changes.push_back({item.path, decision.now, item.attrBefore & kSettableAttributes});
+      }
+    }
+    batch_.emplace(changes);
+  }
+  ItemState State(std::size_t i) const { return decisions_.at(i).state; }
+  std::wstring PutBack(std::size_t i, bool& cancelled) {
+    const Decision& decision = decisions_.at(i);
+    const Item& item = *decision.item;
+    try {
+      SetAttr(item.path, decision.now, item.attrBefore & kSettableAttributes);
+      return {};
+    } catch (const FileError& e) {
+      cancelled = e.Code() == ERROR_CANCELLED;
+      return cancelled ? item.path + L": the change journal could not be written"
+                       : item.path + L": its attributes could not be put back";
+    }
+  }
+  // Marks what was recorded and not made.
+  void End() {
+    batch_.reset();
+    decisions_.clear();
+  }
+
+ private:
+  struct Decision {
+    const Item* item = nullptr;
+    ItemState state = ItemState::Nothing;
+    DWORD now = INVALID_FILE_ATTRIBUTES;
+  };
+  std::optional<AttributeBatch> batch_;
+  std::map<std::size_t, Decision> decisions_;
+  std::size_t low_ = 0;
+};
+
 // The undo named as what it does: an undo of an undo makes the change again.
 std::wstring ReverseWording(const std::vector<const Group*>& chosen) {
   if (chosen.size() != 1) return L"Undo: " + std::to_wstring(chosen.size()) + L" changes";
@@ -250,8 +313,25 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
     }
     // Each item on its own: one never changed (a crash between its record and its change) is left.
     bool cancelled = false;
+    AttributeRun run;
     for (std::size_t i = group->items.size(); i-- > 0 && !cancelled;) {
       const Item& item = group->items[i];
+      if (item.kind == ItemKind::Attributes) {
+        run.Reach(*group, i, anyway);
+        const ItemState state = run.State(i);
+        if (state == ItemState::Changed || (state == ItemState::Conflict && anyway)) {
+          std::wstring failure = run.PutBack(i, cancelled);
+          if (failure.empty()) {
+            ++report.putBack;
+          } else {
+            report.failures.push_back(std::move(failure));
+          }
+        } else if (state == ItemState::Conflict) {
+          report.failures.push_back(scope::DescribeChange(item) + L": changed by something else since, so left as it is");
+        }
+        continue;
+      }
+      run.End();
       const ItemState state = scope::Judge(item);
       if (state == ItemState::Nothing && !item.path.empty()) report.failures.push_back(PutBack(item, cancelled));  // a note
       if (state == ItemState::Nothing || state == ItemState::NotMade) continue;
@@ -266,6 +346,7 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
         report.failures.push_back(std::move(failure));
       }
     }
+    run.End();
     if (cancelled) {
       report.stopped = true;
       break;

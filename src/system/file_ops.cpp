@@ -22,8 +22,11 @@ void ContentRecordedOrThrow(DWORD code) {
 }  // namespace
 
 void SetAttr(std::wstring_view path, DWORD attributes) {
+  SetAttr(path, GetFileAttributesW(std::wstring(path).c_str()), attributes);
+}
+
+void SetAttr(std::wstring_view path, DWORD before, DWORD attributes) {
   const std::wstring p(path);
-  const DWORD before = GetFileAttributesW(p.c_str());
   if (before != INVALID_FILE_ATTRIBUTES) RecordedOrThrow(journal::RecordAttributes(p, before, attributes));
   if (!SetFileAttributesW(p.c_str(), attributes == kAttrNormal ? FILE_ATTRIBUTE_NORMAL : attributes)) {
     const DWORD code = GetLastError();

@@ -27,6 +27,9 @@ inline constexpr DWORD kAttrHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUT
 
 // Works on files and folders; fails when the path, or its drive, is not there.
 void SetAttr(std::wstring_view path, DWORD attributes);
+// The same when the caller has just read what the item holds (a listing of its folder),
+// so a bulk change asks the system once per item, not twice.
+void SetAttr(std::wstring_view path, DWORD before, DWORD attributes);
 // The attributes as they stand, to put them back later; fails as SetAttr does.
 DWORD GetAttr(std::wstring_view path);
 

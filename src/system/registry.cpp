@@ -1,5 +1,6 @@
 #include "system/registry.h"
 
+#include <optional>
 #include <vector>
 
 #include "journal/journal.h"
@@ -33,14 +34,51 @@ bool IsRefusal(LONG code) {
   return code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND;
 }
 
+// The value exactly as stored, read through a key already open.
+RegState ReadRaw(HKEY key, const std::wstring& name) {
+  RegState state;
+  DWORD size = 0;
+  // The value may grow between the two calls; ask again until it fits.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    state.bytes.resize(size);
+    DWORD got = size;
+    const LONG code = Track(RegQueryValueExW(key, name.c_str(), nullptr, &state.type,
+                                             state.bytes.empty() ? nullptr : state.bytes.data(), &got));
+    if (code == ERROR_SUCCESS && got <= state.bytes.size()) {
+      state.bytes.resize(got);
+      state.present = true;
+      return state;
+    }
+    if (code != ERROR_MORE_DATA && !(code == ERROR_SUCCESS && got > state.bytes.size())) return {};
+    size = got;
+  }
+  return {};
+}
+
+// The key opened once for both the journal's reading of the value and the write; nullopt when
+// it cannot be opened so (missing, or reading allowed but not writing), and the journal reads on its own.
+std::optional<RegState> OpenForChange(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, Key& key) {
+  if (!journal::IsRecording()) return std::nullopt;
+  Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Out()));
+  if (!key) return std::nullopt;
+  return ReadRaw(key.Get(), std::wstring(valueName));
+}
+
+bool Recorded(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, const std::optional<RegState>& before,
+              const RegState& after) {
+  return before ? journal::RecordRegistry(root, keyPath, valueName, *before, after)
+                : journal::RecordRegistry(root, keyPath, valueName, after);
+}
+
 RegOutcome StoreRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, DWORD type,
                     const BYTE* data, DWORD size) {
-  if (!journal::RecordRegistry(root, keyPath, valueName, RegState{true, type, std::vector<BYTE>(data, data + size)})) {
+  Key key;
+  const std::optional<RegState> before = OpenForChange(root, keyPath, valueName, key);
+  if (!Recorded(root, keyPath, valueName, before, RegState{true, type, std::vector<BYTE>(data, data + size)})) {
     return RegOutcome::Cancelled;
   }
-  Key key;
-  if (Track(RegCreateKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, key.Out(), nullptr)) != ERROR_SUCCESS) {
+  if (!key && Track(RegCreateKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, nullptr, 0,
+                                    KEY_SET_VALUE, nullptr, key.Out(), nullptr)) != ERROR_SUCCESS) {
     journal::RecordNotMade();
     return RegOutcome::Refused;
   }
@@ -145,11 +183,13 @@ RegOutcome RegSetText(RegRoot root, std::wstring_view keyPath, std::wstring_view
 }
 
 RegOutcome RegDeleteValue(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
-  if (!RegKeyExists(root, keyPath)) return RegOutcome::Done;
-  if (!journal::RecordRegistry(root, keyPath, valueName, RegState{})) return RegOutcome::Cancelled;
   Key key;
+  std::optional<RegState> before = OpenForChange(root, keyPath, valueName, key);
+  if (!key && !RegKeyExists(root, keyPath)) return RegOutcome::Done;
+  if (!Recorded(root, keyPath, valueName, before, RegState{})) return RegOutcome::Cancelled;
   const LONG opened =
-      Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_SET_VALUE, key.Out()));
+      key ? ERROR_SUCCESS
+          : Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_SET_VALUE, key.Out()));
   if (!key) {
     // A missing value is not there to delete, refusal or not.
     if (!IsRefusal(opened) || !HasValue(root, keyPath, valueName)) return RegOutcome::Done;
@@ -187,24 +227,7 @@ RegState RegGetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view va
   Key key;
   Track(RegOpenKeyExW(RootHandle(root), Terminated(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Out()));
   if (!key) return {};
-  const std::wstring name(valueName);
-  RegState state;
-  DWORD size = 0;
-  // The value may grow between the two calls; ask again until it fits.
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    state.bytes.resize(size);
-    DWORD got = size;
-    const LONG code = Track(RegQueryValueExW(key.Get(), name.c_str(), nullptr, &state.type,
-                                             state.bytes.empty() ? nullptr : state.bytes.data(), &got));
-    if (code == ERROR_SUCCESS && got <= state.bytes.size()) {
-      state.bytes.resize(got);
-      state.present = true;
-      return state;
-    }
-    if (code != ERROR_MORE_DATA && !(code == ERROR_SUCCESS && got > state.bytes.size())) return {};
-    size = got;
-  }
-  return {};
+  return ReadRaw(key.Get(), std::wstring(valueName));
 }
 
 RegOutcome RegSetRaw(RegRoot root, std::wstring_view keyPath, std::wstring_view valueName, const RegState& state) {

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "journal/journal_format.h"
 #include "system/file_ops.h"
 #include "tweaks/tweak_binding.h"
 #include "support/drive_helpers.h"
@@ -221,26 +222,61 @@ TEST_F(JournalTest, AMovedFileComesBackOnUndoAndGoesAgainOnRedo) {
   EXPECT_FALSE(Exists(original));
 }
 
-TEST_F(JournalTest, TheOldestGroupsAreLetGoAndCountedBeyondTheBounds) {
-  journal::SetBounds({10, 50ull * 1024 * 1024});
-  std::vector<journal::GroupId> ids;
-  for (int i = 0; i < 12; ++i) {
-    WriteBytes(autorun, "version " + std::to_string(i));
-    journal::Action action(L"Test: change " + std::to_wstring(i), {.drives = L"E"});
-    platform::OutputFile file(autorun);
-    file.PrintLine(L"changed");
-    file.Close();
-    ids.push_back(action.Id());
-  }
-  journal::SetBounds({});
-  const journal::Listing listing = journal::Read();
-  // The eleventh group made it let go down to nine; the twelfth fitted.
-  EXPECT_EQ(listing.groups.size(), 10u);
-  EXPECT_EQ(listing.droppedGroups, 2u);
-  EXPECT_EQ(Utf8(listing.groups.back().what), "Test: change 2");
-  EXPECT_FALSE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[0]))) << "its kept copy went with it";
-  EXPECT_TRUE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[2])));
-  {
+// Past each bound in turn: the oldest finished groups go with their kept copies and
+// quarantined files, never a group left unfinished, and the count says so.
+TEST_F(JournalTest, TheOldestFinishedGroupsAreLetGoWithTheirFilesPastEachBound) {
+  struct Case {
+    const char* bound;
+    journal::Bounds bounds;
+    std::uint64_t dropped;
+  };
+  const Case cases[] = {
+      {"groups", {10, 50ull << 20, 32ull << 20, 1ull << 30}, 3},  // twelve groups down to nine
+      {"kept copies", {10000, 1, 32ull << 20, 1ull << 30}, 10},   // all finished but the newest, which stays
+      {"journal bytes", {10000, 50ull << 20, 1, 1ull << 30}, 10},
+      {"quarantine", {10000, 50ull << 20, 32ull << 20, 1}, 1},   // only the move weighs on it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bound);
+    Clean();
+    CreateDirectoryW(journal::Folder().c_str(), nullptr);
+    // A group whose action never ended, oldest of all: it may still be being written.
+    WriteBytes(journal::Folder() + L"journal.jsonl",
+               journal::format::HeaderLine(1, L"2026-12-08 14:03:12", L"Test: cut short", L"E"));
+    const std::wstring quarantined = journal::Folder() + L"Quarantine\\test\\virus.exe.quarantined";
+    const std::wstring record = journal::Folder() + L"Quarantine\\test\\virus.exe.record.txt";
+    CreateDirectoryW((journal::Folder() + L"Quarantine").c_str(), nullptr);
+    CreateDirectoryW((journal::Folder() + L"Quarantine\\test").c_str(), nullptr);
+    WriteBytes(quarantined, "MZ not really a program");
+    WriteBytes(record, "where it came from");
+    {
+      journal::Action action(L"Test: move to the quarantine", {.drives = L"E"});
+      ASSERT_TRUE(journal::RecordMove(OnDrive(kDrive, L"virus.exe"), quarantined));
+    }
+    std::vector<journal::GroupId> ids;
+    for (int i = 0; i < 10; ++i) {
+      WriteBytes(autorun, "version " + std::to_string(i));
+      journal::Action action(L"Test: change " + std::to_wstring(i), {.drives = L"E"});
+      platform::OutputFile file(autorun);
+      file.PrintLine(L"changed");
+      file.Close();
+      ids.push_back(action.Id());
+    }
+    EXPECT_EQ(journal::Read().groups.size(), 12u) << "nothing is let go inside an action";
+    journal::SetBounds(c.bounds);
+    EXPECT_EQ(journal::Tidy(), c.dropped);
+    journal::SetBounds({});
+    const journal::Listing listing = journal::Read();
+    EXPECT_EQ(listing.droppedGroups, c.dropped) << "the count the window and undo list show";
+    EXPECT_EQ(listing.groups.size(), 12u - c.dropped);
+    EXPECT_EQ(listing.groups.back().id, 1u) << "the unfinished group was let go";
+    EXPECT_FALSE(Exists(quarantined)) << "the quarantined file went with its group";
+    EXPECT_FALSE(Exists(record));
+    const std::size_t firstKept = static_cast<std::size_t>(c.dropped) - 1;  // the move's group went first
+    if (firstKept > 0) {
+      EXPECT_FALSE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids[firstKept - 1])));
+    }
+    EXPECT_TRUE(Exists(journal::Folder() + L"Kept\\" + std::to_wstring(ids.back())));
     journal::Action action(L"Test: after letting go");
     platform::RegSetValue(platform::kCurrentUser, kKey, L"number", 1);
     EXPECT_GT(action.Id(), ids.back()) << "ids are never given twice";

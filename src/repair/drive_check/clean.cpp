@@ -33,11 +33,27 @@ std::wstring Reason(const platform::FileError& error) {
 Outcome MakeVisible(const Finding& finding) {
   if (!(finding.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) return {};
   try {
-    platform::SetAttr(LongPath(finding.path), finding.attributes & kKeptAttributes);
+    platform::SetAttr(LongPath(finding.path), finding.attributes, finding.attributes & kKeptAttributes);
     return {true, {}};
   } catch (const platform::FileError& error) {
     return {false, Reason(error)};
   }
+}
+
+// The journal records this many attribute changes in one write before making them.
+constexpr std::size_t kBatch = 4096;
+
+// The next batch of "make visible" changes from `from` on; `next` is where the one after starts.
+std::vector<platform::journal::AttributeChange> VisibleBatch(const std::vector<const Finding*>& chosen, std::size_t from,
+                                                             std::size_t& next) {
+  std::vector<platform::journal::AttributeChange> changes;
+  for (next = from; next < chosen.size() && changes.size() < kBatch; ++next) {
+    const Finding& finding = *chosen[next];
+    if (finding.proposal != Proposal::MakeVisible) continue;
+    if (!(finding.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) continue;
+    changes.push_back({LongPath(finding.path), finding.attributes, finding.attributes & kKeptAttributes});
+  }
+  return changes;
 }
 
 std::wstring FreeName(const std::wstring& folder) {
@@ -155,8 +171,15 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
   std::size_t done = 0;
   // Renames come last: they change the paths of what lies inside.
   for (const Proposal pass : {Proposal::MakeVisible, Proposal::MoveToQuarantine, Proposal::RenameToRecovered}) {
-    for (const Finding* finding : chosen) {
+    std::optional<platform::journal::AttributeBatch> batch;
+    std::size_t batchEnd = 0;
+    for (std::size_t at = 0; at < chosen.size(); ++at) {
+      const Finding* finding = chosen[at];
       if (finding->proposal != pass || report.stopped) continue;
+      if (pass == Proposal::MakeVisible && at >= batchEnd) {
+        batch.reset();  // the last batch's changes never made are marked so first
+        batch.emplace(VisibleBatch(chosen, at, batchEnd));
+      }
       if (progress && progress->cancel.load()) {
         report.stopped = true;
         continue;

@@ -1,0 +1,129 @@
+// Sharing the journal between processes: another Korvane is played by a second
+// handle on the lock file (locks belong to handles, so one process can stand
+// for two), taking the lock, compacting the journal under it, and letting go.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "journal/journal.h"
+#include "journal/journal_format.h"
+#include "system/registry.h"
+#include "support/drive_helpers.h"
+#include "support/registry_helpers.h"
+#include "support/text.h"
+
+namespace {
+
+using namespace testing_support;
+namespace journal = platform::journal;
+
+const std::wstring kKey = L"Software\\Korvane\\JournalLockTest";
+
+// Another process's hold on the journal: its own handle on the lock file, locking the same byte.
+class OtherProcessLock {
+ public:
+  OtherProcessLock()
+      : file_(CreateFileW((journal::Folder() + L"journal.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, 0, nullptr)) {
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    held_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != FALSE;
+  }
+  ~OtherProcessLock() {
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    if (held_) UnlockFileEx(file_, 0, 1, 0, &at);
+    CloseHandle(file_);
+  }
+  OtherProcessLock(const OtherProcessLock&) = delete;
+  OtherProcessLock& operator=(const OtherProcessLock&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  HANDLE file_;
+  bool held_ = false;
+};
+
+std::wstring JournalFile() { return journal::Folder() + L"journal.jsonl"; }
+
+// What a compaction by another process does, under its lock: a new file put over
+// the journal. Given a group of its own, it lets every older group go and then
+// starts that group, longer than the file was, and stops after its header.
+bool CompactAsAnotherProcess(journal::GroupId ownGroup) {
+  const auto bytes = ReadBytes(JournalFile());
+  if (!bytes) return false;
+  std::string rewritten = *bytes;
+  if (ownGroup) {
+    rewritten = journal::format::DroppedLine(ownGroup - 1, ownGroup - 1) +
+                journal::format::HeaderLine(ownGroup, L"2026-12-08 14:03:12", std::wstring(2 * bytes->size(), L'x'));
+  }
+  WriteBytes(JournalFile() + L".new", rewritten);
+  return MoveFileExW((JournalFile() + L".new").c_str(), JournalFile().c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction) {
+  journal::AllowValue(platform::kCurrentUser, kKey, L"first");
+  journal::AllowValue(platform::kCurrentUser, kKey, L"second");
+  journal::AllowValue(platform::kCurrentUser, kKey, L"waited");
+  DeleteKey(HKEY_CURRENT_USER, kKey);
+  ClearFolder(journal::Folder());
+  CreateDirectoryW(journal::Folder().c_str(), nullptr);
+
+  // Between two actions another process compacts and adds a group: the next one is numbered after it.
+  {
+    const journal::Action action(L"Test: before the compaction");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"first", 1);
+  }
+  {
+    const OtherProcessLock other;
+    ASSERT_TRUE(other.Held()) << "no action is open, so no lock is held";
+    ASSERT_TRUE(CompactAsAnotherProcess(2)) << "the journal was left open outside the lock";
+  }
+  journal::GroupId id = 0;
+  {
+    const journal::Action action(L"Test: after the compaction");
+    platform::RegSetValue(platform::kCurrentUser, kKey, L"second", 2);
+    id = action.Id();
+  }
+  EXPECT_EQ(id, 3u) << "the replaced file was taken for the one summed up before";
+  journal::Listing listing = journal::Read();
+  EXPECT_EQ(listing.groups.size(), 2u);
+  EXPECT_EQ(listing.skippedLines, 0u);
+
+  // While another process holds the lock, a record waits for it, then lands whole.
+  std::atomic<bool> recorded{false};
+  std::uint64_t sizeWhileHeld = 0;
+  std::uint64_t sizeBefore = 0;
+  std::thread writer;
+  {
+    const OtherProcessLock other;
+    ASSERT_TRUE(other.Held());
+    sizeBefore = ReadBytes(JournalFile())->size();
+    writer = std::thread([&] {
+      {
+        const journal::Action action(L"Test: waited for the lock");
+        platform::RegSetValue(platform::kCurrentUser, kKey, L"waited", 3);
+      }
+      recorded = true;
+    });
+    Sleep(300);
+    sizeWhileHeld = ReadBytes(JournalFile())->size();
+    const bool finishedWhileHeld = recorded.load();
+    // Compacted again under the lock: the waiting writer must append to the new file.
+    EXPECT_TRUE(CompactAsAnotherProcess(0));
+    EXPECT_FALSE(finishedWhileHeld) << "the record did not wait for the other process's lock";
+  }
+  writer.join();
+  EXPECT_EQ(sizeWhileHeld, sizeBefore) << "a record was written while another process held the lock";
+  listing = journal::Read();
+  ASSERT_EQ(listing.groups.size(), 3u);
+  EXPECT_EQ(Utf8(listing.groups[0].what), "Test: waited for the lock");
+  EXPECT_EQ(listing.groups[0].itemCount, 1u);
+  EXPECT_TRUE(listing.groups[0].finished);
+  EXPECT_EQ(listing.skippedLines, 0u);
+  DeleteKey(HKEY_CURRENT_USER, kKey);
+  ClearFolder(journal::Folder());
+}
+
+}  // namespace
