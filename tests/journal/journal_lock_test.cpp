@@ -8,6 +8,7 @@
 
 #include "journal/journal.h"
 #include "journal/journal_format.h"
+#include "journal_file.h"
 #include "system/registry.h"
 #include "support/drive_helpers.h"
 #include "support/registry_helpers.h"
@@ -18,7 +19,7 @@ namespace {
 using namespace testing_support;
 namespace journal = platform::journal;
 
-const std::wstring kKey = L"Software\\Korvane\\JournalLockTest";
+const std::wstring kLockKey = L"Software\\Korvane\\JournalLockTest";
 
 // Another process's hold on the journal: its own handle on the lock file, locking the same byte.
 class OtherProcessLock {
@@ -45,7 +46,7 @@ class OtherProcessLock {
   bool held_ = false;
 };
 
-std::wstring JournalFile() { return journal::Folder() + L"journal.jsonl"; }
+using journal_tests::JournalFile;
 
 // What a compaction by another process does, under its lock: a new file put over
 // the journal. Given a group of its own, it lets every older group go and then
@@ -63,17 +64,17 @@ bool CompactAsAnotherProcess(journal::GroupId ownGroup) {
 }
 
 TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction) {
-  journal::AllowValue(platform::kCurrentUser, kKey, L"first");
-  journal::AllowValue(platform::kCurrentUser, kKey, L"second");
-  journal::AllowValue(platform::kCurrentUser, kKey, L"waited");
-  DeleteKey(HKEY_CURRENT_USER, kKey);
+  journal::AllowValue(platform::kCurrentUser, kLockKey, L"first");
+  journal::AllowValue(platform::kCurrentUser, kLockKey, L"second");
+  journal::AllowValue(platform::kCurrentUser, kLockKey, L"waited");
+  DeleteKey(HKEY_CURRENT_USER, kLockKey);
   ClearFolder(journal::Folder());
   CreateDirectoryW(journal::Folder().c_str(), nullptr);
 
   // Between two actions another process compacts and adds a group: the next one is numbered after it.
   {
     const journal::Action action(L"Test: before the compaction");
-    platform::RegSetValue(platform::kCurrentUser, kKey, L"first", 1);
+    platform::RegSetValue(platform::kCurrentUser, kLockKey, L"first", 1);
   }
   {
     const OtherProcessLock other;
@@ -83,7 +84,7 @@ TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction)
   journal::GroupId id = 0;
   {
     const journal::Action action(L"Test: after the compaction");
-    platform::RegSetValue(platform::kCurrentUser, kKey, L"second", 2);
+    platform::RegSetValue(platform::kCurrentUser, kLockKey, L"second", 2);
     id = action.Id();
   }
   EXPECT_EQ(id, 3u) << "the replaced file was taken for the one summed up before";
@@ -103,7 +104,7 @@ TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction)
     writer = std::thread([&] {
       {
         const journal::Action action(L"Test: waited for the lock");
-        platform::RegSetValue(platform::kCurrentUser, kKey, L"waited", 3);
+        platform::RegSetValue(platform::kCurrentUser, kLockKey, L"waited", 3);
       }
       recorded = true;
     });
@@ -122,7 +123,7 @@ TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction)
   EXPECT_EQ(listing.groups[0].itemCount, 1u);
   EXPECT_TRUE(listing.groups[0].finished);
   EXPECT_EQ(listing.skippedLines, 0u);
-  DeleteKey(HKEY_CURRENT_USER, kKey);
+  DeleteKey(HKEY_CURRENT_USER, kLockKey);
   ClearFolder(journal::Folder());
 }
 

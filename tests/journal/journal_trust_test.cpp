@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "journal/journal.h"
+#include "journal_file.h"
 #include "repair/undo_scope.h"
 #include "system/file_ops.h"
 #include "support/drive_helpers.h"
@@ -22,7 +23,7 @@ const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kDebuggerKey =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\korvane-test.exe";
 
-std::wstring JournalFile() { return journal::Folder() + L"journal.jsonl"; }
+using journal_tests::JournalFile;
 
 // A path or text as it stands inside a JSON string.
 std::string Json(const std::wstring& text) {
