@@ -25,6 +25,7 @@ struct OpenGroup {
   bool cancelled = false;
   bool unjournaled = false;  // going on without the journal, as the user chose
   bool flushed = false;  // an item of the group is on disk: later ones need not wait for the disk
+  std::optional<std::size_t> counted;
   std::map<std::wstring, std::size_t> awaitingAfter;  // content items whose file is being changed
 };
 
@@ -150,7 +151,7 @@ Action::~Action() {
   current = nullptr;
   // An action that changed nothing left no group behind.
   // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
-  if (state_->id) store::Append(format::EndLine(state_->id), state_->nextIndex > 1);
+  if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), state_->nextIndex > 1);
   delete state_;
 }
 
@@ -166,6 +167,11 @@ void Action::Note(std::wstring_view text) {
   item.kind = ItemKind::Note;
   item.path = text;
   Add(*group, item);
+}
+
+void Action::Counted(std::size_t changes) {
+  OpenGroup* group = state_ ? state_ : static_cast<OpenGroup*>(joined_);
+  if (group) group->counted = changes;
 }
 
 JoinAction::JoinAction(const Action& action) : previous_(current) {

@@ -88,7 +88,8 @@ void FrmCheckDrive::CmdClean_Click() {
   job->selected = std::make_unique<bool[]>(job->selection.size());
   std::copy(job->selection.begin(), job->selection.end(), job->selected.get());
   // Any question (go on without the journal?) is asked here, before the clean starts.
-  job->action = std::make_unique<journal::Action>(L"Check a Drive: clean of drive " + DriveName(scan->drive));
+  job->action = std::make_unique<journal::Action>(drive_check::CleanWhat(*scan),
+                                                   journal::ActionOptions{.drives = std::wstring(1, scan->drive)});
   if (job->action->Cancelled()) {
     job->action.reset();
     LblProgress.SetText(L"Nothing on drive " + DriveName(scan->drive) + L" was changed.");

@@ -30,4 +30,9 @@ bool EndsWithName(std::wstring_view text, std::wstring_view suffix);
 // for keys of tables (program names, extensions, command words).
 std::wstring Lowered(std::wstring_view text);
 
+// Text written by someone else (a drive's label, a line of the journal), fit
+// for one line of a window: control characters and those that turn the
+// reading direction round dropped, at most `limit` characters kept.
+std::wstring Printable(std::wstring_view text, std::size_t limit);
+
 }  // namespace platform

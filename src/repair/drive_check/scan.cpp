@@ -10,6 +10,7 @@
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/shortcut.h"
 #include "repair/drive_check/shortcut_prefetch.h"
+#include "system/system_text.h"
 
 namespace repair::drive_check {
 
@@ -252,6 +253,13 @@ class Scanner {
   std::map<std::wstring, std::pair<Reached, std::wstring>> payloads_;  // upper-cased path -> (file, starter)
 };
 
+// A label is up to 32 characters on NTFS, 11 on FAT; whoever formatted the stick chose it.
+std::wstring LabelOf(const std::wstring& root) {
+  wchar_t label[MAX_PATH + 1] = {};
+  if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)) return {};
+  return platform::Printable(label, 32);
+}
+
 }  // namespace
 
 // In the order of the enumerations.
@@ -282,7 +290,9 @@ ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress) {
       Walk(root, progress.cancel, [&](const std::wstring& folder, const FolderFacts& facts,
                                       std::span<const Entry> entries) { scanner.Visit(folder, facts, entries); });
   if (progress.onProgress) progress.onProgress(outcome.items, root);
-  return scanner.Finish(outcome);
+  ScanResult result = scanner.Finish(outcome);
+  result.label = LabelOf(root);
+  return result;
 }
 
 std::wstring DescribeScan(const ScanResult& scan) {

@@ -60,6 +60,9 @@ struct ScanResult {
   DWORD volumeSerial = 0;
   std::uint64_t rootId = 0;
   std::vector<FolderSeal> folders;  // every folder the walk listed
+  // The volume's label as the scan read it, made printable: the change journal
+  // names the drive by it, since the stick is gone when the clean is undone.
+  std::wstring label;
 };
 
 struct ScanOptions {

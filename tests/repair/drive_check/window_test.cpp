@@ -6,8 +6,11 @@
 #include <thread>
 
 #include "repair/drive_check_words.h"
+#include "shell/undo_window.h"
+#include "system/system_text.h"
 
 #include "../fix_page_fixture.h"
+#include "drive_state.h"
 #include "infected_drive.h"
 #include "repair/drive_check/shortcut.h"
 
@@ -398,6 +401,48 @@ TEST_F(CheckDriveWindowTest, ThousandsOfHiddenFilesListedWhileTheWindowAnswers) 
       << Utf8(messages.Texts().back());
   EXPECT_EQ(window.LastScan().drive, kSecondDrive) << "the check asked for ran once the clean ended";
   EXPECT_EQ(Attributes(folder + L"\\img2999.jpg"), 0u);
+}
+
+// The clean's group in the Undo window: named with the label the stick had when
+// it was cleaned, read once the stick is gone, and counted as the closing
+// message counted it; undone from there, the drive is as it was.
+TEST_F(CheckDriveWindowTest, UndoListNamesAndCountsTheCleanAsItsMessageDid) {
+  Infect(kDrive);
+  // Wine gives a folder mapped to a letter no label, whatever SetVolumeLabelW
+  // or its mount manager are told; Windows gives the stick's.
+  wchar_t label[MAX_PATH + 1] = {};
+  ASSERT_TRUE(GetVolumeInformationW(L"E:\\", label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0));
+  const std::wstring named = *label ? L" (" + platform::Printable(label, 32) + L")" : L"";
+  const DriveState before = StateOf(L"E:");
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  Click(window.CmdClean);
+  WaitWhileBusy(window);
+  ASSERT_FALSE(messages.Texts().empty());
+  const std::wstring closing = messages.Texts().back();
+  std::size_t counted = 0;
+  for (const wchar_t* line : {L"Made visible: ", L"Moved to quarantine: ", L"Renamed to \"Recovered items\": "}) {
+    if (const auto at = closing.find(line); at != std::wstring::npos) counted += std::stoul(closing.substr(at + wcslen(line)));
+  }
+  ASSERT_GT(counted, 0u) << Utf8(closing);
+
+  auto& undo = platform::Instance<shell::FrmUndo>();
+  {
+    const SwappedDrive pulledOut(false);
+    ASSERT_TRUE(pulledOut.Swapped());
+    ASSERT_EQ(GetFileAttributesW(L"E:\\"), INVALID_FILE_ATTRIBUTES) << "the stick is gone";
+    shell::ShowUndoWindow();
+    Pump();
+    ASSERT_GT(undo.LvwGroups.RowCount(), 0);
+    EXPECT_EQ(Utf8(undo.LvwGroups.Cell(0, 1)), Utf8(L"Check a Drive: clean of drive E:" + named));
+    EXPECT_EQ(undo.LvwGroups.Cell(0, 2), std::to_wstring(counted)) << Utf8(closing);
+    EXPECT_GT(undo.Listing().groups.front().itemCount, counted) << "the marks cleared on the way to the quarantine "
+                                                                   "are recorded, yet are not changes of their own";
+  }
+  messages.Clear();
+  undo.UndoChosen({undo.Listing().groups.front().id});
+  EXPECT_EQ(Differences(StateOf(L"E:"), before), "") << Utf8(undo.LblStatus.Text());
 }
 
 }  // namespace
