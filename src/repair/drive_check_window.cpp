@@ -96,7 +96,9 @@ FrmCheckDrive::FrmCheckDrive()
   LstFindings.onToggle = [this](const std::vector<int>& rows) { Toggle(rows); };
   LstFindings.onGetTip = [this](int row) { return rows_.Tip(row); };
   LstFindings.onSelectionChange = [this] { ShowDetails(); };
-  LstFindings.onDoubleClick = [this](int) { TxtDetails.Focus(); };
+  LstFindings.onDoubleClick = [this](int) { ShowFindingDetails(); };
+  LstFindings.onEnter = [this] { ShowFindingDetails(); };
+  LstFindings.onContextMenu = [this] { return FindingMenu(); };
   LstFindings.onColumnClick = [this](int column) {
     const int focused = LstFindings.FocusedRow();
     const std::size_t finding = focused >= 0 ? rows_.FindingIndex(focused) : 0;

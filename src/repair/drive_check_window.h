@@ -94,6 +94,12 @@ class FrmCheckDrive : public platform::Form {
   void ShowRows(int selectRow);
   void ShowDetails();
   void Toggle(const std::vector<int>& rows);
+  // The findings list's shortcut menu and what its entries do (drive_check_window_menu.cpp).
+  std::vector<platform::PopupEntry> FindingMenu();
+  void SetChecks(bool checked);
+  void ShowFindingDetails();
+  void OpenContainingFolder();
+  void CopyPaths();
   void UpdateButtons();
   void FocusOn(HWND control);
   void TakeRequest();

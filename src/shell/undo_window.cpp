@@ -93,6 +93,7 @@ FrmUndo::FrmUndo()
   LvwGroups.onGetText = [this](int row, int column) { return CellText(row, column); };
   LvwGroups.onEnter = [this] { CmdUndo_Click(); };
   LvwGroups.onSelectionChange = [this] { ShowSelected(); };
+  LvwGroups.onContextMenu = [this] { return GroupMenu(); };
   CmdUndo.onClick = [this] { CmdUndo_Click(); };
 }
 
@@ -188,6 +189,18 @@ void FrmUndo::ShowSelected() {
   }
   if (views.size() > kDetailLines) text += L"\r\n... and " + std::to_wstring(views.size() - kDetailLines) + L" more";
   TxtDetails.SetText(text);
+}
+
+std::vector<platform::PopupEntry> FrmUndo::GroupMenu() {
+  if (LvwGroups.Selected().empty()) return {};
+  return {
+      {L"&Undo", [this] { CmdUndo_Click(); }, IsWindowEnabled(CmdUndo.Hwnd()) != FALSE, true},
+      {L"&Copy Details", [this] {
+         if (!platform::CopyText(Hwnd(), TxtDetails.Text())) {
+           MsgBox(L"The details could not be copied: another program is using the clipboard.", MsgIcon::Exclamation);
+         }
+       }},
+  };
 }
 
 void FrmUndo::CmdUndo_Click() {

@@ -445,4 +445,81 @@ TEST_F(CheckDriveWindowTest, UndoListNamesAndCountsTheCleanAsItsMessageDid) {
   EXPECT_EQ(Differences(StateOf(L"E:"), before), "") << Utf8(undo.LblStatus.Text());
 }
 
+// The shortcut menus, opened by a right-click, Shift+F10 or the menu key, do
+// what they say; a double-click or Enter on a finding shows its details.
+TEST_F(CheckDriveWindowTest, ShortcutMenusDoWhatTheySay) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  testing_support::MenuAnswerer menus;
+  testing_support::ShellRecorder shell;
+  const HWND list = window.LstFindings.Hwnd();
+  const std::wstring hiddenFile = OnDrive(kDrive, L"hidden.txt");
+  const int hidden = RowOf(window, hiddenFile, Proposal::MakeVisible);
+  ASSERT_GE(hidden, 0);
+  window.LstFindings.SelectOnly(0);
+
+  // A right-click selects the row under it, then its menu unchecks it.
+  RECT bounds{LVIR_LABEL};
+  SendMessageW(list, LVM_ENSUREVISIBLE, hidden, FALSE);
+  SendMessageW(list, LVM_GETITEMRECT, hidden, reinterpret_cast<LPARAM>(&bounds));
+  const POINT at{bounds.left + 20, (bounds.top + bounds.bottom) / 2};
+  menus.ChooseNext(L"&Uncheck");
+  PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+  Pump();
+  ASSERT_EQ(menus.Shown().size(), 1u) << "one menu for one right-click";
+  EXPECT_EQ(menus.Shown()[0], (std::vector<std::string>{"Show &Details", "&Check (grey)", "&Uncheck", "-",
+                                                        "&Open Containing Folder", "Copy &Path"}));
+  EXPECT_EQ(window.LstFindings.Selected(), std::vector<int>{hidden});
+  EXPECT_FALSE(window.LstFindings.Checked(hidden));
+
+  // Shift+F10 checks it again; the menu key copies its path.
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = 0x80;
+  SetKeyboardState(keys);
+  menus.ChooseNext(L"&Check");
+  Key(window.LstFindings, VK_F10);
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+  EXPECT_TRUE(window.LstFindings.Checked(hidden));
+  menus.ChooseNext(L"Copy &Path");
+  Key(window.LstFindings, VK_APPS);
+  EXPECT_EQ(Utf8(testing_support::ClipboardText()), Utf8(hiddenFile));
+
+  // The folder is opened through the shell, with the backslash that never lets "open" run a file.
+  const std::wstring deep = DeepFile(kDrive);
+  window.LstFindings.SelectOnly(RowOf(window, deep, Proposal::MakeVisible));
+  menus.ChooseNext(L"&Open Containing Folder");
+  Key(window.LstFindings, VK_APPS);
+  EXPECT_EQ(shell.Targets(), std::vector<std::wstring>{deep.substr(0, deep.find_last_of(L'\\') + 1)});
+  EXPECT_EQ(menus.Shown().size(), 4u) << "each key opened one menu";
+
+  // Enter and a double-click show the row whole.
+  messages.Clear();
+  Key(window.LstFindings, VK_RETURN);
+  ASSERT_EQ(messages.Calls().size(), 1u);
+  EXPECT_EQ(messages.Calls()[0].text, window.Rows().Details(window.LstFindings.FocusedRow()));
+  EXPECT_NE(messages.Calls()[0].text.find(deep), std::wstring::npos) << Utf8(messages.Calls()[0].text);
+
+  // The Undo list's menu: its details copied, then the clean undone, which it then no longer offers.
+  Click(window.CmdClean);
+  WaitWhileBusy(window);
+  ASSERT_FALSE(Exists(OnDrive(kDrive, L"worm.vbs")));
+  shell::ShowUndoWindow();
+  auto& undo = platform::Instance<shell::FrmUndo>();
+  Pump();
+  menus.ChooseNext(L"&Copy Details");
+  Key(undo.LvwGroups, VK_APPS);
+  EXPECT_EQ(testing_support::ClipboardText(), undo.TxtDetails.Text());
+  EXPECT_NE(undo.TxtDetails.Text().find(L"clean of drive E:"), std::wstring::npos) << Utf8(undo.TxtDetails.Text());
+  menus.ChooseNext(L"&Undo");
+  Key(undo.LvwGroups, VK_APPS);
+  EXPECT_TRUE(Exists(OnDrive(kDrive, L"worm.vbs"))) << Utf8(undo.LblStatus.Text());
+  Key(undo.LvwGroups, VK_APPS);
+  EXPECT_EQ(menus.Shown().back(), (std::vector<std::string>{"&Undo (grey)", "&Copy Details"}));
+}
+
 }  // namespace
