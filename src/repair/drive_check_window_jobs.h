@@ -31,6 +31,7 @@ struct ScanJob {
   std::mutex lock;
   std::uint64_t items = 0;
   std::wstring folder;
+  std::vector<drive_check::Finding> found;  // met since the window last read them
   std::shared_ptr<drive_check::ScanResult> result;
 };
 

@@ -172,11 +172,22 @@ class Scanner {
 
  private:
   void Report(const std::wstring& folder) {
-    if (!progress_.onProgress) return;
+    if (!progress_.onProgress && !progress_.onFindings) return;
     const ULONGLONG now = GetTickCount64();
     if (now - lastReport_ < progress_.intervalMs) return;
     lastReport_ = now;
-    progress_.onProgress(seen_, folder);
+    if (progress_.onFindings) SendFindings();
+    if (progress_.onProgress) progress_.onProgress(seen_, folder);
+  }
+
+  void SendFindings() {
+    std::vector<Finding> batch;
+    for (; sent_ < findings_.size(); ++sent_) {
+      // A folder marked only system waits for its own listing: with a desktop.ini it is no finding.
+      const auto custom = customised_.find(findings_[sent_].path);
+      if (custom == customised_.end() || custom->second != sent_) batch.push_back(findings_[sent_]);
+    }
+    if (!batch.empty()) progress_.onFindings(std::move(batch));
   }
 
   void Defer(const std::wstring& folder, const Entry& entry, std::span<const Entry> entries, bool atRoot,
@@ -239,6 +250,7 @@ class Scanner {
   Progress& progress_;
   ULONGLONG lastReport_;
   std::uint64_t seen_ = 0;
+  std::size_t sent_ = 0;  // findings handed to onFindings so far
   DriveFacts facts_;
   ShortcutPrefetch shortcuts_;
   WalkedLookup walked_;

@@ -74,6 +74,10 @@ struct ScanOptions {
 struct Progress {
   std::atomic<bool> cancel{false};
   std::function<void(std::uint64_t items, const std::wstring& folder)> onProgress;
+  // The findings met since the last call, just before onProgress: what a window
+  // lists while the walk goes on. The result's findings replace them: shortcuts
+  // and what they start are judged once the walk is over, and a row may change kind.
+  std::function<void(std::vector<Finding> batch)> onFindings;
   unsigned intervalMs = 250;
 };
 
