@@ -88,7 +88,7 @@ void FrmCheckDrive::ListFound(std::vector<drive_check::Finding> found) {
   const bool selected = focused >= 0 && !LstFindings.Selected().empty();
   const std::size_t finding = focused >= 0 && focused < rows_.Count() ? rows_.FindingIndex(focused) : 0;
   std::move(found.begin(), found.end(), std::back_inserter(provisional_->findings));
-  rows_.Reset(provisional_);
+  rows_.Reset(provisional_, false);
   int row = -1;
   for (int i = 0; selected && i < rows_.Count(); ++i) {
     if (rows_.FindingIndex(i) == finding) row = i;
@@ -113,11 +113,12 @@ void FrmCheckDrive::ScanDone() {
   if (const int row = LstFindings.FocusedRow(); row >= 0 && row < rows_.Count() && !LstFindings.Selected().empty()) {
     chosen.emplace(rows_.At(row).path, rows_.At(row).proposal);
   }
-  provisional_.reset();
+  // A whole drive of rows listed during the walk takes a while to free: not on the window's thread.
+  rows_.Reset(nullptr);
+  if (provisional_) std::thread([old = std::move(provisional_)] {}).detach();
   const std::wstring drive = DriveName(scan->drive);
   if (scan->end != ScanEnd::Done) {
     // Part of a walk is not a list to clean from.
-    rows_.Reset(nullptr);
     LstFindings.SetRowCount(0);
     TxtDetails.SetText(L"");
   }
