@@ -5,19 +5,18 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <thread>
 
 #include "repair/drive_check/clean.h"
 #include "repair/drive_check_window_jobs.h"
 #include "repair/drive_check_words.h"
 #include "system/message_box.h"
+#include "system/system_text.h"
 
 namespace repair {
 
 namespace {
 
 using drive_check::Proposal;
-using drive_check::ScanEnd;
 using platform::MsgBox;
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -408,7 +407,7 @@ void FrmCheckDrive::Toggle(const std::vector<int>& rows) {
     const int row = stayHidden[i];
     text += L"\n" + ShownPath(rows_.At(row).path) + L"  (stand-in: " + ShownPath(rows_.At(rows_.LinkedRow(row)).path) + L")";
   }
-  if (stayHidden.size() > 5) text += L"\n... and " + Grouped(stayHidden.size() - 5) + L" more";
+  if (stayHidden.size() > 5) text += L"\n... and " + platform::GroupDigits(stayHidden.size() - 5) + L" more";
   text += L"\n\nWithout its stand-in a hidden item can be reached only after a new scan. Leave the stand-ins where they "
           L"are too?";
   if (MsgBox(text, MsgIcon::Exclamation, platform::kAppTitle, MsgButtons::YesNo) != MsgResult::Yes) return;

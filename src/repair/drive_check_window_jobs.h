@@ -54,8 +54,6 @@ struct CleanJob {
 
 inline std::wstring DriveName(wchar_t letter) { return std::wstring(1, letter) + L":"; }
 
-// Digits grouped as the user's locale groups them.
-std::wstring Grouped(std::uint64_t number);
 // "1 item", "2,345 items"
 std::wstring Count(std::uint64_t number, const wchar_t* one, const wchar_t* many);
 

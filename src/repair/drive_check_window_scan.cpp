@@ -7,6 +7,7 @@
 #include "repair/drive_check_window_jobs.h"
 #include "repair/drive_check_words.h"
 #include "system/message_box.h"
+#include "system/system_text.h"
 
 namespace repair {
 
@@ -154,7 +155,7 @@ void FrmCheckDrive::ScanDone() {
     for (const Proposal proposal : {Proposal::MakeVisible, Proposal::MoveToQuarantine, Proposal::RenameToRecovered}) {
       checked += rows_.CheckedCount(proposal);
     }
-    summary += L"; " + Grouped(checked) + L" checked to be cleaned.";
+    summary += L"; " + platform::GroupDigits(checked) + L" checked to be cleaned.";
   }
   if (unreadable) summary += L" " + Count(unreadable, L"folder", L"folders") + L" could not be read, first " + firstUnreadable;
   LblProgress.SetText(summary);

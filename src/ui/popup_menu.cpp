@@ -55,6 +55,8 @@ bool CopyText(HWND owner, std::wstring_view text) {
       GlobalUnlock(memory);
       placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
     }
+    // A refused SetClipboardData leaves the memory ours to free.
+    // cppcheck-suppress doubleFree
     if (!placed) GlobalFree(memory);
   }
   CloseClipboard();

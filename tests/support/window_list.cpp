@@ -1,6 +1,7 @@
 #include "support/window_list.h"
 
 #include "tweaks/tweak_binding.h"
+#include "repair/drive_check/clean.h"
 #include "repair/drive_check/shortcut.h"
 #include "repair/computer_check_window.h"
 #include "repair/drive_check_window.h"
@@ -72,8 +73,16 @@ platform::Form& CheckingComputer() {
   return form;
 }
 
-// Real clicks first, so that the window lists what it is for.
+// Real clicks and a clean of a drive first, so that the window lists what it is for.
 platform::Form& UndoWithChanges() {
+  static const repair::drive_check::ComScope com;
+  ClearDrive(kDrive);
+  drive_check_tests::Infect(kDrive);
+  repair::drive_check::Progress progress;
+  const auto scan = repair::drive_check::Scan(kDrive, {}, progress);
+  const auto selected = std::make_unique<bool[]>(scan.findings.size());
+  for (std::size_t i = 0; i < scan.findings.size(); ++i) selected[i] = scan.findings[i].checked;
+  repair::drive_check::Clean(scan, std::span<const bool>(selected.get(), scan.findings.size()));
   for (const auto& binding : tweaks::SecurityBindings().first(3)) platform::ApplyTweak(binding, true, L"Security Tweaks");
   return ShowForm<shell::FrmUndo>();
 }
