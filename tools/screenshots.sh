@@ -15,6 +15,9 @@ trap cleanup EXIT
 korvane_display 1280x1024
 korvane_prefix "$run/prefix" 1280x1024
 wineserver -p
+# The Check a Drive picture shows an infected test drive in E:, as the tests make it.
+mkdir -p "$run/drive_e"
+ln -sfn "$run/drive_e" "$WINEPREFIX/dosdevices/e:"
 
 mkdir -p "$run/shots"
 status=0

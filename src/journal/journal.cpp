@@ -25,6 +25,7 @@ struct OpenGroup {
   bool cancelled = false;
   bool unjournaled = false;  // going on without the journal, as the user chose
   bool flushed = false;  // an item of the group is on disk: later ones need not wait for the disk
+  std::optional<std::size_t> counted;
   std::map<std::wstring, std::size_t> awaitingAfter;  // content items whose file is being changed
   // An attribute batch's items already in the file, in the order they are to be made.
   struct Batched {
@@ -162,7 +163,7 @@ Action::~Action() {
   current = nullptr;
   // An action that changed nothing left no group behind.
   // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
-  if (state_->id) store::Append(format::EndLine(state_->id), state_->nextIndex > 1);
+  if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), state_->nextIndex > 1);
   // The end of a bulk action is off any click's path, and its records are what fill the journal.
   if (state_->nextIndex >= kBulkItems) store::Tidy();
   store::ActionClosed();
@@ -228,6 +229,11 @@ AttributeBatch::~AttributeBatch() {
   if (!lines.empty()) store::Append(lines, false);
   group->batch.clear();
   group->batchNext = 0;
+}
+
+void Action::Counted(std::size_t changes) {
+  OpenGroup* group = state_ ? state_ : static_cast<OpenGroup*>(joined_);
+  if (group) group->counted = changes;
 }
 
 JoinAction::JoinAction(const Action& action) : previous_(current) {

@@ -65,6 +65,9 @@ struct Group {
   bool gaps = false;  // an item line of it could not be read
   std::vector<Item> items;  // empty when read with ReadGroups()
   std::size_t itemCount = 0;
+  // The changes the person was told of, when the action said (a file's marks
+  // cleared to move it is one change with the move); never more than itemCount.
+  std::optional<std::size_t> changes;
 };
 
 struct Listing {
@@ -109,6 +112,8 @@ class Action {
   GroupId Id() const;
   // An item that is shown but never undone (the password's group says only "set" or "cleared").
   void Note(std::wstring_view text);
+  // How many changes the action told the person of, kept with the group's end.
+  void Counted(std::size_t changes);
 
  private:
   friend class JoinAction;

@@ -336,10 +336,11 @@ std::string NotMadeLine(GroupId id, std::size_t index) {
   return Line(j);
 }
 
-std::string EndLine(GroupId id) {
+std::string EndLine(GroupId id, std::optional<std::size_t> changes) {
   Json j;
   j["group"] = id;
   j["end"] = true;
+  if (changes) j["changes"] = *changes;
   return Line(j);
 }
 
@@ -403,6 +404,11 @@ bool ReadGroupLine(Reader::Open& open, const Json& j, std::wstring_view folder, 
     const auto end = Bool(j, "end");
     if (!end || !*end) return false;
     group.finished = true;
+    if (j.contains("changes")) {
+      const auto changes = Unsigned(j, "changes");
+      if (!changes) return false;
+      group.changes = static_cast<std::size_t>(*changes);
+    }
     return true;
   }
   const auto index = Index(j);
@@ -461,6 +467,9 @@ void Reader::Line(std::string_view line) {
       ++found->second.group.itemCount;
     } else if (line.find("\"end\":true") != std::string_view::npos) {
       found->second.group.finished = true;
+      if (line.find("\"changes\":") != std::string_view::npos) {
+        found->second.group.changes = static_cast<std::size_t>(NumberAfter(line, "\"changes\":"));
+      }
     }
     return;
   }
@@ -496,6 +505,8 @@ Listing Reader::Finish() {
   listing_.groups.reserve(groups_.size());
   for (auto& [id, open] : groups_) {
     Group& group = open.group;
+    // Said by the file: never more changes than items.
+    if (group.changes) group.changes = std::min(*group.changes, group.itemCount);
     std::size_t expected = 0;
     for (auto& [index, item] : open.items) {
       group.gaps = group.gaps || index != expected;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,7 +22,7 @@ std::string HeaderLine(GroupId id, std::wstring_view time, std::wstring_view wha
                        std::span<const GroupId> undoes = {});
 std::string ItemLine(GroupId id, std::size_t index, const Item& item, std::wstring_view folder);
 std::string AfterLine(GroupId id, std::size_t index, std::wstring_view digest);
-std::string EndLine(GroupId id);
+std::string EndLine(GroupId id, std::optional<std::size_t> changes = std::nullopt);
 std::string NotMadeLine(GroupId id, std::size_t index);
 std::string DroppedLine(std::uint64_t dropped, GroupId lastGroup);
 

@@ -34,14 +34,14 @@ struct ComputerJob {
 
 FrmCheckComputer::FrmCheckComputer()
     : Form({.caption = L"Check This Computer", .clientWidth = 9600, .clientHeight = 6540}),
-      CmdScan(*this, L"CmdScan", {6720, 195, 1200, 375}, L"Scan"),
-      CmdCancel(*this, L"CmdCancel", {8040, 195, 1320, 375}, L"Cancel"),
+      CmdScan(*this, L"CmdScan", {6720, 195, 1200, 375}, L"&Scan"),
+      CmdCancel(*this, L"CmdCancel", {8040, 195, 1320, 375}, L"&Cancel"),
       PrgScan(*this, L"PrgScan", {240, 750, kListWidth, 240}),
       LblProgress(*this, L"LblProgress", {240, 1080, kListWidth, 300}, L""),
       LstFindings(*this, L"LstFindings", {240, 1440, kListWidth, 4440},
                   {{L"Kind", 1680}, {L"Item", 3000}, {L"Proposed", 1800}, {L"Evidence", 2520}},
                   {.checkBoxes = true, .fillLast = true}),
-      CmdClean(*this, L"CmdClean", {7560, 6030, 1800, 375}, L"Clean Selected") {
+      CmdClean(*this, L"CmdClean", {7560, 6030, 1800, 375}, L"C&lean Selected") {
   LblProgress.SetFont({});
   CmdScan.onClick = [this] { CmdScan_Click(); };
   CmdCancel.onClick = [this] { CmdCancel_Click(); };

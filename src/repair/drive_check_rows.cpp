@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "repair/drive_check_words.h"
 
@@ -53,7 +54,7 @@ bool SeenChanged(const Finding& finding) {
 
 }  // namespace
 
-void FindingRows::Reset(std::shared_ptr<const drive_check::ScanResult> scan) {
+void FindingRows::Reset(std::shared_ptr<const drive_check::ScanResult> scan, bool link) {
   scan_ = std::move(scan);
   cleaned_ = false;
   const std::size_t count = scan_ ? scan_->findings.size() : 0;
@@ -64,29 +65,40 @@ void FindingRows::Reset(std::shared_ptr<const drive_check::ScanResult> scan) {
     order_.clear();
     return;
   }
-  std::unordered_map<std::wstring, std::uint32_t> hidden;
   for (std::size_t i = 0; i < count; ++i) {
     const Finding& finding = scan_->findings[i];
     checked_[i] = finding.checked && finding.proposal != Proposal::LeaveAlone;
-    if (finding.proposal == Proposal::MakeVisible) hidden.emplace(Upper(finding.path), static_cast<std::uint32_t>(i));
   }
-  // A shortcut or program named after a hidden item beside it stands in for that item.
-  for (std::size_t i = 0; i < count; ++i) {
-    const Finding& finding = scan_->findings[i];
+  if (link) Link();
+  sortColumn_ = RowColumn::Kind;
+  ascending_ = true;
+  Order();
+}
+
+// A shortcut or program named after a hidden item beside it stands in for
+// that item. Stand-ins are few and hidden items may be a whole drive, so only
+// a hidden item as long as some stand-in's name is upper-cased and looked up.
+void FindingRows::Link() {
+  const auto& findings = scan_->findings;
+  std::unordered_map<std::wstring, std::uint32_t> stems;
+  std::unordered_set<std::size_t> lengths;
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    const Finding& finding = findings[i];
     if (finding.proposal != Proposal::MoveToQuarantine ||
         (finding.kind != FindingKind::Shortcut && finding.kind != FindingKind::WormProgram)) {
       continue;
     }
     const auto stem = WithoutExtension(finding.path);
-    if (!stem) continue;
-    const auto found = hidden.find(Upper(*stem));
-    if (found == hidden.end() || linked_[found->second] >= 0) continue;
+    if (stem && stems.emplace(Upper(*stem), static_cast<std::uint32_t>(i)).second) lengths.insert(stem->size());
+  }
+  for (std::size_t i = 0; !stems.empty() && i < findings.size(); ++i) {
+    const Finding& finding = findings[i];
+    if (finding.proposal != Proposal::MakeVisible || !lengths.contains(finding.path.size())) continue;
+    const auto found = stems.find(Upper(finding.path));
+    if (found == stems.end() || linked_[found->second] >= 0) continue;
     linked_[i] = static_cast<std::int32_t>(found->second);
     linked_[found->second] = static_cast<std::int32_t>(i);
   }
-  sortColumn_ = RowColumn::Kind;
-  ascending_ = true;
-  Order();
 }
 
 void FindingRows::Order() {

@@ -20,7 +20,8 @@ enum class RowColumn { Kind, Item, Proposed, Details };
 class FindingRows {
  public:
   // The findings of a scan, checked as the scan proposes; nothing when null.
-  void Reset(std::shared_ptr<const drive_check::ScanResult> scan);
+  // Rows listed while the walk goes on are not linked: the result's rows are.
+  void Reset(std::shared_ptr<const drive_check::ScanResult> scan, bool link = true);
   const std::shared_ptr<const drive_check::ScanResult>& Scan() const { return scan_; }
   int Count() const { return static_cast<int>(order_.size()); }
   const drive_check::Finding& At(int row) const;
@@ -50,6 +51,7 @@ class FindingRows {
 
  private:
   void Order();
+  void Link();
   std::shared_ptr<const drive_check::ScanResult> scan_;
   std::vector<std::uint32_t> order_;  // row -> finding
   std::vector<std::uint8_t> checked_;  // per finding

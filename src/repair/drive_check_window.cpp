@@ -5,19 +5,18 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <thread>
 
 #include "repair/drive_check/clean.h"
 #include "repair/drive_check_window_jobs.h"
 #include "repair/drive_check_words.h"
 #include "system/message_box.h"
+#include "system/system_text.h"
 
 namespace repair {
 
 namespace {
 
 using drive_check::Proposal;
-using drive_check::ScanEnd;
 using platform::MsgBox;
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -96,7 +95,9 @@ FrmCheckDrive::FrmCheckDrive()
   LstFindings.onToggle = [this](const std::vector<int>& rows) { Toggle(rows); };
   LstFindings.onGetTip = [this](int row) { return rows_.Tip(row); };
   LstFindings.onSelectionChange = [this] { ShowDetails(); };
-  LstFindings.onDoubleClick = [this](int) { TxtDetails.Focus(); };
+  LstFindings.onDoubleClick = [this](int) { ShowFindingDetails(); };
+  LstFindings.onEnter = [this] { ShowFindingDetails(); };
+  LstFindings.onContextMenu = [this] { return FindingMenu(); };
   LstFindings.onColumnClick = [this](int column) {
     const int focused = LstFindings.FocusedRow();
     const std::size_t finding = focused >= 0 ? rows_.FindingIndex(focused) : 0;
@@ -137,6 +138,7 @@ void FrmCheckDrive::Form_Unload() {
   // A scan ends at its next item; its results go nowhere.
   if (scanJob_) scanJob_->progress.cancel = true;
   scanJob_.reset();
+  provisional_.reset();
 }
 
 // The frame the person can drag, and the maximize box; the client area stays as laid out.
@@ -281,45 +283,6 @@ void FrmCheckDrive::FocusOn(HWND control) {
   }
 }
 
-void FrmCheckDrive::CmdScan_Click() {
-  const wchar_t letter = SelectedLetter();
-  if (!letter || Busy() || drive_check::IsWindowsDrive(letter)) return;
-  rows_.Reset(nullptr);
-  LstFindings.SetRowCount(0);
-  LstFindings.SetSortMark(-1, true);
-  TxtDetails.SetText(L"");
-  listedDrive_ = L'\0';
-  listedVolume_ = MarkOf(letter);
-  auto job = std::make_shared<ScanJob>();
-  job->window = Hwnd();
-  job->drive = letter;
-  // Progress comes throttled from the scan; the window reads it when the message arrives.
-  job->progress.intervalMs = static_cast<unsigned>(kProgressEveryMs);
-  job->progress.onProgress = [raw = job.get()](std::uint64_t items, const std::wstring& folder) {
-    {
-      const std::lock_guard guard(raw->lock);
-      raw->items = items;
-      raw->folder = folder;
-    }
-    PostMessageW(raw->window, kScanProgress, 0, 0);
-  };
-  scanJob_ = job;
-  FocusOn(CmdCancel.Hwnd());
-  EnableWindow(CmdCancel.Hwnd(), TRUE);
-  UpdateButtons();
-  FocusOn(CmdCancel.Hwnd());
-  PrgScan.SetBusy(true);
-  LblProgress.SetText(L"Reading drive " + DriveName(letter) + L"...");
-  std::thread([job] {
-    auto result = std::make_shared<drive_check::ScanResult>(drive_check::Scan(job->drive, {}, job->progress));
-    {
-      const std::lock_guard guard(job->lock);
-      job->result = std::move(result);
-    }
-    PostMessageW(job->window, kScanDone, 0, reinterpret_cast<LPARAM>(job.get()));
-  }).detach();
-}
-
 void FrmCheckDrive::CmdCancel_Click() {
   if (scanJob_) scanJob_->progress.cancel = true;
   if (cleanJob_) {
@@ -402,70 +365,6 @@ LRESULT CALLBACK FrmCheckDrive::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam,
   return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-void FrmCheckDrive::ShowScanProgress() {
-  if (!scanJob_) return;
-  std::uint64_t items = 0;
-  std::wstring folder;
-  {
-    const std::lock_guard guard(scanJob_->lock);
-    items = scanJob_->items;
-    folder = scanJob_->folder;
-  }
-  LblProgress.SetText(Count(items, L"item", L"items") + L" seen; reading " + ShownPath(folder));
-}
-
-void FrmCheckDrive::ScanDone() {
-  std::shared_ptr<drive_check::ScanResult> scan;
-  {
-    const std::lock_guard guard(scanJob_->lock);
-    scan = std::move(scanJob_->result);
-  }
-  scanJob_.reset();
-  PrgScan.SetBusy(false);
-  PrgScan.SetPercent(0);
-  const std::wstring drive = DriveName(scan->drive);
-  if (scan->end == ScanEnd::DriveGone) {
-    UpdateButtons();
-    FocusOn(CmdScan.Hwnd());
-    LblProgress.SetText(L"Drive " + drive + L" could not be read.");
-    MsgBox(L"Drive " + drive + L" could not be read; it may have been removed. Nothing was changed.",
-           MsgIcon::Exclamation);
-    RefreshDrives();
-    TakeRequest();
-    return;
-  }
-  if (scan->end == ScanEnd::Cancelled) {
-    listedVolume_.reset();
-    UpdateButtons();
-    FocusOn(IsWindowEnabled(CmdScan.Hwnd()) ? CmdScan.Hwnd() : CboDrive.Hwnd());
-    LblProgress.SetText(L"The scan of drive " + drive + L" was cancelled; nothing was changed.");
-    TakeRequest();
-    return;
-  }
-  const std::size_t found = scan->findings.size();
-  const std::uint64_t items = scan->items;
-  std::wstring summary = found == 0 ? L"Nothing was found on drive " + drive + L" among " + Count(items, L"item.", L"items.")
-                                    : Count(found, L"finding", L"findings") + L" on drive " + drive + L" among " +
-                                          Count(items, L"items", L"items");
-  const std::size_t unreadable = scan->unreadable.size();
-  const std::wstring firstUnreadable = unreadable ? ShownPath(scan->unreadable.front()) : L"";
-  listedDrive_ = scan->drive;
-  rows_.Reset(std::move(scan));
-  if (found) {
-    std::size_t checked = 0;
-    for (const Proposal proposal : {Proposal::MakeVisible, Proposal::MoveToQuarantine, Proposal::RenameToRecovered}) {
-      checked += rows_.CheckedCount(proposal);
-    }
-    summary += L"; " + Grouped(checked) + L" checked to be cleaned.";
-  }
-  if (unreadable) summary += L" " + Count(unreadable, L"folder", L"folders") + L" could not be read, first " + firstUnreadable;
-  LblProgress.SetText(summary);
-  ShowRows(found ? 0 : -1);
-  UpdateButtons();
-  FocusOn(found ? LstFindings.Hwnd() : CmdScan.Hwnd());
-  TakeRequest();
-}
-
 void FrmCheckDrive::ShowRows(int selectRow) {
   LstFindings.SetRowCount(rows_.Count());
   LstFindings.SelectOnly(selectRow);
@@ -484,6 +383,7 @@ void FrmCheckDrive::ShowDetails() {
 }
 
 void FrmCheckDrive::Toggle(const std::vector<int>& rows) {
+  if (Scanning()) return;  // the rows listed while the walk goes on are replaced at its end
   const auto first = std::find_if(rows.begin(), rows.end(), [&](int row) { return rows_.Check(row).has_value(); });
   if (first == rows.end()) return;
   const bool checked = !*rows_.Check(*first);
@@ -507,7 +407,7 @@ void FrmCheckDrive::Toggle(const std::vector<int>& rows) {
     const int row = stayHidden[i];
     text += L"\n" + ShownPath(rows_.At(row).path) + L"  (stand-in: " + ShownPath(rows_.At(rows_.LinkedRow(row)).path) + L")";
   }
-  if (stayHidden.size() > 5) text += L"\n... and " + Grouped(stayHidden.size() - 5) + L" more";
+  if (stayHidden.size() > 5) text += L"\n... and " + platform::GroupDigits(stayHidden.size() - 5) + L" more";
   text += L"\n\nWithout its stand-in a hidden item can be reached only after a new scan. Leave the stand-ins where they "
           L"are too?";
   if (MsgBox(text, MsgIcon::Exclamation, platform::kAppTitle, MsgButtons::YesNo) != MsgResult::Yes) return;

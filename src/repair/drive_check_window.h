@@ -92,8 +92,15 @@ class FrmCheckDrive : public platform::Form {
   void ShowCleanProgress();
   void CleanDone();
   void ShowRows(int selectRow);
+  void ListFound(std::vector<drive_check::Finding> found);
   void ShowDetails();
   void Toggle(const std::vector<int>& rows);
+  // The findings list's shortcut menu and what its entries do (drive_check_window_menu.cpp).
+  std::vector<platform::PopupEntry> FindingMenu();
+  void SetChecks(bool checked);
+  void ShowFindingDetails();
+  void OpenContainingFolder();
+  void CopyPaths();
   void UpdateButtons();
   void FocusOn(HWND control);
   void TakeRequest();
@@ -104,6 +111,8 @@ class FrmCheckDrive : public platform::Form {
   std::shared_ptr<ScanJob> scanJob_;
   std::shared_ptr<CleanJob> cleanJob_;
   FindingRows rows_;
+  // The rows listed while a scan walks, in the order met; its result replaces them.
+  std::shared_ptr<drive_check::ScanResult> provisional_;
   wchar_t listedDrive_ = L'\0';  // the drive the rows belong to
   std::optional<VolumeMark> listedVolume_;  // that drive's volume when it was scanned
   std::vector<HWND> disabled_;  // the program's other windows, kept still while a clean records

@@ -7,6 +7,7 @@
 #include "repair/drive_check_window.h"
 #include "repair/drive_check_window_jobs.h"
 #include "system/message_box.h"
+#include "system/system_text.h"
 
 namespace repair {
 
@@ -37,7 +38,7 @@ std::wstring Confirmation(const FindingRows& rows, wchar_t drive) {
   };
   for (const auto& [proposal, words] : lines) {
     const std::size_t count = rows.CheckedCount(proposal);
-    if (count) text += L"\n" + std::wstring(words) + Grouped(count);
+    if (count) text += L"\n" + std::wstring(words) + platform::GroupDigits(count);
   }
   text += L"\n\nUnchecked rows stay as they are. Tools > Undo Changes can put back what the clean does.";
   return text;
@@ -45,19 +46,8 @@ std::wstring Confirmation(const FindingRows& rows, wchar_t drive) {
 
 }  // namespace
 
-std::wstring Grouped(std::uint64_t number) {
-  const std::wstring digits = std::to_wstring(number);
-  wchar_t separator[8] = L",";
-  wchar_t decimal[8] = L".";
-  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8);
-  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
-  NUMBERFMTW format{0, 1, 3, decimal, separator, 1};
-  wchar_t text[64];
-  return GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, text, 64) > 0 ? text : digits;
-}
-
 std::wstring Count(std::uint64_t number, const wchar_t* one, const wchar_t* many) {
-  return Grouped(number) + L" " + (number == 1 ? one : many);
+  return platform::GroupDigits(number) + L" " + (number == 1 ? one : many);
 }
 
 void FrmCheckDrive::CmdClean_Click() {
@@ -88,7 +78,8 @@ void FrmCheckDrive::CmdClean_Click() {
   job->selected = std::make_unique<bool[]>(job->selection.size());
   std::copy(job->selection.begin(), job->selection.end(), job->selected.get());
   // Any question (go on without the journal?) is asked here, before the clean starts.
-  job->action = std::make_unique<journal::Action>(L"Check a Drive: clean of drive " + DriveName(scan->drive));
+  job->action = std::make_unique<journal::Action>(drive_check::CleanWhat(*scan),
+                                                   journal::ActionOptions{.drives = std::wstring(1, scan->drive)});
   if (job->action->Cancelled()) {
     job->action.reset();
     LblProgress.SetText(L"Nothing on drive " + DriveName(scan->drive) + L" was changed.");
@@ -143,7 +134,7 @@ void FrmCheckDrive::ShowCleanProgress() {
   const std::size_t total = cleanJob_->total;
   if (total == 0) return;
   PrgScan.SetPercent(static_cast<int>(done * 100 / total));
-  LblProgress.SetText(L"Cleaning drive " + DriveName(cleanJob_->scan->drive) + L": " + Grouped(done) + L" of " +
+  LblProgress.SetText(L"Cleaning drive " + DriveName(cleanJob_->scan->drive) + L": " + platform::GroupDigits(done) + L" of " +
                       Count(total, L"item", L"items") + L" done");
 }
 

@@ -31,6 +31,7 @@ struct ScanJob {
   std::mutex lock;
   std::uint64_t items = 0;
   std::wstring folder;
+  std::vector<drive_check::Finding> found;  // met since the window last read them
   std::shared_ptr<drive_check::ScanResult> result;
 };
 
@@ -53,8 +54,6 @@ struct CleanJob {
 
 inline std::wstring DriveName(wchar_t letter) { return std::wstring(1, letter) + L":"; }
 
-// Digits grouped as the user's locale groups them.
-std::wstring Grouped(std::uint64_t number);
 // "1 item", "2,345 items"
 std::wstring Count(std::uint64_t number, const wchar_t* one, const wchar_t* many);
 

@@ -5,6 +5,7 @@
 #include "repair/undo_scope.h"
 #include "system/app.h"
 #include "system/message_box.h"
+#include "system/system_text.h"
 #include "tweaks/security/enter_password.h"
 #include "tweaks/security/password_store.h"
 #include "tweaks/tweak_catalog.h"
@@ -27,6 +28,7 @@ constexpr int kStatusTop = kDetailsTop + kDetailsHeight + 120;
 constexpr int kBottomTop = kStatusTop + 360;
 constexpr std::size_t kDetailLines = 200;
 constexpr wchar_t kLoadRewrite[] = L": checked values rewritten on loading";
+constexpr std::size_t kWhatLimit = 300;
 
 journal::OnConflict AskAboutConflict(const journal::Group& group) {
   std::wstring text = L"Something other than Korvane has changed what this change made, since it was made:\n\n";
@@ -42,15 +44,17 @@ journal::OnConflict AskAboutConflict(const journal::Group& group) {
   }
 }
 
-// A page's load group in a user's words: the user never clicked anything.
+// A page's load group in a user's words: the user never clicked anything. The
+// rest as the journal says it, which anyone may have written: on one line.
 std::wstring Wording(const journal::Group& group) {
   if (group.what.ends_with(kLoadRewrite)) {
-    const std::wstring page = group.what.substr(0, group.what.size() - std::size(kLoadRewrite) + 1);
+    const std::wstring page =
+        platform::Printable(group.what.substr(0, group.what.size() - std::size(kLoadRewrite) + 1), kWhatLimit);
     const std::wstring count = std::to_wstring(group.itemCount);
     return L"Korvane tidied " + count + (group.itemCount == 1 ? L" stored value" : L" stored values") + L" when " +
            page + L" opened";
   }
-  return group.what;
+  return platform::Printable(group.what, kWhatLimit);
 }
 
 const wchar_t* StateWords(journal::ItemState state) {
@@ -89,6 +93,7 @@ FrmUndo::FrmUndo()
   LvwGroups.onGetText = [this](int row, int column) { return CellText(row, column); };
   LvwGroups.onEnter = [this] { CmdUndo_Click(); };
   LvwGroups.onSelectionChange = [this] { ShowSelected(); };
+  LvwGroups.onContextMenu = [this] { return GroupMenu(); };
   CmdUndo.onClick = [this] { CmdUndo_Click(); };
 }
 
@@ -118,7 +123,8 @@ std::wstring FrmUndo::CellText(int row, int column) const {
     case 1:
       return group.finished ? Wording(group) : Wording(group) + L" (cut short)";
     case 2:
-      return std::to_wstring(group.itemCount);
+      // What the action told the person, where it said so: a clean's closing message counts files, not steps.
+      return std::to_wstring(group.changes.value_or(group.itemCount));
     default:
       return group.undoneBy ? L"Undone " + group.undoneAt : L"";
   }
@@ -183,6 +189,18 @@ void FrmUndo::ShowSelected() {
   }
   if (views.size() > kDetailLines) text += L"\r\n... and " + std::to_wstring(views.size() - kDetailLines) + L" more";
   TxtDetails.SetText(text);
+}
+
+std::vector<platform::PopupEntry> FrmUndo::GroupMenu() {
+  if (LvwGroups.Selected().empty()) return {};
+  return {
+      {L"&Undo", [this] { CmdUndo_Click(); }, IsWindowEnabled(CmdUndo.Hwnd()) != FALSE, true},
+      {L"&Copy Details", [this] {
+         if (!platform::CopyText(Hwnd(), TxtDetails.Text())) {
+           MsgBox(L"The details could not be copied: another program is using the clipboard.", MsgIcon::Exclamation);
+         }
+       }},
+  };
 }
 
 void FrmUndo::CmdUndo_Click() {

@@ -32,6 +32,7 @@ class FrmUndo : public platform::Form {
 
  private:
   std::wstring CellText(int row, int column) const;
+  std::vector<platform::PopupEntry> GroupMenu();
   void ShowSelected();
   void Reread();
   void SelectGroup(platform::journal::GroupId id);

@@ -123,4 +123,15 @@ std::wstring Lowered(std::wstring_view text) {
   return lower;
 }
 
+std::wstring Printable(std::wstring_view text, std::size_t limit) {
+  std::wstring shown;
+  for (const wchar_t c : text) {
+    if (shown.size() >= limit) break;
+    const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+    const bool direction = (c >= 0x200E && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    if (!control && !direction) shown += c;
+  }
+  return shown;
+}
+
 }  // namespace platform

@@ -38,4 +38,9 @@ std::wstring NameKey(std::wstring_view name);
 // for keys of tables (program names, extensions, command words).
 std::wstring Lowered(std::wstring_view text);
 
+// Text written by someone else (a drive's label, a line of the journal), fit
+// for one line of a window: control characters and those that turn the
+// reading direction round dropped, at most `limit` characters kept.
+std::wstring Printable(std::wstring_view text, std::size_t limit);
+
 }  // namespace platform

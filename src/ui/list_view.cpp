@@ -224,6 +224,16 @@ LRESULT CALLBACK ListView::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
       list->onEnter();
       return 0;
     }
+    // Shift+F10 and the menu key open the menu here, once, whatever the system would send on their release.
+    const bool menuKey = (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) &&
+                         (wParam == VK_APPS || (wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0));
+    const bool menuKeyUp = (msg == WM_KEYUP || msg == WM_SYSKEYUP) && (wParam == VK_APPS || wParam == VK_F10);
+    const bool onRows = msg == WM_CONTEXTMENU && reinterpret_cast<HWND>(wParam) == hwnd;  // not the header
+    if (list->onContextMenu && (menuKey || onRows)) {
+      list->ShowContextMenu(menuKey ? -1 : lParam);
+      return 0;
+    }
+    if (list->onContextMenu && menuKeyUp) return 0;
     if (msg == WM_SIZE) {
       const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
       list->FillLastColumn();
@@ -233,6 +243,22 @@ LRESULT CALLBACK ListView::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     return 0;
   }
   return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// At the mouse; from the keyboard, at the focused row (or the list's corner).
+void ListView::ShowContextMenu(LPARAM at) {
+  POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+  if (at == -1) {
+    point = {0, 0};
+    const int row = FocusedRow();
+    RECT label{LVIR_LABEL};
+    if (row >= 0 && SendMessageW(hwnd_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&label))) {
+      point = {label.left, label.bottom};
+    }
+    ClientToScreen(hwnd_, &point);
+  }
+  const std::vector<PopupEntry> entries = onContextMenu();
+  if (!entries.empty()) PopupMenu(GetAncestor(hwnd_, GA_ROOT), point, entries);
 }
 
 void ProgressBar::Create(HWND parent, int id) { CreateWindowOf(PROGRESS_CLASSW, PBS_SMOOTH, 0, parent, id); }

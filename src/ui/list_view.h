@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/controls.h"
+#include "ui/popup_menu.h"
 
 namespace platform {
 
@@ -40,6 +41,8 @@ class ListView : public Control {
   std::function<std::wstring(int row)> onGetTip;
   std::function<void()> onEnter;  // Enter pressed in the list
   std::function<void(int row)> onDoubleClick;
+  // The shortcut menu for the rows selected (a right-click selects the row under it first).
+  std::function<std::vector<PopupEntry>()> onContextMenu;
 
   void SetRowCount(int rows);
   int RowCount() const;
@@ -70,6 +73,7 @@ class ListView : public Control {
                                        DWORD_PTR data);
   void FillLastColumn();
   int BoxAt(POINT point) const;
+  void ShowContextMenu(LPARAM at);
   std::vector<ListColumn> columns_;
   ListStyle style_;
   std::wstring shown_;  // the text last handed to the list, alive until it asks again

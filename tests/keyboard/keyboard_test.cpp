@@ -77,6 +77,7 @@ const std::map<std::string, std::vector<std::string>>& TabOrders() {
       {"undo-changes", {"LvwGroups", "TxtDetails", "CmdUndo"}},
       {"check-a-drive", {"CboDrive", "CmdScan", "LstFindings", "TxtDetails", "CmdClean"}},
       {"windows-integration", {"ChkMenu", "ChkAutoPlay", "CmdSave"}},
+      {"check-this-computer", {"CmdScan", "LstFindings", "CmdClean"}},
   };
   return orders;
 }

@@ -37,6 +37,11 @@ void SaveShot(platform::Form& form, const char* name) {
   const std::wstring dir = std::wstring(folder, folder + strlen(folder)) + L"\\" + std::to_wstring(form.Dpi());
   CreateDirectoryW(dir.c_str(), nullptr);
   SetForegroundWindow(form.Hwnd());
+  // Let the window settle (activation, a long details text laid out) before it is drawn for the picture.
+  for (int i = 0; i < 5; ++i) {
+    Pump();
+    Sleep(40);
+  }
   RedrawWindow(form.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   GdiFlush();
   const std::string file = std::string(name) + ".bmp";

@@ -47,6 +47,38 @@ ShellRecorder::ShellRecorder() {
 
 ShellRecorder::~ShellRecorder() { platform::SetShellOpenHandler(nullptr); }
 
+MenuAnswerer::MenuAnswerer() {
+  platform::SetPopupMenuHandler([this](const std::vector<platform::PopupEntry>& entries) {
+    std::vector<std::string> shown;
+    for (const auto& entry : entries) {
+      shown.push_back(entry.caption.empty() ? "-" : Utf8(entry.caption) + (entry.enabled ? "" : " (grey)"));
+    }
+    shown_.push_back(std::move(shown));
+    if (choices_.empty()) return -1;
+    const std::wstring choice = choices_.front();
+    choices_.pop_front();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i].caption == choice) return static_cast<int>(i);
+    }
+    return -1;
+  });
+}
+
+MenuAnswerer::~MenuAnswerer() { platform::SetPopupMenuHandler(nullptr); }
+
+std::wstring ClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
 OpenFileAnswerer::OpenFileAnswerer() {
   platform::SetOpenFileHandler([this](platform::OpenFileRequest& request) {
     requests_.push_back(request);

@@ -10,6 +10,7 @@
 #include "system/message_box.h"
 #include "system/open_file_dialog.h"
 #include "system/shell_request.h"
+#include "ui/popup_menu.h"
 
 namespace testing_support {
 
@@ -62,6 +63,26 @@ class OpenFileAnswerer {
   std::deque<std::wstring> choices_;
   std::vector<platform::OpenFileRequest> requests_;
 };
+
+// Records every shortcut menu; chooses the entries named in a queue, by
+// caption (none when the queue is empty or the caption is not on the menu).
+class MenuAnswerer {
+ public:
+  MenuAnswerer();
+  ~MenuAnswerer();
+  MenuAnswerer(const MenuAnswerer&) = delete;
+  MenuAnswerer& operator=(const MenuAnswerer&) = delete;
+  void ChooseNext(std::wstring caption) { choices_.push_back(std::move(caption)); }
+  // Each menu as a person reads it: its captions, "-" for a separator, "(grey)" after a disabled one.
+  const std::vector<std::vector<std::string>>& Shown() const { return shown_; }
+
+ private:
+  std::deque<std::wstring> choices_;
+  std::vector<std::vector<std::string>> shown_;
+};
+
+// The clipboard's text, empty when it holds none.
+std::wstring ClipboardText();
 
 // A message box as a person reads it: [title] "text" icon buttons.
 std::string AsText(const platform::MsgBoxCall& call);

@@ -118,3 +118,27 @@ TEST(HandleTest, ClosesWhenItsOwnerGoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Labels and journal lines are written by others: one line, no turned-round text, bounded.
+TEST(SystemTextTest, TextFromOthersIsShownOnOneLine) {
+  const struct {
+    std::wstring text;
+    std::size_t limit;
+    std::wstring shown;
+  } rows[] = {
+      {L"PUPIL-07", 32, L"PUPIL-07"},
+      {L"PUPIL\t-07\r\n", 32, L"PUPIL-07"},
+      {L"photo\u202Egpj.exe", 32, L"photogpj.exe"},
+      {L"a\u2066b\u2069c\u200Fd\u0085e\u007Ff\u2028g", 32, L"abcdefg"},
+      {L"\u00C9t\u00E9 \u00E0 l'\u00E9cole", 32, L"\u00C9t\u00E9 \u00E0 l'\u00E9cole"},
+      {std::wstring(40, L'x'), 32, std::wstring(32, L'x')},
+      {L"\x01\x02" + std::wstring(32, L'y'), 32, std::wstring(32, L'y')},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(Utf8(platform::Printable(row.text, row.limit)), Utf8(row.shown)) << Utf8(row.text);
+  }
+}
+
+}  // namespace

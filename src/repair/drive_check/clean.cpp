@@ -135,6 +135,12 @@ std::wstring SinceScan(const ScanResult& scan, const std::vector<const Finding*>
 
 }  // namespace
 
+std::wstring CleanWhat(const ScanResult& scan) {
+  std::wstring what = L"Check a Drive: clean of drive " + std::wstring(1, scan.drive) + L":";
+  if (!scan.label.empty()) what += L" (" + scan.label + L")";
+  return what;
+}
+
 CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanProgress* progress) {
   CleanReport report;
   std::vector<const Finding*> chosen;
@@ -160,8 +166,7 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
     return report;
   }
 
-  platform::journal::Action action(L"Check a Drive: clean of drive " + std::wstring(1, scan.drive) + L":",
-                                   {.drives = std::wstring(1, scan.drive)});
+  platform::journal::Action action(CleanWhat(scan), {.drives = std::wstring(1, scan.drive)});
   if (action.Cancelled()) {
     report.cancelled = true;
     return report;
@@ -212,6 +217,8 @@ CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanP
   if (progress && progress->onProgress) progress->onProgress(done, chosen.size());
   // The journal names the group with its first item.
   if (action.Id()) report.group = action.Id();
+  // The group counts what the closing message counts, not the marks cleared on the way to the quarantine.
+  action.Counted(report.madeVisible + report.quarantined + report.renamed);
   return report;
 }
 

@@ -49,6 +49,9 @@ struct CleanProgress {
   std::function<void(std::size_t done, std::size_t total)> onProgress;
 };
 
+// The clean's group in the change journal: "Check a Drive: clean of drive E: (PUPIL-07)".
+std::wstring CleanWhat(const ScanResult& scan);
+
 // `selected` holds one flag per finding of `scan`, in order.
 CleanReport Clean(const ScanResult& scan, std::span<const bool> selected, CleanProgress* progress = nullptr);
 

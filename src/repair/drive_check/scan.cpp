@@ -169,11 +169,22 @@ class Scanner {
 
  private:
   void Report(const std::wstring& folder) {
-    if (!progress_.onProgress) return;
+    if (!progress_.onProgress && !progress_.onFindings) return;
     const ULONGLONG now = GetTickCount64();
     if (now - lastReport_ < progress_.intervalMs) return;
     lastReport_ = now;
-    progress_.onProgress(seen_, folder);
+    if (progress_.onFindings) SendFindings();
+    if (progress_.onProgress) progress_.onProgress(seen_, folder);
+  }
+
+  void SendFindings() {
+    std::vector<Finding> batch;
+    for (; sent_ < findings_.size(); ++sent_) {
+      // A folder marked only system waits for its own listing: with a desktop.ini it is no finding.
+      const auto custom = customised_.find(findings_[sent_].path);
+      if (custom == customised_.end() || custom->second != sent_) batch.push_back(findings_[sent_]);
+    }
+    if (!batch.empty()) progress_.onFindings(std::move(batch));
   }
 
   void Defer(const std::wstring& folder, const Entry& entry, std::span<const Entry> entries, bool atRoot,
@@ -236,6 +247,7 @@ class Scanner {
   Progress& progress_;
   ULONGLONG lastReport_;
   std::uint64_t seen_ = 0;
+  std::size_t sent_ = 0;  // findings handed to onFindings so far
   DriveFacts facts_;
   ShortcutPrefetch shortcuts_;
   WalkedLookup walked_;
@@ -249,6 +261,13 @@ class Scanner {
   std::map<std::wstring, std::uint64_t> blankCounts_;
   std::map<std::wstring, std::pair<Reached, std::wstring>> payloads_;  // name key of the path -> (file, starter)
 };
+
+// A label is up to 32 characters on NTFS, 11 on FAT; whoever formatted the stick chose it.
+std::wstring LabelOf(const std::wstring& root) {
+  wchar_t label[MAX_PATH + 1] = {};
+  if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0)) return {};
+  return platform::Printable(label, 32);
+}
 
 }  // namespace
 
@@ -280,7 +299,9 @@ ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress) {
       Walk(root, progress.cancel, [&](const std::wstring& folder, const FolderFacts& facts,
                                       std::span<const Entry> entries) { scanner.Visit(folder, facts, entries); });
   if (progress.onProgress) progress.onProgress(outcome.items, root);
-  return scanner.Finish(outcome);
+  ScanResult result = scanner.Finish(outcome);
+  result.label = LabelOf(root);
+  return result;
 }
 
 std::wstring DescribeScan(const ScanResult& scan) {

@@ -60,6 +60,9 @@ struct ScanResult {
   DWORD volumeSerial = 0;
   std::uint64_t rootId = 0;
   std::vector<FolderSeal> folders;  // every folder the walk listed
+  // The volume's label as the scan read it, made printable: the change journal
+  // names the drive by it, since the stick is gone when the clean is undone.
+  std::wstring label;
 };
 
 struct ScanOptions {
@@ -71,6 +74,10 @@ struct ScanOptions {
 struct Progress {
   std::atomic<bool> cancel{false};
   std::function<void(std::uint64_t items, const std::wstring& folder)> onProgress;
+  // The findings met since the last call, just before onProgress: what a window
+  // lists while the walk goes on. The result's findings replace them: shortcuts
+  // and what they start are judged once the walk is over, and a row may change kind.
+  std::function<void(std::vector<Finding> batch)> onFindings;
   unsigned intervalMs = 250;
 };
 

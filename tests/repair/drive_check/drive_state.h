@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 namespace drive_check_tests {
 
 using testing_support::Attributes;
+using testing_support::ClearFolder;
 using testing_support::ReadBytes;
 using testing_support::Utf8;
 using repair::drive_check::Clean;
@@ -85,5 +87,42 @@ inline std::string Failures(const CleanReport& report) {
   for (const auto& failure : report.failures) text += Utf8(failure.path + L": " + failure.reason) + "\n";
   return text;
 }
+
+// The folder behind drive E: is moved aside, and another takes its place
+// (another stick in the same letter), or none does (the stick pulled out).
+class SwappedDrive {
+ public:
+  explicit SwappedDrive(bool replaced = true) {
+    const char* devices = std::getenv("KORVANE_TEST_DOSDEVICES");
+    if (!devices) return;
+    std::wstring run = L"Z:";
+    for (const char* c = devices; *c; ++c) run += static_cast<wchar_t>(*c == '/' ? '\\' : *c);
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW((run + L"\\..\\..\\").c_str(), MAX_PATH, full, nullptr);
+    folder_ = std::wstring(full) + L"drive_e";
+    away_ = folder_ + L".away";
+    moved_ = MoveFileW(folder_.c_str(), away_.c_str());
+    swapped_ = moved_ && (!replaced || CreateDirectoryW(folder_.c_str(), nullptr));
+  }
+  ~SwappedDrive() {
+    // A swap that never happened leaves the drive's own folder alone.
+    if (!moved_) return;
+    if (GetFileAttributesW(folder_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      ClearFolder(folder_ + L"\\");
+      RemoveDirectoryW(folder_.c_str());
+    }
+    MoveFileW(away_.c_str(), folder_.c_str());
+  }
+  SwappedDrive(const SwappedDrive&) = delete;
+  SwappedDrive& operator=(const SwappedDrive&) = delete;
+  bool Swapped() const { return swapped_; }
+  const std::wstring& Away() const { return away_; }
+
+ private:
+  std::wstring folder_;
+  std::wstring away_;
+  bool moved_ = false;
+  bool swapped_ = false;
+};
 
 }  // namespace drive_check_tests

@@ -263,40 +263,6 @@ TEST_F(TrustTest, EveryWormFormLosesItsPayload) {
   }
 }
 
-// The folder behind the letter changes between the scan and the clean.
-class SwappedDrive {
- public:
-  SwappedDrive() {
-    const char* devices = std::getenv("KORVANE_TEST_DOSDEVICES");
-    if (!devices) return;
-    std::wstring run = L"Z:";
-    for (const char* c = devices; *c; ++c) run += static_cast<wchar_t>(*c == '/' ? '\\' : *c);
-    wchar_t full[MAX_PATH];
-    GetFullPathNameW((run + L"\\..\\..\\").c_str(), MAX_PATH, full, nullptr);
-    folder_ = std::wstring(full) + L"drive_e";
-    away_ = folder_ + L".away";
-    moved_ = MoveFileW(folder_.c_str(), away_.c_str());
-    swapped_ = moved_ && CreateDirectoryW(folder_.c_str(), nullptr);
-  }
-  ~SwappedDrive() {
-    // A swap that never happened leaves the drive's own folder alone.
-    if (!moved_) return;
-    ClearFolder(folder_ + L"\\");
-    RemoveDirectoryW(folder_.c_str());
-    MoveFileW(away_.c_str(), folder_.c_str());
-  }
-  SwappedDrive(const SwappedDrive&) = delete;
-  SwappedDrive& operator=(const SwappedDrive&) = delete;
-  bool Swapped() const { return swapped_; }
-  const std::wstring& Away() const { return away_; }
-
- private:
-  std::wstring folder_;
-  std::wstring away_;
-  bool moved_ = false;
-  bool swapped_ = false;
-};
-
 TEST_F(TrustTest, ADriveChangedSinceTheScanIsNotCleaned) {
   const std::wstring root = OnDrive(kDrive, L"").substr(0, 2);
   {

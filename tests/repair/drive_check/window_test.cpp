@@ -6,8 +6,11 @@
 #include <thread>
 
 #include "repair/drive_check_words.h"
+#include "shell/undo_window.h"
+#include "system/system_text.h"
 
 #include "../fix_page_fixture.h"
+#include "drive_state.h"
 #include "infected_drive.h"
 #include "repair/drive_check/shortcut.h"
 
@@ -398,6 +401,125 @@ TEST_F(CheckDriveWindowTest, ThousandsOfHiddenFilesListedWhileTheWindowAnswers) 
       << Utf8(messages.Texts().back());
   EXPECT_EQ(window.LastScan().drive, kSecondDrive) << "the check asked for ran once the clean ended";
   EXPECT_EQ(Attributes(folder + L"\\img2999.jpg"), 0u);
+}
+
+// The clean's group in the Undo window: named with the label the stick had when
+// it was cleaned, read once the stick is gone, and counted as the closing
+// message counted it; undone from there, the drive is as it was.
+TEST_F(CheckDriveWindowTest, UndoListNamesAndCountsTheCleanAsItsMessageDid) {
+  Infect(kDrive);
+  // Wine gives a folder mapped to a letter no label, whatever SetVolumeLabelW
+  // or its mount manager are told; Windows gives the stick's.
+  wchar_t label[MAX_PATH + 1] = {};
+  ASSERT_TRUE(GetVolumeInformationW(L"E:\\", label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0));
+  const std::wstring named = *label ? L" (" + platform::Printable(label, 32) + L")" : L"";
+  const DriveState before = StateOf(L"E:");
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  Click(window.CmdClean);
+  WaitWhileBusy(window);
+  ASSERT_FALSE(messages.Texts().empty());
+  const std::wstring closing = messages.Texts().back();
+  std::size_t counted = 0;
+  for (const wchar_t* line : {L"Made visible: ", L"Moved to quarantine: ", L"Renamed to \"Recovered items\": "}) {
+    if (const auto at = closing.find(line); at != std::wstring::npos) counted += std::stoul(closing.substr(at + wcslen(line)));
+  }
+  ASSERT_GT(counted, 0u) << Utf8(closing);
+
+  auto& undo = platform::Instance<shell::FrmUndo>();
+  {
+    const SwappedDrive pulledOut(false);
+    ASSERT_TRUE(pulledOut.Swapped());
+    ASSERT_EQ(GetFileAttributesW(L"E:\\"), INVALID_FILE_ATTRIBUTES) << "the stick is gone";
+    shell::ShowUndoWindow();
+    Pump();
+    ASSERT_GT(undo.LvwGroups.RowCount(), 0);
+    EXPECT_EQ(Utf8(undo.LvwGroups.Cell(0, 1)), Utf8(L"Check a Drive: clean of drive E:" + named));
+    EXPECT_EQ(undo.LvwGroups.Cell(0, 2), std::to_wstring(counted)) << Utf8(closing);
+    EXPECT_GT(undo.Listing().groups.front().itemCount, counted) << "the marks cleared on the way to the quarantine "
+                                                                   "are recorded, yet are not changes of their own";
+  }
+  messages.Clear();
+  undo.UndoChosen({undo.Listing().groups.front().id});
+  EXPECT_EQ(Differences(StateOf(L"E:"), before), "") << Utf8(undo.LblStatus.Text());
+}
+
+// The shortcut menus, opened by a right-click, Shift+F10 or the menu key, do
+// what they say; a double-click or Enter on a finding shows its details.
+TEST_F(CheckDriveWindowTest, ShortcutMenusDoWhatTheySay) {
+  Infect(kDrive);
+  repair::ShowCheckDrive(L"E");
+  auto& window = platform::Instance<FrmCheckDrive>();
+  ScanAndWait(window);
+  testing_support::MenuAnswerer menus;
+  testing_support::ShellRecorder shell;
+  const HWND list = window.LstFindings.Hwnd();
+  const std::wstring hiddenFile = OnDrive(kDrive, L"hidden.txt");
+  const int hidden = RowOf(window, hiddenFile, Proposal::MakeVisible);
+  ASSERT_GE(hidden, 0);
+  window.LstFindings.SelectOnly(0);
+
+  // A right-click selects the row under it, then its menu unchecks it.
+  RECT bounds{LVIR_LABEL};
+  SendMessageW(list, LVM_ENSUREVISIBLE, hidden, FALSE);
+  SendMessageW(list, LVM_GETITEMRECT, hidden, reinterpret_cast<LPARAM>(&bounds));
+  const POINT at{bounds.left + 20, (bounds.top + bounds.bottom) / 2};
+  menus.ChooseNext(L"&Uncheck");
+  PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+  Pump();
+  ASSERT_EQ(menus.Shown().size(), 1u) << "one menu for one right-click";
+  EXPECT_EQ(menus.Shown()[0], (std::vector<std::string>{"Show &Details", "&Check (grey)", "&Uncheck", "-",
+                                                        "&Open Containing Folder", "Copy &Path"}));
+  EXPECT_EQ(window.LstFindings.Selected(), std::vector<int>{hidden});
+  EXPECT_FALSE(window.LstFindings.Checked(hidden));
+
+  // Shift+F10 checks it again; the menu key copies its path.
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = 0x80;
+  SetKeyboardState(keys);
+  menus.ChooseNext(L"&Check");
+  Key(window.LstFindings, VK_F10);
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+  EXPECT_TRUE(window.LstFindings.Checked(hidden));
+  menus.ChooseNext(L"Copy &Path");
+  Key(window.LstFindings, VK_APPS);
+  EXPECT_EQ(Utf8(testing_support::ClipboardText()), Utf8(hiddenFile));
+
+  // The folder is opened through the shell, with the backslash that never lets "open" run a file.
+  const std::wstring deep = DeepFile(kDrive);
+  window.LstFindings.SelectOnly(RowOf(window, deep, Proposal::MakeVisible));
+  menus.ChooseNext(L"&Open Containing Folder");
+  Key(window.LstFindings, VK_APPS);
+  EXPECT_EQ(shell.Targets(), std::vector<std::wstring>{deep.substr(0, deep.find_last_of(L'\\') + 1)});
+  EXPECT_EQ(menus.Shown().size(), 4u) << "each key opened one menu";
+
+  // Enter and a double-click show the row whole.
+  messages.Clear();
+  Key(window.LstFindings, VK_RETURN);
+  ASSERT_EQ(messages.Calls().size(), 1u);
+  EXPECT_EQ(messages.Calls()[0].text, window.Rows().Details(window.LstFindings.FocusedRow()));
+  EXPECT_NE(messages.Calls()[0].text.find(deep), std::wstring::npos) << Utf8(messages.Calls()[0].text);
+
+  // The Undo list's menu: its details copied, then the clean undone, which it then no longer offers.
+  Click(window.CmdClean);
+  WaitWhileBusy(window);
+  ASSERT_FALSE(Exists(OnDrive(kDrive, L"worm.vbs")));
+  shell::ShowUndoWindow();
+  auto& undo = platform::Instance<shell::FrmUndo>();
+  Pump();
+  menus.ChooseNext(L"&Copy Details");
+  Key(undo.LvwGroups, VK_APPS);
+  EXPECT_EQ(testing_support::ClipboardText(), undo.TxtDetails.Text());
+  EXPECT_NE(undo.TxtDetails.Text().find(L"clean of drive E:"), std::wstring::npos) << Utf8(undo.TxtDetails.Text());
+  menus.ChooseNext(L"&Undo");
+  Key(undo.LvwGroups, VK_APPS);
+  EXPECT_TRUE(Exists(OnDrive(kDrive, L"worm.vbs"))) << Utf8(undo.LblStatus.Text());
+  Key(undo.LvwGroups, VK_APPS);
+  EXPECT_EQ(menus.Shown().back(), (std::vector<std::string>{"&Undo (grey)", "&Copy Details"}));
 }
 
 }  // namespace
