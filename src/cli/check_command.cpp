@@ -16,6 +16,7 @@
 #include "repair/drive_check/drives.h"
 #include "repair/drive_check/rules.h"
 #include "repair/drive_check/scan.h"
+#include "repair/drive_check_words.h"
 
 namespace cli {
 
@@ -42,34 +43,6 @@ bool WormFindingsRemain(const dc::ScanResult& scan, const std::vector<bool>& don
     if (finding.strength == dc::Strength::Worm && finding.checked && !done[i]) return true;
   }
   return false;
-}
-
-// "no-break space" for the characters a blank-looking name is made of.
-std::wstring CharacterName(wchar_t c) {
-  struct Named {
-    wchar_t c;
-    const wchar_t* name;
-  };
-  static constexpr Named kNames[] = {
-      {L' ', L"space"},           {0x00A0, L"no-break space"},     {0x00AD, L"soft hyphen"},
-      {0x2007, L"figure space"},  {0x200B, L"zero-width space"},   {0x202F, L"narrow no-break space"},
-      {0x3000, L"wide space"},    {0x3164, L"Hangul filler"},      {0x2800, L"blank Braille pattern"},
-      {0xFEFF, L"zero-width no-break space"}, {L'\t', L"tab"},
-  };
-  for (const Named& named : kNames) {
-    if (named.c == c) return named.name;
-  }
-  return L"invisible character";
-}
-
-// A name that looks blank is shown by what it is made of, so that "E:\ " is
-// never mistaken for the whole drive.
-std::wstring Shown(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos || !dc::LooksBlank(path.substr(slash + 1))) return path;
-  std::wstring names;
-  for (const wchar_t c : path.substr(slash + 1)) names += (names.empty() ? L"" : L", ") + CharacterName(c);
-  return path.substr(0, slash + 1) + L"[blank name: " + names + L"]";
 }
 
 Json FindingsJson(const dc::ScanResult& scan) {
@@ -100,13 +73,8 @@ Json CleanJson(const dc::CleanReport& report) {
           {"group", report.group ? Json(*report.group) : Json(nullptr)}};
 }
 
-void PrintFindings(const dc::ScanResult& scan, const std::wstring& drive) {
-  if (scan.findings.empty()) {
-    PrintLine(L"Nothing was found on drive " + drive + L" (" + std::to_wstring(scan.items) + L" items seen).");
-  } else {
-    PrintLine(std::to_wstring(scan.findings.size()) + (scan.findings.size() == 1 ? L" finding" : L" findings") +
-              L" on drive " + drive + L" (" + std::to_wstring(scan.items) + L" items seen):");
-  }
+void PrintFindings(const dc::ScanResult& scan) {
+  PrintLine(repair::ScanSummary(scan));
   const dc::FindingKind* kind = nullptr;
   for (const dc::Finding& finding : scan.findings) {
     if (!kind || *kind != finding.kind) {
@@ -120,14 +88,14 @@ void PrintFindings(const dc::ScanResult& scan, const std::wstring& drive) {
       details.erase(codes, end == std::wstring::npos ? std::wstring::npos : end + 2 - codes);
     }
     std::wstring line = finding.checked ? L"  [x] " : L"  [ ] ";
-    line += Shown(finding.path);
+    line += repair::ShownPath(finding.path);
     line += L" -> ";
     line += dc::ProposalCaption(finding.proposal);
     line += finding.strength == dc::Strength::Worm ? L"; worm: " : L"; unusual: ";
     line += details;
     PrintLine(line);
   }
-  for (const std::wstring& folder : scan.unreadable) PrintLine(L"Could not be read: " + Shown(folder));
+  for (const std::wstring& folder : scan.unreadable) PrintLine(L"Could not be read: " + repair::ShownPath(folder));
 }
 
 // Fills `document` with the drive's result, or {"drive", "error"} when it failed; returns the exit code.
@@ -169,7 +137,7 @@ int CheckOne(wchar_t letter, bool clean, Json& document) {
   Json unreadable = Json::array();
   for (const std::wstring& folder : scan.unreadable) unreadable.push_back(ToUtf8(folder));
   document["unreadable"] = unreadable;
-  PrintFindings(scan, drive);
+  PrintFindings(scan);
 
   std::vector<bool> done(scan.findings.size(), false);
   if (clean && proposed) {

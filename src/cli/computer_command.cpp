@@ -52,10 +52,7 @@ Json CleanJson(const cc::CleanReport& report) {
 }
 
 void PrintFindings(const cc::ScanResult& scan) {
-  PrintLine(scan.findings.empty() ? L"Nothing was found on this computer (" + std::to_wstring(scan.places) +
-                                        L" places read)."
-                                  : std::to_wstring(scan.findings.size()) + L" findings on this computer (" +
-                                        std::to_wstring(scan.places) + L" places read):");
+  PrintLine(cc::ScanSummary(scan));
   const cc::Kind* kind = nullptr;
   for (const cc::Finding& finding : scan.findings) {
     if (!kind || *kind != finding.kind) {

@@ -128,7 +128,6 @@ std::wstring PathKey(std::wstring_view path) {
   return key;
 }
 
-constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // An action with this many items tidies the journal at its end.
 constexpr std::size_t kBulkItems = 1000;
@@ -162,10 +161,15 @@ Action::~Action() {
   if (!state_) return;
   current = nullptr;
   // An action that changed nothing left no group behind.
-  // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
-  if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), state_->nextIndex > 1);
-  // The end of a bulk action is off any click's path, and its records are what fill the journal.
-  if (state_->nextIndex >= kBulkItems) store::Tidy();
+  // A destructor must not throw: memory running out while the group ends leaves
+  // it without its end line, which undo reads as an action cut short.
+  try {
+    // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
+    if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), state_->nextIndex > 1);
+    // The end of a bulk action is off any click's path, and its records are what fill the journal.
+    if (state_->nextIndex >= kBulkItems) store::Tidy();
+  } catch (...) {
+  }
   store::ActionClosed();
   delete state_;
 }

@@ -22,6 +22,9 @@
 
 namespace platform::journal {
 
+// The attributes the journal records and undo puts back.
+inline constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 using GroupId = std::uint64_t;
 
 // A registry value exactly as stored: absent, or its type and bytes.

@@ -51,7 +51,6 @@ const Place* FindPlace(const Item& item) {
 
 bool IsMachineWide(RegRoot root) { return root != kCurrentUser; }
 
-constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

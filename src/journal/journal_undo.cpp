@@ -12,11 +12,10 @@ namespace platform::journal {
 
 namespace {
 
-constexpr DWORD kVisibleAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr DWORD kSettableAttributes = kVisibleAttributes | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr wchar_t kUndoSuffix[] = L".korvane-undo";
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Present(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring Upper(std::wstring text) {
   CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -126,9 +125,9 @@ Step PlaceCopy(const std::wstring& source, const std::wstring& destination) {
 }
 
 Step PutBackContent(const Item& item) {
-  if (item.existedBefore) return Exists(item.kept) ? PlaceCopy(item.kept, item.path) : Step::Failed;
+  if (item.existedBefore) return Present(item.kept) ? PlaceCopy(item.kept, item.path) : Step::Failed;
   // The action made the file: it goes, its bytes kept by the undo's own record.
-  if (!Exists(item.path)) return Step::Done;
+  if (!Present(item.path)) return Step::Done;
   if (const DWORD recorded = RecordContent(item.path); recorded != ERROR_SUCCESS) return FromRecord(recorded);
   const bool deleted = DeleteFileW(item.path.c_str());
   RecordContentAfter(item.path);
@@ -138,7 +137,7 @@ Step PutBackContent(const Item& item) {
 // The file comes back from where it was moved; that copy goes only once the
 // returned one is checked and the return is recorded, so redo can move it again.
 Step PutBackMove(const Item& item) {
-  if (!Exists(item.kept)) return Step::Failed;
+  if (!Present(item.kept)) return Step::Failed;
   const Step placed = PlaceCopy(item.kept, item.path);
   if (placed != Step::Done) return placed;
   if (!RecordMove(item.kept, item.path)) return Step::Cancelled;

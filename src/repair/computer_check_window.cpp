@@ -14,8 +14,8 @@ namespace cc = computer_check;
 using platform::MsgBox;
 using platform::MsgIcon;
 
-constexpr UINT kScanProgress = WM_APP + 1;
-constexpr UINT kScanDone = WM_APP + 2;
+constexpr UINT kComputerScanProgress = WM_APP + 1;
+constexpr UINT kComputerScanDone = WM_APP + 2;
 constexpr UINT kLookDone = WM_APP + 3;
 constexpr int kListWidth = 9120;
 
@@ -113,7 +113,7 @@ void FrmCheckComputer::CmdScan_Click() {
       const std::lock_guard guard(raw->lock);
       raw->place = place;
     }
-    PostMessageW(raw->window, kScanProgress, 0, 0);
+    PostMessageW(raw->window, kComputerScanProgress, 0, 0);
   };
   job_ = job;
   SetBusy(true);
@@ -124,7 +124,7 @@ void FrmCheckComputer::CmdScan_Click() {
       const std::lock_guard guard(job->lock);
       job->result = std::move(result);
     }
-    PostMessageW(job->window, kScanDone, 0, reinterpret_cast<LPARAM>(job.get()));
+    PostMessageW(job->window, kComputerScanDone, 0, reinterpret_cast<LPARAM>(job.get()));
   }).detach();
 }
 
@@ -133,20 +133,20 @@ void FrmCheckComputer::CmdCancel_Click() {
 }
 
 bool FrmCheckComputer::Form_Message(UINT msg, WPARAM, LPARAM lParam, LRESULT*) {
-  if (msg == kScanProgress) {
+  if (msg == kComputerScanProgress) {
     if (!job_) return true;
     const std::lock_guard guard(job_->lock);
     LblProgress.SetText(L"Reading " + job_->place);
     return true;
   }
-  if (msg != kScanDone && msg != kLookDone) return false;
+  if (msg != kComputerScanDone && msg != kLookDone) return false;
   // A message from a job this window has let go of (closed and opened again) is old news.
   if (!job_ || reinterpret_cast<ComputerJob*>(lParam) != job_.get()) return true;
   const auto job = job_;
   job_.reset();
   SetBusy(false);
   const std::lock_guard guard(job->lock);
-  if (msg == kScanDone) {
+  if (msg == kComputerScanDone) {
     scan_ = std::move(job->result);
     ShowFindings();
   } else {
@@ -161,11 +161,7 @@ void FrmCheckComputer::ShowFindings() {
     return;
   }
   PrgScan.SetPercent(100);
-  LblProgress.SetText(scan_.findings.empty() ? L"Nothing was found on this computer (" +
-                                                   std::to_wstring(scan_.places) + L" places read)."
-                                             : std::to_wstring(scan_.findings.size()) +
-                                                   L" findings on this computer (" + std::to_wstring(scan_.places) +
-                                                   L" places read)");
+  LblProgress.SetText(cc::ScanSummary(scan_));
   checked_.clear();
   for (const cc::Finding& finding : scan_.findings) checked_.push_back(finding.checked);
   LstFindings.SetRowCount(static_cast<int>(scan_.findings.size()));

@@ -142,23 +142,9 @@ void FrmCheckDrive::ScanDone() {
     return;
   }
   const std::size_t found = scan->findings.size();
-  const std::uint64_t items = scan->items;
-  std::wstring summary = found == 0 ? L"Nothing was found on drive " + drive + L" among " + Count(items, L"item.", L"items.")
-                                    : Count(found, L"finding", L"findings") + L" on drive " + drive + L" among " +
-                                          Count(items, L"items", L"items");
-  const std::size_t unreadable = scan->unreadable.size();
-  const std::wstring firstUnreadable = unreadable ? ShownPath(scan->unreadable.front()) : L"";
+  LblProgress.SetText(ScanSummary(*scan));
   listedDrive_ = scan->drive;
   rows_.Reset(std::move(scan));
-  if (found) {
-    std::size_t checked = 0;
-    for (const Proposal proposal : {Proposal::MakeVisible, Proposal::MoveToQuarantine, Proposal::RenameToRecovered}) {
-      checked += rows_.CheckedCount(proposal);
-    }
-    summary += L"; " + platform::GroupDigits(checked) + L" checked to be cleaned.";
-  }
-  if (unreadable) summary += L" " + Count(unreadable, L"folder", L"folders") + L" could not be read, first " + firstUnreadable;
-  LblProgress.SetText(summary);
   int first = found ? 0 : -1;
   for (int row = 0; chosen && row < rows_.Count(); ++row) {
     if (rows_.At(row).path == chosen->first && rows_.At(row).proposal == chosen->second) first = row;

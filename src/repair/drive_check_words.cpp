@@ -1,7 +1,11 @@
 #include "repair/drive_check_words.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+
+#include "repair/drive_check/rules.h"
+#include "system/system_text.h"
 
 namespace repair {
 
@@ -127,17 +131,15 @@ const CharName* NameOf(wchar_t c) {
 
 // One part of a path as a person can read it.
 std::wstring ShownName(std::wstring_view name) {
-  const bool blank = !name.empty() && std::all_of(name.begin(), name.end(), [](wchar_t c) {
-    const CharName* known = NameOf(c);
-    return known && known->blank;
-  });
-  if (blank) {
+  // Blank by the rules' own test, so that every name the check calls blank is shown as such.
+  if (drive_check::LooksBlank(std::wstring(name))) {
     std::wstring words;
     for (std::size_t i = 0; i < name.size();) {
       std::size_t run = 1;
       while (i + run < name.size() && name[i + run] == name[i]) ++run;
       if (!words.empty()) words += L", ";
-      words += NameOf(name[i])->name;
+      const CharName* known = NameOf(name[i]);
+      words += known ? std::wstring(known->name) : L"invisible character";
       if (run > 1) words += L" \u00D7" + std::to_wstring(run);
       i += run;
     }
@@ -174,6 +176,29 @@ std::wstring ShownPath(std::wstring_view path) {
     start = end + 1;
   }
   return shown;
+}
+
+std::wstring ScanSummary(const drive_check::ScanResult& scan) {
+  const auto counted = [](std::uint64_t number, const wchar_t* one, const wchar_t* many) {
+    return platform::GroupDigits(number) + L" " + (number == 1 ? one : many);
+  };
+  const std::wstring drive = std::wstring(1, scan.drive) + L":";
+  const std::wstring seen = counted(scan.items, L"item", L"items");
+  std::wstring text;
+  if (scan.findings.empty()) {
+    text = L"Nothing was found on drive " + drive + L" among " + seen + L".";
+  } else {
+    const auto checked = std::count_if(scan.findings.begin(), scan.findings.end(), [](const Finding& finding) {
+      return finding.checked && finding.proposal != Proposal::LeaveAlone;
+    });
+    text = counted(scan.findings.size(), L"finding", L"findings") + L" on drive " + drive + L" among " + seen + L"; " +
+           platform::GroupDigits(static_cast<std::uint64_t>(checked)) + L" checked to be cleaned.";
+  }
+  if (!scan.unreadable.empty()) {
+    text += L" " + counted(scan.unreadable.size(), L"folder", L"folders") + L" could not be read, first " +
+            ShownPath(scan.unreadable.front()) + L".";
+  }
+  return text;
 }
 
 std::wstring DetailsText(const Finding& finding, std::wstring_view linkedPath) {

@@ -18,6 +18,10 @@ std::wstring_view GroupCaption(const drive_check::Finding& finding);
 // characters, and any character that turns text around, named in brackets.
 std::wstring ShownPath(std::wstring_view path);
 
+// The one line both front ends give once a scan has ended: findings, items
+// seen, how many are checked to be cleaned, folders that could not be read.
+std::wstring ScanSummary(const drive_check::ScanResult& scan);
+
 // The details pane: the full path, why it was found, what it runs, what the clean will do.
 std::wstring DetailsText(const drive_check::Finding& finding, std::wstring_view linkedPath);
 

@@ -23,7 +23,7 @@ namespace {
 
 using platform::TwipsRect;
 
-constexpr int kClientWidth = 7650;
+constexpr int kMainClientWidth = 7650;
 constexpr int kClientHeight = 5295;
 constexpr int kHeaderHeight = 520;
 constexpr int kNavWidth = 1530;
@@ -82,7 +82,7 @@ FrmMain::Backgrounds MakeBackgrounds(FrmMain& form) {
   for (int page = 0; page < kPageCount; ++page) {
     backgrounds[static_cast<std::size_t>(page)] = std::make_unique<platform::Picture>(
         form, L"PageBackground" + std::to_wstring(page),
-        TwipsRect{kPageInset, kHeaderHeight + kPageInset, kClientWidth - 2 * kPageInset,
+        TwipsRect{kPageInset, kHeaderHeight + kPageInset, kMainClientWidth - 2 * kPageInset,
                   kClientHeight - kHeaderHeight - 2 * kPageInset},
         [page](HDC dc, const RECT& rect, UINT) { platform::PaintPageBackground(dc, rect, page); });
   }
@@ -92,7 +92,7 @@ FrmMain::Backgrounds MakeBackgrounds(FrmMain& form) {
 }  // namespace
 
 FrmMain::FrmMain()
-    : Form({.caption = platform::kAppTitle, .clientWidth = kClientWidth, .clientHeight = kClientHeight}),
+    : Form({.caption = platform::kAppTitle, .clientWidth = kMainClientWidth, .clientHeight = kClientHeight}),
       nav(MakeNav(*this)),
       welcome(*this),
       info(*this),
@@ -100,7 +100,7 @@ FrmMain::FrmMain()
       tweak(*this),
       about(*this),
       backgrounds(MakeBackgrounds(*this)),
-      TabMain(*this, L"TabMain", {0, 0, kClientWidth, kClientHeight},
+      TabMain(*this, L"TabMain", {0, 0, kMainClientWidth, kClientHeight},
               {L"Tab 0", L"Tab 1", L"Tab 2", L"Tab 3", L"Tab 4"}, kHeaderHeight) {
   pageStarts_ = {welcome.FirstControl(), info.FirstControl(), fix.FirstControl(), tweak.FirstControl(),
                  about.FirstControl()};
@@ -241,7 +241,7 @@ void FrmMain::TabMain_Click() {
 void FrmMain::Form_Unload() { EndProgram(); }
 
 RECT FrmMain::PageRect() const {
-  return RECT{Px(kPageInset), Px(kHeaderHeight + kPageInset), Px(kClientWidth - kPageInset),
+  return RECT{Px(kPageInset), Px(kHeaderHeight + kPageInset), Px(kMainClientWidth - kPageInset),
               Px(kClientHeight - kPageInset)};
 }
 

@@ -18,9 +18,9 @@ namespace journal = platform::journal;
 using platform::MsgBox;
 using platform::MsgIcon;
 
-constexpr int kClientWidth = 9000;
+constexpr int kUndoClientWidth = 9000;
 constexpr int kMargin = 120;
-constexpr int kInner = kClientWidth - 2 * kMargin;
+constexpr int kInner = kUndoClientWidth - 2 * kMargin;
 constexpr int kListHeight = 3600;
 constexpr int kDetailsTop = kMargin + kListHeight + 120;
 constexpr int kDetailsHeight = 1500;
@@ -80,14 +80,14 @@ std::wstring Plural(std::size_t count, const wchar_t* one, const wchar_t* many) 
 }  // namespace
 
 FrmUndo::FrmUndo()
-    : Form({.caption = L"Undo Changes", .clientWidth = kClientWidth, .clientHeight = kBottomTop + 540, .minimizeBox = false}),
+    : Form({.caption = L"Undo Changes", .clientWidth = kUndoClientWidth, .clientHeight = kBottomTop + 540, .minimizeBox = false}),
       LvwGroups(*this, L"LvwGroups", {kMargin, kMargin, kInner, kListHeight},
                 {{L"Time", 1900}, {L"What", 4300}, {L"Items", 700, true}, {L"State", 1800}}),
       TxtDetails(*this, L"TxtDetails", {kMargin, kDetailsTop, kInner, kDetailsHeight}, L"",
                  {.multiline = true, .readOnly = true}),
       LblStatus(*this, L"LblStatus", {kMargin, kStatusTop, kInner, 300}, L""),
       LblDropped(*this, L"LblDropped", {kMargin, kBottomTop + 60, 6600, 300}, L""),
-      CmdUndo(*this, L"CmdUndo", {kClientWidth - kMargin - 1800, kBottomTop, 1800, 420}, L"&Undo Selected") {
+      CmdUndo(*this, L"CmdUndo", {kUndoClientWidth - kMargin - 1800, kBottomTop, 1800, 420}, L"&Undo Selected") {
   // What undo may write is registered once, when undo is first at hand, not at every start.
   repair::AllowUndoOfKorvanesPlaces();
   LvwGroups.onGetText = [this](int row, int column) { return CellText(row, column); };

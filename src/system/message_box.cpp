@@ -10,7 +10,7 @@ namespace platform {
 
 namespace {
 
-MsgBoxHandler& Handler() {
+MsgBoxHandler& InstalledMsgBoxHandler() {
   static MsgBoxHandler handler;
   return handler;
 }
@@ -100,7 +100,7 @@ MsgResult AskHandler(const MsgBoxCall& call, HWND owner) {
   const HWND focus = GetFocus();
   const bool ownerEnabled = owner && IsWindowEnabled(owner);
   if (ownerEnabled) EnableWindow(owner, FALSE);
-  const MsgResult result = Handler()(call);
+  const MsgResult result = InstalledMsgBoxHandler()(call);
   if (ownerEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
   if (focus && IsWindow(focus) && !GetFocus()) SetFocus(focus);
   return result;
@@ -108,12 +108,12 @@ MsgResult AskHandler(const MsgBoxCall& call, HWND owner) {
 
 }  // namespace
 
-void SetMsgBoxHandler(MsgBoxHandler handler) { Handler() = std::move(handler); }
+void SetMsgBoxHandler(MsgBoxHandler handler) { InstalledMsgBoxHandler() = std::move(handler); }
 
 MsgResult MsgBox(std::wstring_view text, MsgIcon icon, std::wstring_view title, MsgButtons buttons) {
   const MsgBoxCall call{std::wstring(text), std::wstring(title), icon, buttons};
   const ProgramHold hold;
-  return Handler() ? AskHandler(call, hold.Owner()) : ShowSystemBox(call, hold.Owner());
+  return InstalledMsgBoxHandler() ? AskHandler(call, hold.Owner()) : ShowSystemBox(call, hold.Owner());
 }
 
 }  // namespace platform

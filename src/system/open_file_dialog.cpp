@@ -10,7 +10,7 @@ namespace platform {
 
 namespace {
 
-OpenFileHandler& Handler() {
+OpenFileHandler& InstalledOpenFileHandler() {
   static OpenFileHandler handler;
   return handler;
 }
@@ -28,10 +28,10 @@ std::vector<wchar_t> FilterList(const std::wstring& filter) {
 
 }  // namespace
 
-void SetOpenFileHandler(OpenFileHandler handler) { Handler() = std::move(handler); }
+void SetOpenFileHandler(OpenFileHandler handler) { InstalledOpenFileHandler() = std::move(handler); }
 
 bool ShowOpenFileDialog(HWND owner, OpenFileRequest& request) {
-  if (Handler()) return Handler()(request);
+  if (InstalledOpenFileHandler()) return InstalledOpenFileHandler()(request);
   std::vector<wchar_t> file(32768, L'\0');
   const auto filter = FilterList(request.filter);
   OPENFILENAMEW ofn{};

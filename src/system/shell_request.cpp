@@ -9,19 +9,19 @@ namespace platform {
 
 namespace {
 
-ShellOpenHandler& Handler() {
+ShellOpenHandler& InstalledShellOpenHandler() {
   static ShellOpenHandler handler;
   return handler;
 }
 
 }  // namespace
 
-void SetShellOpenHandler(ShellOpenHandler handler) { Handler() = std::move(handler); }
+void SetShellOpenHandler(ShellOpenHandler handler) { InstalledShellOpenHandler() = std::move(handler); }
 
 void ShellOpen(std::wstring_view target) {
   const std::wstring text(target);
-  if (Handler()) {
-    Handler()(text);
+  if (InstalledShellOpenHandler()) {
+    InstalledShellOpenHandler()(text);
     return;
   }
   // The outcome is not examined: a missing browser or mailer is not Korvane's to report.

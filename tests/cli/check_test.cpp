@@ -103,7 +103,7 @@ TEST(CliCheckTest, FindsWhatTheWormDidCleansWhatTheWindowProposesAndUndoesIt) {
 
   run = RunCli(L"check E:");
   EXPECT_EQ(run.exitCode, 0u) << run;
-  EXPECT_TRUE(run.out.starts_with("Nothing was found on drive E: (")) << run;
+  EXPECT_TRUE(run.out.starts_with("Nothing was found on drive E: among ")) << run;
   EXPECT_FALSE(Contains(run.out, "--clean")) << "nothing to carry out\n" << run;
 
   run = RunCli(L"undo last");

@@ -5,19 +5,14 @@
 #include <string>
 
 #include "repair/computer_check/launchers.h"
+#include "system/known_folder.h"
 #include "system/system_text.h"
 
 namespace repair::computer_check {
 
 namespace {
 
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-  PWSTR path = nullptr;
-  std::wstring folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path) folder = path;
-  CoTaskMemFree(path);
-  return platform::Lowered(folder);
-}
+std::wstring LoweredKnownFolder(REFKNOWNFOLDERID id) { return platform::Lowered(platform::KnownFolder(id)); }
 
 bool Within(const std::wstring& lowerPath, const std::wstring& lowerFolder) {
   return !lowerFolder.empty() && lowerPath.size() > lowerFolder.size() && lowerPath.starts_with(lowerFolder) &&
@@ -55,11 +50,11 @@ platform::Handle UserToken() {
 
 Places::Places()
     : token_(UserToken()),
-      windows_(KnownFolder(FOLDERID_Windows)),
-      programFiles_{KnownFolder(FOLDERID_ProgramFilesX64), KnownFolder(FOLDERID_ProgramFilesX86)} {
-  const std::wstring profile = KnownFolder(FOLDERID_Profile);
+      windows_(LoweredKnownFolder(FOLDERID_Windows)),
+      programFiles_{LoweredKnownFolder(FOLDERID_ProgramFilesX64), LoweredKnownFolder(FOLDERID_ProgramFilesX86)} {
+  const std::wstring profile = LoweredKnownFolder(FOLDERID_Profile);
   systemHidden_[0] = profile.empty() ? std::wstring() : profile + L"\\appdata";
-  systemHidden_[1] = KnownFolder(FOLDERID_ProgramData);
+  systemHidden_[1] = LoweredKnownFolder(FOLDERID_ProgramData);
   guarded_ = windows_.empty() || !Grants(windows_, FILE_ADD_FILE);
 }
 

@@ -9,6 +9,7 @@
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/registry_read.h"
 #include "system/handle.h"
+#include "system/known_folder.h"
 #include "system/system_text.h"
 
 namespace repair::computer_check {
@@ -108,14 +109,6 @@ void FindRunValues(Context& context) {
   }
 }
 
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-  PWSTR path = nullptr;
-  std::wstring folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path) folder = path;
-  CoTaskMemFree(path);
-  return folder;
-}
-
 std::optional<Judgement> JudgeStartupFile(Context& context, const std::wstring& path, const std::wstring& name) {
   if (IsScript(name)) return Judgement{Strength::Worm, L"a script started at every logon", {}};
   if (platform::Lowered(name).ends_with(L".lnk")) {
@@ -149,7 +142,7 @@ std::optional<Judgement> JudgeStartupFile(Context& context, const std::wstring& 
 
 void FindStartupFiles(Context& context) {
   for (const bool everyone : {false, true}) {
-    const std::wstring folder = KnownFolder(everyone ? FOLDERID_CommonStartup : FOLDERID_Startup);
+    const std::wstring folder = platform::KnownFolder(everyone ? FOLDERID_CommonStartup : FOLDERID_Startup);
     if (folder.empty()) continue;
     WIN32_FIND_DATAW data;
     const platform::FindHandle find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,

@@ -8,6 +8,7 @@
 #include "system/com_scope.h"
 #include "system/handle.h"
 #include "system/late_load.h"
+#include "system/system_text.h"
 
 namespace repair::computer_check {
 
@@ -72,6 +73,15 @@ ScanResult Scan(const ScanOptions& options, Progress& progress) {
   std::stable_sort(result.findings.begin(), result.findings.end(),
                    [](const Finding& a, const Finding& b) { return a.kind < b.kind; });
   return result;
+}
+
+std::wstring ScanSummary(const ScanResult& scan) {
+  const auto counted = [](std::uint64_t number, const wchar_t* one, const wchar_t* many) {
+    return platform::GroupDigits(number) + L" " + (number == 1 ? one : many);
+  };
+  const std::wstring read = counted(scan.places, L"place", L"places") + L" read";
+  if (scan.findings.empty()) return L"Nothing was found on this computer (" + read + L").";
+  return counted(scan.findings.size(), L"finding", L"findings") + L" on this computer (" + read + L").";
 }
 
 }  // namespace repair::computer_check

@@ -68,6 +68,9 @@ struct ScanResult {
 
 ScanResult Scan(const ScanOptions& options, Progress& progress);
 
+// The one line both front ends give once a scan has ended: findings and places read.
+std::wstring ScanSummary(const ScanResult& scan);
+
 // Whether this process runs with administrator rights; whether the computer belongs to a domain.
 bool RunningElevated();
 bool DomainJoined();

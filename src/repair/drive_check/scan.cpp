@@ -304,23 +304,4 @@ ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress) {
   return result;
 }
 
-std::wstring DescribeScan(const ScanResult& scan) {
-  const std::wstring drive = std::wstring(1, scan.drive) + L":";
-  const std::wstring seen = std::to_wstring(scan.items) + (scan.items == 1 ? L" item seen" : L" items seen");
-  std::wstring text;
-  if (scan.findings.empty()) {
-    text = L"Nothing was found on drive " + drive + L" (" + seen + L")";
-  } else {
-    const auto checked = std::count_if(scan.findings.begin(), scan.findings.end(), [](const Finding& f) { return f.checked; });
-    text = std::to_wstring(scan.findings.size()) + (scan.findings.size() == 1 ? L" finding" : L" findings") +
-           L" on drive " + drive + L" (" + seen + L"), " + std::to_wstring(checked) + L" checked";
-  }
-  if (!scan.unreadable.empty()) {
-    text += L"; " + std::to_wstring(scan.unreadable.size()) +
-            (scan.unreadable.size() == 1 ? L" folder could not be read: " : L" folders could not be read, first ") +
-            scan.unreadable.front();
-  }
-  return text + L".";
-}
-
 }  // namespace repair::drive_check

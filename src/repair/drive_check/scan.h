@@ -83,8 +83,4 @@ struct Progress {
 
 ScanResult Scan(wchar_t drive, const ScanOptions& options, Progress& progress);
 
-// The one line a front end shows or prints once a scan has ended: how many
-// findings, how many of them checked, items seen, folders that could not be read.
-std::wstring DescribeScan(const ScanResult& scan);
-
 }  // namespace repair::drive_check
