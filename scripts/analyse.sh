@@ -6,6 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 jobs="$(nproc)"
+started=$(date +%s)
 
 [[ -f build/compile_commands.json ]] || { echo "build/compile_commands.json is missing: run scripts/build.sh" >&2; exit 1; }
 # clang-tidy reads one unit per folder of src/, made of the folder's files
@@ -76,4 +77,4 @@ if ((tidy || checked)); then
   echo "Static analysis: findings (clang-tidy status $tidy, cppcheck status $checked)." >&2
   exit 1
 fi
-echo "Static analysis: no findings."
+echo "Static analysis: no findings ($(( $(date +%s) - started )) s)."

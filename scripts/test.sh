@@ -4,8 +4,12 @@
 # throwaway prefix. .ci/run calls exactly this.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+started=$(date +%s)
 "$root/scripts/setup.sh"
+echo "Set-up took $(( $(date +%s) - started )) s"
+started=$(date +%s)
 "$root/scripts/build.sh" --tests
+echo "Build took $(( $(date +%s) - started )) s"
 
 # The analysis and the tests run side by side: the tests leave cores idle while
 # Wine starts programs and windows. The analysis's report follows the tests' summary.
