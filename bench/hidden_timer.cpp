@@ -49,24 +49,6 @@ std::vector<std::wstring> Generate(const std::wstring& root, std::uint64_t files
   return items;
 }
 
-std::uint64_t BareWalk(const std::wstring& folder) {
-  std::uint64_t count = 0;
-  WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileExW((L"\\\\?\\" + folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    ++count;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      count += BareWalk(folder + L"\\" + name);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return count;
-}
-
 double BareAttributes(const std::vector<std::wstring>& items, DWORD attributes) {
   const double start = Now();
   for (const std::wstring& item : items) SetFileAttributesW(item.c_str(), attributes);
@@ -105,10 +87,10 @@ int wmain(int argc, wchar_t** argv) {
   std::size_t visible = 0;
   std::size_t failures = 0;
   Memory afterScan;
-  BareWalk(root.substr(0, 2));  // warms the caches for all
+  bench::BareWalk(root.substr(0, 2));  // warms the caches for all
   for (int run = 0; run < runs; ++run) {
     start = Now();
-    const std::uint64_t walked = BareWalk(root.substr(0, 2));
+    const std::uint64_t walked = bench::BareWalk(root.substr(0, 2));
     bare.push_back(Now() - start);
 
     const std::atomic<bool> never{false};

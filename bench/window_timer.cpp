@@ -43,24 +43,6 @@ int Populate(const std::wstring& root, int files) {
   return items;
 }
 
-std::uint64_t BareWalk(const std::wstring& folder) {
-  std::uint64_t count = 0;
-  WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileExW((L"\\\\?\\" + folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    ++count;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      count += BareWalk(folder + L"\\" + name);
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return count;
-}
-
 struct Window {
   DWORD pid = 0;
   HWND form = nullptr;
@@ -164,7 +146,7 @@ int wmain(int argc, wchar_t** argv) {
   for (const double until = Now() + 600000; Now() < until; Sleep(50)) {
     if (IsWindowEnabled(window.scan) && Rows(window) >= expected) break;
   }
-  BareWalk(root.substr(0, 2));
+  bench::BareWalk(root.substr(0, 2));
 
   std::vector<double> firstRows, lastRows, walks, slowest;
   int rows = 0;
@@ -175,7 +157,7 @@ int wmain(int argc, wchar_t** argv) {
     slowest.push_back(run.slowest);
     rows = run.rows;
     const double start = Now();
-    BareWalk(root.substr(0, 2));
+    bench::BareWalk(root.substr(0, 2));
     walks.push_back(Now() - start);
     std::printf("run %d: Scan to first row %.0f ms, to last row %.0f ms; bare walk %.0f ms; slowest answer %.0f ms\n",
                 i + 1, run.firstRow, run.lastRow, walks.back(), run.slowest);
