@@ -5,6 +5,7 @@
 // as a user's click would come: from another process.
 // Usage: start_timer [--click <caption>[/<caption>...]] <runs> <window title> <program> [arguments]
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cwctype>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "timing.h"
@@ -98,10 +100,42 @@ HWND OpenedWindow(DWORD pid, HWND main) {
   return find.found;
 }
 
+// What the opened window holds, so that a page and its floor are seen to make
+// the same: its controls, its check boxes, and the tools of its tool tips.
+struct Made {
+  int controls = 0;
+  int boxes = 0;
+  int tips = 0;
+};
+
+Made Count(HWND opened) {
+  Made made;
+  EachChild(opened, [&](HWND child) {
+    ++made.controls;
+    const auto type = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE)) & BS_TYPEMASK;
+    wchar_t className[64] = L"";
+    GetClassNameW(child, className, 64);
+    if (_wcsicmp(className, L"Button") == 0 && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX)) ++made.boxes;
+  });
+  std::pair<HWND, Made*> owner{opened, &made};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* found = reinterpret_cast<std::pair<HWND, Made*>*>(data);
+        wchar_t className[64] = L"";
+        GetClassNameW(hwnd, className, 64);
+        if (GetWindow(hwnd, GW_OWNER) == found->first && _wcsicmp(className, TOOLTIPS_CLASSW) == 0) {
+          found->second->tips += static_cast<int>(SendMessageW(hwnd, TTM_GETTOOLCOUNT, 0, 0));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&owner));
+  return made;
+}
+
 // Clicks each button in turn, each once the one before has shown it, and
 // times the last: from its click to its window visible and painted. The
 // program is let settle first, so that no start-up work falls into the time.
-double TimeClick(DWORD pid, HWND main, const std::vector<std::wstring>& captions) {
+double TimeClick(DWORD pid, HWND main, const std::vector<std::wstring>& captions, Made& made) {
   HWND button = nullptr;
   for (std::size_t i = 0; i < captions.size(); ++i) {
     if (!Await([&] { return (button = VisibleChild(main, captions[i])) != nullptr; })) return -1;
@@ -120,6 +154,7 @@ double TimeClick(DWORD pid, HWND main, const std::vector<std::wstring>& captions
   SendMessageTimeoutW(opened, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
   if (!Await([&] { return Painted(opened); })) return -1;
   const double took = Now() - begin;
+  made = Count(opened);
   PostMessageW(opened, WM_CLOSE, 0, 0);
   return took;
 }
@@ -216,14 +251,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     startMs.push_back(static_cast<double>(end.QuadPart - begin.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));
     if (!clicks.empty()) {
-      const double took = TimeClick(process.dwProcessId, search.found, clicks);
+      Made made;
+      const double took = TimeClick(process.dwProcessId, search.found, clicks, made);
       if (took < 0) {
         fwprintf(stderr, L"%ls: no window opened and painted\n", clicks.back().c_str());
         TerminateProcess(process.hProcess, 1);
         return 1;
       }
       clickMs.push_back(took);
-      wprintf(L"click %ls: %.1f ms\n", clicks.back().c_str(), took);
+      wprintf(L"click %ls: %.1f ms (%d controls, %d check boxes, %d tool tips)\n", clicks.back().c_str(), took,
+              made.controls, made.boxes, made.tips);
       PostMessageW(search.found, WM_CLOSE, 0, 0);
       if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
       CloseHandle(process.hThread);
