@@ -3,12 +3,16 @@
 // size, fonts, tab control, navigation buttons, picture, labels and page
 // background as Korvane's; the settings it reads are read here too. Only the
 // drawing code is Korvane's own (the pictures cost the same either way).
+// Given a floors' file (tweak_timer --floors), its Tweak page opens the tweak
+// pages' floors: "floor_main <file>".
 #include <windows.h>
 #include <commctrl.h>
 
 #include <array>
 #include <string>
+#include <vector>
 
+#include "floor_page.h"
 #include "floor_window.h"
 #include "ui/artwork.h"
 
@@ -23,6 +27,9 @@ constexpr int kInset = 45;
 constexpr int kPictureId = 200;
 constexpr int kBackgroundId = 201;
 constexpr int kFirstNavId = 100;
+constexpr int kFirstWelcomeId = 110;
+constexpr int kFirstTweakId = 120;
+constexpr int kTweakPage = 3;
 
 struct LabelRow {
   int left, top, width, height;
@@ -42,10 +49,30 @@ constexpr std::array<LabelRow, 6> kLabels = {{
 }};
 constexpr const wchar_t* kNavCaptions[] = {L"Welcome!", L"Info", L"Fix", L"Tweak", L"About"};
 
+// The Tweak page: four intros, each with the button that opens its page.
+struct TweakRow {
+  int left, top, width, height;
+  bool button;
+  const wchar_t* text;
+};
+constexpr std::array<TweakRow, 8> kTweakControls = {{
+    {600, 700, 6600, 300, false, L"Perform various security tweaks to restrict various features:"},
+    {2880, 1030, 1935, 315, true, L"Security Tweaks"},
+    {600, 1690, 6600, 300, false, L"Customize the look and feel of your pc with these appearance tweaks:"},
+    {2880, 2020, 1935, 315, true, L"Appearance Tweaks"},
+    {600, 2680, 6600, 300, false, L"Customize various features for Internet Explorer:"},
+    {2880, 3010, 1935, 315, true, L"IE Tweaks"},
+    {600, 3670, 6600, 300, false, L"Hide\\show rhe various control panel applets"},
+    {2880, 4000, 1935, 315, true, L"Control Panel Tweaks"},
+}};
+
 UINT dpi = 96;
-HBRUSH pageBrush = nullptr;
+std::array<HBRUSH, 5> pageBrushes{};
 HBRUSH faceBrush = nullptr;
 HWND tabs = nullptr;
+HFONT normalFont = nullptr;
+int shownPage = 0;
+std::vector<bench::FloorPage> floors;
 
 int Px(int twips) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
 
@@ -59,8 +86,9 @@ HFONT MessageFont(bool bold) {
   return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
-// The brush labels are painted with over the page's picture, cut once.
+// The brush labels are painted with over the page's picture, cut once a page.
 HBRUSH PageBrush(HWND hwnd) {
+  HBRUSH& pageBrush = pageBrushes[static_cast<std::size_t>(shownPage)];
   if (pageBrush) return pageBrush;
   const RECT area = PageRect();
   const RECT local{0, 0, area.right - area.left, area.bottom - area.top};
@@ -68,7 +96,7 @@ HBRUSH PageBrush(HWND hwnd) {
   const HDC memory = CreateCompatibleDC(screen);
   const HBITMAP bitmap = CreateCompatibleBitmap(screen, local.right, local.bottom);
   const HGDIOBJ old = SelectObject(memory, bitmap);
-  platform::PaintPageBackground(memory, local, 0);
+  platform::PaintPageBackground(memory, local, shownPage);
   SelectObject(memory, old);
   DeleteDC(memory);
   ReleaseDC(hwnd, screen);
@@ -85,6 +113,46 @@ HBRUSH BrushBehind(HWND hwnd, HWND child, HDC dc) {
   return PageBrush(hwnd);
 }
 
+HWND Child(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int left, int top,
+           int width, int height, int id, HFONT font) {
+  const HWND hwnd = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, Px(left),
+                                    Px(top), Px(width), Px(height), parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return hwnd;
+}
+
+// As Korvane does: the other page's windows hidden, the Tweak page's made when it first shows.
+void ShowPage(HWND hwnd, int page) {
+  shownPage = page;
+  TabCtrl_SetCurSel(tabs, page);
+  for (int id = kFirstWelcomeId; id < kFirstWelcomeId + static_cast<int>(kLabels.size()); ++id) {
+    ShowWindow(GetDlgItem(hwnd, id), page == 0 ? SW_SHOW : SW_HIDE);
+  }
+  ShowWindow(GetDlgItem(hwnd, kPictureId), page == 0 ? SW_SHOW : SW_HIDE);
+  for (int i = 0; i < static_cast<int>(kTweakControls.size()); ++i) {
+    const HWND control = GetDlgItem(hwnd, kFirstTweakId + i);
+    if (control || page != kTweakPage) {
+      if (control) ShowWindow(control, page == kTweakPage ? SW_SHOW : SW_HIDE);
+      continue;
+    }
+    const TweakRow& row = kTweakControls[static_cast<std::size_t>(i)];
+    const HWND made = Child(hwnd, row.button ? L"BUTTON" : L"STATIC", row.text,
+                            row.button ? WS_TABSTOP | BS_OWNERDRAW : SS_NOTIFY | SS_NOPREFIX | SS_LEFT, 0, row.left,
+                            row.top, row.width, row.height, kFirstTweakId + i, normalFont);
+    // above the page's picture and the tab control, as Korvane places a control made late
+    SetWindowPos(made, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  SetWindowTextW(hwnd, page == kTweakPage ? L"Korvane - Tweak Main Menu" : L"Korvane");
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void OpenTweakFloor(const wchar_t* button) {
+  for (const bench::FloorPage& page : floors) {
+    if (page.button == button) bench::OpenFloor(page);
+  }
+}
+
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CTLCOLORSTATIC: {
@@ -99,15 +167,21 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       if (item->CtlID == kBackgroundId) {
-        platform::PaintPageBackground(item->hDC, item->rcItem, 0);
+        platform::PaintPageBackground(item->hDC, item->rcItem, shownPage);
       } else if (item->CtlID == kPictureId) {
         FillRect(item->hDC, &item->rcItem, BrushBehind(hwnd, item->hwndItem, item->hDC));
         platform::PaintLogo(item->hDC, item->rcItem);
       } else {
         const int target = static_cast<int>(item->CtlID) - kFirstNavId;
+        const bool pressed = (item->itemState & ODS_SELECTED) != 0;
+        const bool focused = (item->itemState & ODS_FOCUS) != 0;
         const HGDIOBJ old = SelectObject(item->hDC, reinterpret_cast<HFONT>(SendMessageW(item->hwndItem, WM_GETFONT, 0, 0)));
-        platform::PaintNavButton(item->hDC, item->rcItem, kNavCaptions[target], (item->itemState & ODS_SELECTED) != 0,
-                                 (item->itemState & ODS_FOCUS) != 0, target == 0);
+        if (static_cast<int>(item->CtlID) >= kFirstTweakId) {
+          platform::PaintButtonFace(item->hDC, item->rcItem, kTweakControls[item->CtlID - kFirstTweakId].text, pressed,
+                                    focused);
+        } else {
+          platform::PaintNavButton(item->hDC, item->rcItem, kNavCaptions[target], pressed, focused, target == shownPage);
+        }
         SelectObject(item->hDC, old);
       }
       return TRUE;
@@ -119,8 +193,9 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_COMMAND:
-      if (LOWORD(wParam) >= kFirstNavId && LOWORD(wParam) < kFirstNavId + 5) {
-        TabCtrl_SetCurSel(tabs, LOWORD(wParam) - kFirstNavId);
+      if (LOWORD(wParam) >= kFirstNavId && LOWORD(wParam) < kFirstNavId + 5) ShowPage(hwnd, LOWORD(wParam) - kFirstNavId);
+      if (LOWORD(wParam) >= kFirstTweakId && LOWORD(wParam) < kFirstTweakId + kTweakControls.size()) {
+        OpenTweakFloor(kTweakControls[LOWORD(wParam) - kFirstTweakId].text);
       }
       return 0;
     case WM_SETFOCUS:  // as a dialog does: the focus goes on to the first control
@@ -134,15 +209,6 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-HWND Child(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int left, int top,
-           int width, int height, int id, HFONT font) {
-  const HWND hwnd = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, Px(left),
-                                    Px(top), Px(width), Px(height), parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return hwnd;
-}
-
 std::wstring ReadSetting(const wchar_t* name) {
   wchar_t text[256] = L"";
   DWORD size = sizeof text;
@@ -153,6 +219,7 @@ std::wstring ReadSetting(const wchar_t* name) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  if (__argc > 1) floors = bench::LoadFloors(__wargv[1]);
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   ReadSetting(L"splash");
@@ -177,13 +244,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   bench::CentreWindow(hwnd, {Px(kClientWidth), Px(kClientHeight)}, style, true, dpi);
 
   const HFONT normal = MessageFont(false);
+  normalFont = normal;
   const HFONT bold = MessageFont(true);
   for (int target = 0; target < 5; ++target) {
     Child(hwnd, L"BUTTON", kNavCaptions[target], WS_TABSTOP | BS_OWNERDRAW, 0, target * kNavWidth, 0, kNavWidth,
           kNavHeight, kFirstNavId + target, bold);
   }
   Child(hwnd, L"STATIC", L"", SS_OWNERDRAW, 0, 300, 840, 1500, 1500, kPictureId, normal);
-  int id = 110;
+  int id = kFirstWelcomeId;
   for (const LabelRow& label : kLabels) {
     Child(hwnd, L"STATIC", label.text, SS_NOTIFY | SS_NOPREFIX | SS_LEFT, 0, label.left, label.top, label.width,
           label.height, id++, label.bold ? bold : normal);

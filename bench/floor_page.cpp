@@ -3,7 +3,10 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include <cstdio>
+#include <cstring>
 #include <map>
+#include <type_traits>
 
 #include "floor_window.h"
 #include "ui/artwork.h"
@@ -15,12 +18,6 @@ namespace {
 
 constexpr int kFirstId = 100;
 constexpr wchar_t kFloorClass[] = L"KorvaneFloorPage";
-
-std::wstring WindowText(HWND hwnd) {
-  wchar_t text[1024] = L"";
-  GetWindowTextW(hwnd, text, 1024);
-  return text;
-}
 
 // The open floor's state: one floor is open at a time.
 struct Open {
@@ -95,11 +92,11 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-bool Holds(const platform::LoadRule& rule) {
+bool Holds(const FloorLoad& rule) {
   BYTE data[512] = {};
   DWORD size = sizeof data - sizeof(wchar_t);
   DWORD type = 0;
-  if (RegGetValueW(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(rule.root)), rule.key, rule.name,
+  if (RegGetValueW(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(rule.root)), rule.key.c_str(), rule.name.c_str(),
                    RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &size) != ERROR_SUCCESS) {
     return false;
   }
@@ -108,64 +105,87 @@ bool Holds(const platform::LoadRule& rule) {
   return rule.numeric ? text == std::to_wstring(rule.number) : text == rule.text;
 }
 
+// Writes or reads the floors' file, with one description of its layout for both.
+struct Archive {
+  bool reading = false;
+  std::string bytes;
+  std::size_t at = 0;
+  bool whole = true;
+
+  void Raw(void* data, std::size_t size) {
+    if (!reading) {
+      bytes.append(static_cast<const char*>(data), size);
+    } else if (whole && bytes.size() - at >= size) {
+      memcpy(data, bytes.data() + at, size);
+      at += size;
+    } else {
+      whole = false;
+    }
+  }
+  // A count read is never trusted beyond the bytes left.
+  std::uint32_t Count(std::size_t count, std::size_t itemSize) {
+    auto value = static_cast<std::uint32_t>(count);
+    Raw(&value, sizeof value);
+    if (reading && value > (bytes.size() - at) / itemSize) whole = false;
+    return whole ? value : 0;
+  }
+  template <class T>
+    requires std::is_trivially_copyable_v<T>
+  void operator()(T& value) {
+    Raw(&value, sizeof value);
+  }
+  void operator()(std::wstring& text) {
+    text.resize(Count(text.size(), sizeof(wchar_t)));
+    Raw(text.data(), text.size() * sizeof(wchar_t));
+  }
+  template <class T>
+  void operator()(std::vector<T>& items) {
+    items.resize(Count(items.size(), 1));
+    for (T& item : items) (*this)(item);
+  }
+  void operator()(FloorLoad& load) { Fields(load.root, load.key, load.name, load.numeric, load.number, load.text); }
+  void operator()(FloorMenu& menu) { Fields(menu.caption, menu.entries); }
+  void operator()(FloorControl& c) {
+    Fields(c.className, c.style, c.exStyle, c.place, c.text, c.font, c.textColor, c.backColor, c.toolTip, c.items,
+           c.loads, c.load);
+  }
+  void operator()(FloorPage& p) { Fields(p.button, p.caption, p.style, p.client, p.backColor, p.menu, p.controls); }
+  template <class... T>
+  void Fields(T&... fields) {
+    ((*this)(fields), ...);
+  }
+};
+
+constexpr std::uint32_t kFloorsMark = 0x31464B46;  // "FKF1"
+
 }  // namespace
 
-FloorPage Snapshot(const platform::Form& form, std::span<const platform::TweakBinding> table, COLORREF backColor) {
-  FloorPage page;
-  page.caption = form.Caption();
-  page.style = static_cast<DWORD>(GetWindowLongPtrW(form.Hwnd(), GWL_STYLE)) & ~WS_VISIBLE;
-  RECT client;
-  GetClientRect(form.Hwnd(), &client);
-  page.client = {client.right, client.bottom};
-  page.backColor = backColor;
-  if (const HMENU menu = GetMenu(form.Hwnd())) {
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-      wchar_t text[256] = L"";
-      GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
-      FloorMenu popup{text, {}};
-      const HMENU sub = GetSubMenu(menu, i);
-      for (int j = 0; j < GetMenuItemCount(sub); ++j) {
-        GetMenuStringW(sub, static_cast<UINT>(j), text, 256, MF_BYPOSITION);
-        popup.entries.emplace_back(text);
-      }
-      page.menu.push_back(std::move(popup));
-    }
+bool SaveFloors(const std::wstring& path, std::span<const FloorPage> pages) {
+  Archive archive;
+  std::uint32_t mark = kFloorsMark;
+  archive(mark);
+  std::vector<FloorPage> all(pages.begin(), pages.end());
+  archive(all);
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return false;
+  const bool written = fwrite(archive.bytes.data(), 1, archive.bytes.size(), file) == archive.bytes.size();
+  return fclose(file) == 0 && written;
+}
+
+std::vector<FloorPage> LoadFloors(const std::wstring& path) {
+  Archive archive;
+  archive.reading = true;
+  if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) archive.bytes.append(buffer, got);
+    fclose(file);
   }
-  for (const platform::Control* control : form.Controls()) {
-    const HWND hwnd = control->Hwnd();
-    FloorControl made;
-    wchar_t className[64] = L"";
-    GetClassNameW(hwnd, className, 64);
-    made.className = className;
-    made.style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
-    made.exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
-    if (made.className == L"KorvanePicture") {  // drawn by the floor's own procedure
-      made.className = L"STATIC";
-      made.style = (made.style & ~0xFFFFu) | SS_OWNERDRAW;
-    }
-    GetWindowRect(hwnd, &made.place);
-    MapWindowPoints(HWND_DESKTOP, form.Hwnd(), reinterpret_cast<POINT*>(&made.place), 2);
-    made.text = WindowText(hwnd);
-    if (const auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0))) {
-      GetObjectW(font, sizeof made.font, &made.font);
-    }
-    made.textColor = control->TextColor();
-    made.backColor = control->BackColor();
-    made.toolTip = control->ToolTip();
-    if (made.className == L"ComboBox") {
-      const int count = static_cast<int>(SendMessageW(hwnd, CB_GETCOUNT, 0, 0));
-      for (int i = 0; i < count; ++i) {
-        wchar_t item[256] = L"";
-        SendMessageW(hwnd, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
-        made.items.emplace_back(item);
-      }
-    }
-    for (const auto& binding : table) {
-      if (control->Name() == binding.control) made.load = &binding.load;
-    }
-    page.controls.push_back(std::move(made));
-  }
-  return page;
+  std::uint32_t mark = 0;
+  archive(mark);
+  std::vector<FloorPage> pages;
+  if (mark == kFloorsMark) archive(pages);
+  return archive.whole && archive.at == archive.bytes.size() ? pages : std::vector<FloorPage>{};
 }
 
 HWND OpenFloor(const FloorPage& page) {
@@ -230,7 +250,7 @@ HWND OpenFloor(const FloorPage& page) {
       tool.lpszText = const_cast<wchar_t*>(control.toolTip.c_str());
       SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
-    if (control.load && Holds(*control.load)) SendMessageW(child, BM_SETCHECK, BST_CHECKED, 0);
+    if (control.loads && Holds(control.load)) SendMessageW(child, BM_SETCHECK, BST_CHECKED, 0);
   }
   open.fonts.clear();
   for (const auto& [logFont, font] : fonts) open.fonts.push_back(font);

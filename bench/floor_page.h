@@ -2,10 +2,13 @@
 // CreateWindowExW and one window procedure. What to make is read once from the
 // page itself (classes, styles, places, texts, fonts, colours, tool tips, menu)
 // and from its table of bindings; opening the floor then does only Win32 work.
+// The description can be kept in a file, so that a floor in a process of its
+// own makes the page without ever having run Korvane's code.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +17,16 @@
 #include "tweaks/tweak_binding.h"
 
 namespace bench {
+
+// A tweak box's registry read, copied out of its binding.
+struct FloorLoad {
+  platform::RegRoot root = 0;
+  std::wstring key;
+  std::wstring name;
+  bool numeric = false;
+  std::int32_t number = 0;
+  std::wstring text;
+};
 
 struct FloorControl {
   std::wstring className;
@@ -26,7 +39,8 @@ struct FloorControl {
   COLORREF backColor = CLR_INVALID;
   std::wstring toolTip;
   std::vector<std::wstring> items;  // a combo box's list
-  const platform::LoadRule* load = nullptr;  // a tweak box's registry read
+  bool loads = false;  // a tweak box, checked when its load holds
+  FloorLoad load;
 };
 
 struct FloorMenu {
@@ -35,6 +49,7 @@ struct FloorMenu {
 };
 
 struct FloorPage {
+  std::wstring button;  // the main window's button that opens the page
   std::wstring caption;
   DWORD style = 0;
   SIZE client{};
@@ -45,6 +60,11 @@ struct FloorPage {
 
 // Reads what the loaded form shows; the form is left as it was.
 FloorPage Snapshot(const platform::Form& form, std::span<const platform::TweakBinding> table, COLORREF backColor);
+
+// The floors' file: written by one program, read by another. Reading a file
+// cut short or not of this layout gives no pages.
+bool SaveFloors(const std::wstring& path, std::span<const FloorPage> pages);
+std::vector<FloorPage> LoadFloors(const std::wstring& path);
 
 // Makes the page, loads its boxes from the registry and shows it; returns the
 // top-level window, up and painted.

@@ -1,7 +1,11 @@
 // Starts a program again and again and measures how long its window takes to
 // become visible, and how much memory the process holds once it is up.
-// Usage: start_timer <runs> <window title> <program> [arguments]
+// With --click, it instead clicks the buttons named in the main window in turn,
+// the last one timed from the click to the window it opens visible and painted,
+// as a user's click would come: from another process.
+// Usage: start_timer [--click <caption>[/<caption>...]] <runs> <window title> <program> [arguments]
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -10,6 +14,7 @@
 #include <cwctype>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "timing.h"
@@ -36,6 +41,122 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM data) {
     return FALSE;
   }
   return TRUE;
+}
+
+// Polls, 1 ms apart, until found() holds; false after 10 s.
+template <class F>
+bool Await(F found) {
+  for (int spin = 0; spin < 10000; ++spin) {
+    if (found()) return true;
+    Sleep(1);
+  }
+  return false;
+}
+
+template <class F>
+void EachChild(HWND hwnd, F visit) {
+  EnumChildWindows(
+      hwnd,
+      [](HWND child, LPARAM data) -> BOOL {
+        (*reinterpret_cast<F*>(data))(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&visit));
+}
+
+HWND VisibleChild(HWND hwnd, const std::wstring& text) {
+  HWND found = nullptr;
+  EachChild(hwnd, [&](HWND child) {
+    wchar_t title[256] = L"";
+    if (IsWindowVisible(child) && GetWindowTextW(child, title, 256) && text == title) found = child;
+  });
+  return found;
+}
+
+// Nothing of the window or its controls is left to paint.
+bool Painted(HWND hwnd) {
+  bool painted = !GetUpdateRect(hwnd, nullptr, FALSE);
+  EachChild(hwnd, [&](HWND child) { painted = painted && !GetUpdateRect(child, nullptr, FALSE); });
+  return painted;
+}
+
+// A top-level window of the process, other than its main window, that owns none.
+HWND OpenedWindow(DWORD pid, HWND main) {
+  struct Find {
+    DWORD pid;
+    HWND main;
+    HWND found;
+  } find{pid, main, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner != f->pid || hwnd == f->main || !IsWindowVisible(hwnd) || GetWindow(hwnd, GW_OWNER)) return TRUE;
+        f->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+// What the opened window holds, so that a page and its floor are seen to make
+// the same: its controls, its check boxes, and the tools of its tool tips.
+struct Made {
+  int controls = 0;
+  int boxes = 0;
+  int tips = 0;
+};
+
+Made Count(HWND opened) {
+  Made made;
+  EachChild(opened, [&](HWND child) {
+    ++made.controls;
+    const auto type = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE)) & BS_TYPEMASK;
+    wchar_t className[64] = L"";
+    GetClassNameW(child, className, 64);
+    if (_wcsicmp(className, L"Button") == 0 && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX)) ++made.boxes;
+  });
+  std::pair<HWND, Made*> owner{opened, &made};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* found = reinterpret_cast<std::pair<HWND, Made*>*>(data);
+        wchar_t className[64] = L"";
+        GetClassNameW(hwnd, className, 64);
+        if (GetWindow(hwnd, GW_OWNER) == found->first && _wcsicmp(className, TOOLTIPS_CLASSW) == 0) {
+          found->second->tips += static_cast<int>(SendMessageW(hwnd, TTM_GETTOOLCOUNT, 0, 0));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&owner));
+  return made;
+}
+
+// Clicks each button in turn, each once the one before has shown it, and
+// times the last: from its click to its window visible and painted. The
+// program is let settle first, so that no start-up work falls into the time.
+double TimeClick(DWORD pid, HWND main, const std::vector<std::wstring>& captions, Made& made) {
+  HWND button = nullptr;
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    if (!Await([&] { return (button = VisibleChild(main, captions[i])) != nullptr; })) return -1;
+    if (i + 1 < captions.size()) PostMessageW(button, BM_CLICK, 0, 0);
+  }
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+  if (!Await([&] { return Painted(main); })) return -1;
+  Sleep(300);
+  const double begin = Now();
+  PostMessageW(button, BM_CLICK, 0, 0);
+  HWND opened = nullptr;
+  if (!Await([&] { return (opened = OpenedWindow(pid, main)) != nullptr; })) return -1;
+  // Sent messages come before painting: once this is answered, the window's
+  // thread is back in its message loop and the paint is what is left.
+  SendMessageTimeoutW(opened, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+  if (!Await([&] { return Painted(opened); })) return -1;
+  const double took = Now() - begin;
+  made = Count(opened);
+  PostMessageW(opened, WM_CLOSE, 0, 0);
+  return took;
 }
 
 std::string ReadWhole(const std::wstring& path) {
@@ -86,8 +207,19 @@ double UnixPrivateKb(const std::wstring& program) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  std::vector<std::wstring> clicks;
+  if (argc > 2 && std::wstring(argv[1]) == L"--click") {
+    const std::wstring path = argv[2];
+    for (std::size_t at = 0; at <= path.size();) {
+      const std::size_t end = std::min(path.find(L'/', at), path.size());
+      clicks.push_back(path.substr(at, end - at));
+      at = end + 1;
+    }
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 4) {
-    fwprintf(stderr, L"usage: start_timer <runs> <window title> <program> [arguments]\n");
+    fwprintf(stderr, L"usage: start_timer [--click <caption>[/<caption>...]] <runs> <window title> <program> [arguments]\n");
     return 2;
   }
   const int runs = _wtoi(argv[1]);
@@ -95,7 +227,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 4; i < argc; ++i) command += L" " + std::wstring(argv[i]);
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  std::vector<double> startMs, privateKb, workingKb;
+  std::vector<double> startMs, privateKb, workingKb, clickMs;
   for (int run = 0; run < runs; ++run) {
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
@@ -118,6 +250,23 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
     startMs.push_back(static_cast<double>(end.QuadPart - begin.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));
+    if (!clicks.empty()) {
+      Made made;
+      const double took = TimeClick(process.dwProcessId, search.found, clicks, made);
+      if (took < 0) {
+        fwprintf(stderr, L"%ls: no window opened and painted\n", clicks.back().c_str());
+        TerminateProcess(process.hProcess, 1);
+        return 1;
+      }
+      clickMs.push_back(took);
+      wprintf(L"click %ls: %.1f ms (%d controls, %d check boxes, %d tool tips)\n", clicks.back().c_str(), took,
+              made.controls, made.boxes, made.tips);
+      PostMessageW(search.found, WM_CLOSE, 0, 0);
+      if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+      continue;
+    }
     Sleep(300);  // settled: what the process holds once it is up
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
@@ -129,6 +278,11 @@ int wmain(int argc, wchar_t** argv) {
     if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+  }
+  if (!clicks.empty()) {
+    wprintf(L"%ls from another process: runs %d, click-to-visible median %.1f ms\n", clicks.back().c_str(), runs,
+            Median(clickMs));
+    return 0;
   }
   for (std::size_t i = 0; i < startMs.size(); ++i) {
     wprintf(L"run %.1f ms, private %.0f KiB, working set %.0f KiB\n", startMs[i], privateKb[i], workingKb[i]);

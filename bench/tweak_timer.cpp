@@ -3,6 +3,8 @@
 // floor, floor_page.h) and against creating and showing one empty window.
 // Each run opens the page afresh (its window was unloaded before).
 // Usage: tweak_timer <runs>
+//        tweak_timer --floors <file>: writes the four pages' floors for floor_main
+//        and ends, so that the floor never runs Korvane's code itself.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -103,8 +105,9 @@ void Profile(const wchar_t* name, int runs) {
 
 // What the page shows, read once from the page itself; the page is unloaded again.
 template <class F>
-bench::FloorPage Floor(std::span<const platform::TweakBinding> table) {
+bench::FloorPage Floor(const platform::Button& button, std::span<const platform::TweakBinding> table) {
   bench::FloorPage floor = bench::Snapshot(platform::Instance<F>(), table, platform::kWhite);
+  floor.button = button.Text();
   platform::Instance<F>().Unload();
   platform::PumpMessages();
   return floor;
@@ -113,7 +116,9 @@ bench::FloorPage Floor(std::span<const platform::TweakBinding> table) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const int runs = argc > 1 ? _wtoi(argv[1]) : 21;
+  const bool floorsOnly = argc > 2 && std::wstring(argv[1]) == L"--floors";
+  const std::wstring floorsFile = floorsOnly ? argv[2] : L"";
+  const int runs = argc > 1 && !floorsOnly ? _wtoi(argv[1]) : 21;
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   WNDCLASSW wc{};
@@ -152,12 +157,21 @@ int wmain(int argc, wchar_t** argv) {
     platform::Button* button;
     bench::FloorPage floor;
   };
+  const auto& tweak = main.tweak;
   std::vector<Tweak> pages = {
-      {&main.tweak.CmdSecTweak, Floor<tweaks::FrmSecTweaks>(tweaks::SecurityBindings())},
-      {&main.tweak.CmdAppTweak, Floor<tweaks::FrmAppTweaks>(tweaks::AppearanceBindings())},
-      {&main.tweak.CmdIETweak, Floor<tweaks::FrmProgTweaks>(tweaks::IEBindings())},
-      {&main.tweak.CmdCplTweaks, Floor<tweaks::FrmCpl>(tweaks::CplBindings())},
+      {&main.tweak.CmdSecTweak, Floor<tweaks::FrmSecTweaks>(tweak.CmdSecTweak, tweaks::SecurityBindings())},
+      {&main.tweak.CmdAppTweak, Floor<tweaks::FrmAppTweaks>(tweak.CmdAppTweak, tweaks::AppearanceBindings())},
+      {&main.tweak.CmdIETweak, Floor<tweaks::FrmProgTweaks>(tweak.CmdIETweak, tweaks::IEBindings())},
+      {&main.tweak.CmdCplTweaks, Floor<tweaks::FrmCpl>(tweak.CmdCplTweaks, tweaks::CplBindings())},
   };
+  if (!floorsFile.empty()) {
+    std::vector<bench::FloorPage> floors;
+    for (const Tweak& page : pages) floors.push_back(page.floor);
+    const bool saved = bench::SaveFloors(floorsFile, floors);
+    if (!saved) fwprintf(stderr, L"cannot write %ls\n", floorsFile.c_str());
+    platform::Form::EndProgram();
+    return saved ? 0 : 1;
+  }
   int status = 0;
   for (const Tweak& page : pages) {
     platform::Button* button = page.button;
