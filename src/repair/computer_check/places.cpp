@@ -105,8 +105,10 @@ bool Places::UserWritable(const std::wstring& file) {
 
 bool Places::Removable(const std::wstring& file) const {
   if (file.size() < 3 || file[1] != L':') return false;
-  const std::wstring root = file.substr(0, 2) + L"\\";
-  return GetDriveTypeW(root.c_str()) == DRIVE_REMOVABLE;
+  const wchar_t letter = platform::Lowered(file.substr(0, 1))[0];
+  if (const auto found = removable_.find(letter); found != removable_.end()) return found->second;
+  const std::wstring root = std::wstring(1, letter) + L":\\";
+  return removable_[letter] = GetDriveTypeW(root.c_str()) == DRIVE_REMOVABLE;
 }
 
 bool Places::InHiddenFolder(const std::wstring& file) {

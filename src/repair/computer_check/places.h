@@ -43,6 +43,7 @@ class Places {
   bool guarded_ = true;  // the Windows folder refuses the user
   std::map<std::wstring, bool> writable_;
   std::map<std::wstring, bool> hidden_;
+  mutable std::map<wchar_t, bool> removable_;  // by drive letter: asking the system costs a round trip each time
 };
 
 }  // namespace repair::computer_check
