@@ -94,14 +94,16 @@ bool EnsureHeader(OpenGroup& group) {
   return true;
 }
 
-// Appends an item, flushed, before its change; with the group's header when it is the first.
+// Appends an item before its change, with the group's header when it is the first; flushed when
+// it is the action's first item for a file.
 bool Add(OpenGroup& group, const Item& item) {
   const std::size_t index = group.nextIndex;
   const std::wstring folder = Folder();
   bool written = false;
-  // One flush per action before its first change (and one at its end), never one per item: every
-  // line still reaches the file before its change, so only a lost power supply can lose one.
-  const bool flush = !group.flushed;
+  // One flush before an action's first change to a file, never one per item: every line still
+  // reaches the file before its change, so only a lost power supply can lose one. A registry value
+  // reaches the disk lazily itself, seconds later, so its record waits for the action's end flush.
+  const bool flush = !group.flushed && item.kind != ItemKind::Registry;
   if (group.id) {
     written = store::Append(format::ItemLine(group.id, index, item, folder), flush);
   } else if (const auto id = store::AppendGroup(
@@ -116,7 +118,7 @@ bool Add(OpenGroup& group, const Item& item) {
   // A machine-wide value is countersigned where only administrators write, so that undo may trust it.
   if (written && machine::IsMachineWide(item)) written = machine::Vouch(group.id, item, folder);
   if (!written) return Failed(group);
-  group.flushed = true;
+  group.flushed = group.flushed || flush;
   group.lastAdded = index;
   ++group.nextIndex;
   return true;
@@ -164,8 +166,8 @@ Action::~Action() {
   // A destructor must not throw: memory running out while the group ends leaves
   // it without its end line, which undo reads as an action cut short.
   try {
-    // Items after the first reached the file unflushed: the end flushes them; a lone item is on disk already.
-    if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), state_->nextIndex > 1);
+    // Lines that reached the file unflushed are flushed with the end; a lone file item is on disk already.
+    if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), store::Pending());
     // The end of a bulk action is off any click's path, and its records are what fill the journal.
     if (state_->nextIndex >= kBulkItems) store::Tidy();
   } catch (...) {

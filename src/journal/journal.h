@@ -98,9 +98,10 @@ enum class WithoutJournal { GoOn, Cancel };
 using JournalFailureHandler = std::function<WithoutJournal(std::wstring_view what)>;
 void SetJournalFailureHandler(JournalFailureHandler handler);
 
-// One user action. Writes and flushes its group header before anything is
-// changed; items are appended, each flushed before its change; the destructor
-// marks the group finished. Actions do not nest: an inner one joins the outer.
+// One user action. Its group header and each item reach the file before the
+// change they describe; the journal is flushed before the action's first change
+// to a file and with the end line the destructor writes, never once per item.
+// Actions do not nest: an inner one joins the outer.
 class Action {
  public:
   explicit Action(std::wstring what, ActionOptions options = {});

@@ -116,6 +116,7 @@ Shared& State() {
 
 std::atomic<std::uint64_t> flushes{0};
 std::atomic<std::uint64_t> appends{0};
+std::atomic<bool> pending{false};  // lines written since the last flush
 
 // How long an action may keep the lock between appends: another process waits at most about this
 // long plus one change.
@@ -223,8 +224,12 @@ bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
   if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
     return false;
   }
-  if (!flush) return true;
+  if (!flush) {
+    pending = true;
+    return true;
+  }
   ++flushes;
+  pending = false;
   return FlushFileBuffers(file) != FALSE;
 }
 
@@ -443,6 +448,8 @@ bool Append(const std::string& lines, bool flush) {
   if (!AppendLocked(file, lines, flush)) return false;
   return true;
 }
+
+bool Pending() { return pending.load(); }
 
 std::size_t ForEachLine(const std::function<void(std::string_view)>& onLine) {
   const Lock lock;

@@ -26,6 +26,8 @@ void ActionClosed();
 std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& lines, bool flush);
 // Appends lines to the file in one write; false when the file refused.
 bool Append(const std::string& lines, bool flush);
+// Whether lines reached the file since its last flush.
+bool Pending();
 // Each complete line of the file in turn, without its newline, read as a
 // stream; a line longer than format::kMaxLine is skipped unread. Returns how
 // many lines were skipped so (a last line cut short among them).
