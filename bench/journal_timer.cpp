@@ -76,11 +76,23 @@ int wmain(int argc, wchar_t** argv) {
   const bool hadJournal = MoveFileExW(file.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING);
 
   const platform::TweakBinding& binding = tweaks::SecurityBindings().front();
+  // The record must be on the disk by the click's end, and a flush of one small append to a
+  // file in the same folder is most of that: the target is the unrecorded click plus one such.
+  const std::wstring probe = folder + L"bench-append.txt";
+  const std::string line(300, 'x');
+  const auto flushedAppend = [&] {
+    const HANDLE out = CreateFileW(probe.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    FlushFileBuffers(out);
+    CloseHandle(out);
+  };
   std::vector<double> recorded;
   std::vector<double> unrecorded;
+  std::vector<double> appends;
   bool checked = false;
   for (int i = 0; i < runs + 1; ++i) {
-    // Interleaved, so that drift in the machine's speed touches both alike; the first pair warms up.
+    // Interleaved, so that drift in the machine's speed touches all three alike; the first round warms up.
     checked = !checked;
     const double withJournal = Time([&] { platform::ApplyTweak(binding, checked, L"Security Tweaks"); });
     checked = !checked;
@@ -88,31 +100,19 @@ int wmain(int argc, wchar_t** argv) {
       const journal::Unrecorded off;
       platform::RunSteps(checked ? binding.checked : binding.unchecked);
     });
+    const double append = Time(flushedAppend);
     if (i == 0) continue;
     recorded.push_back(withJournal);
     unrecorded.push_back(without);
-  }
-  const double click = Median(recorded);
-  const double plain = Median(unrecorded);
-  std::printf("Tweak click: runs %d, with its journal record median %.3f ms, unrecorded median %.3f ms, ratio %.2f\n",
-              runs, click, plain, click / plain);
-
-  // Where the difference goes: the record must be on the disk before the change, and a
-  // flush of one small append to a file in the same folder is most of it.
-  const std::wstring probe = folder + L"bench-append.txt";
-  const std::string line(300, 'x');
-  std::vector<double> appends;
-  for (int i = 0; i < runs; ++i) {
-    appends.push_back(Time([&] {
-      const HANDLE out = CreateFileW(probe.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
-      DWORD written = 0;
-      WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-      FlushFileBuffers(out);
-      CloseHandle(out);
-    }));
+    appends.push_back(append);
   }
   DeleteFileW(probe.c_str());
-  std::printf("One flushed append of a record: median %.3f ms\n", Median(appends));
+  const double click = Median(recorded);
+  const double plain = Median(unrecorded);
+  const double flush = Median(appends);
+  std::printf("Tweak click: runs %d, with its journal record median %.3f ms, unrecorded median %.3f ms, "
+              "one flushed append median %.3f ms, ratio to both %.2f\n",
+              runs, click, plain, flush, click / (plain + flush));
 
   // Where the rest of a recorded click goes: the calls the journal makes around its two appends.
   const std::wstring lockPath = folder + L"journal.lock";
