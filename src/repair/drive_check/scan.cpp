@@ -87,6 +87,8 @@ struct Deferred {
   bool inSystem;
 };
 
+constexpr ULONGLONG kFirstReportMs = 40;
+
 class Scanner {
  public:
   Scanner(wchar_t letter, std::wstring root, Progress& progress)
@@ -171,8 +173,11 @@ class Scanner {
   void Report(const std::wstring& folder) {
     if (!progress_.onProgress && !progress_.onFindings) return;
     const ULONGLONG now = GetTickCount64();
-    if (now - lastReport_ < progress_.intervalMs) return;
+    // The first report comes soon, so that a window shows the first rows while the walk goes on.
+    const ULONGLONG wait = reported_ ? progress_.intervalMs : std::min<ULONGLONG>(progress_.intervalMs, kFirstReportMs);
+    if (now - lastReport_ < wait) return;
     lastReport_ = now;
+    reported_ = true;
     if (progress_.onFindings) SendFindings();
     if (progress_.onProgress) progress_.onProgress(seen_, folder);
   }
@@ -246,6 +251,7 @@ class Scanner {
   std::wstring root_;
   Progress& progress_;
   ULONGLONG lastReport_;
+  bool reported_ = false;
   std::uint64_t seen_ = 0;
   std::size_t sent_ = 0;  // findings handed to onFindings so far
   DriveFacts facts_;
