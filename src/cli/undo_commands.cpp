@@ -130,6 +130,8 @@ std::wstring SkippedLines(std::size_t count) {
 
 }  // namespace
 
+// A group counts the changes its action told of, as the Undo window does: a hidden file moved to the
+// quarantine is one change, though the journal keeps two items for it.
 int ListUndo(const Invocation& invocation) {
   const journal::Listing listing = journal::ReadGroups();
   if (invocation.Has(L"--json")) {
@@ -139,6 +141,7 @@ int ListUndo(const Invocation& invocation) {
                         {"time", ToUtf8(group.time)},
                         {"what", ToUtf8(group.what)},
                         {"items", group.itemCount},
+                        {"changes", group.changes.value_or(group.itemCount)},
                         {"finished", group.finished}});
     }
     const Json document = {
@@ -149,7 +152,7 @@ int ListUndo(const Invocation& invocation) {
   if (listing.groups.empty()) PrintLine(L"No changes are recorded.");
   for (const journal::Group& group : listing.groups) {
     PrintLine(std::to_wstring(group.id) + L"  " + group.time + L"  " + group.what + L"  (" +
-              ItemCount(group.itemCount) + (group.finished ? L")" : L", cut short)"));
+              ItemCount(group.changes.value_or(group.itemCount)) + (group.finished ? L")" : L", cut short)"));
   }
   if (listing.droppedGroups) {
     PrintLine(std::to_wstring(listing.droppedGroups) +

@@ -100,6 +100,9 @@ TEST(CliCheckTest, FindsWhatTheWormDidCleansWhatTheWindowProposesAndUndoesIt) {
   EXPECT_EQ(Attributes(OnDrive(kDrive, L"Photos")), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(Attributes(blank), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)) << "made visible, keeping its name";
   EXPECT_TRUE(Exists(OnDrive(kDrive, L"Notepad.lnk")));
+  const nlohmann::json listed = nlohmann::json::parse(RunCli(L"undo list --json").out).at("groups").front();
+  EXPECT_EQ(listed.at("changes"), proposed.at("quarantine") + proposed.at("make-visible")) << "as the clean told" << listed;
+  EXPECT_TRUE(Contains(RunCli(L"undo list").out, "(" + to_string(listed.at("changes")) + " items)")) << listed;
 
   run = RunCli(L"check E:");
   EXPECT_EQ(run.exitCode, 0u) << run;
