@@ -1,8 +1,5 @@
 #include "journal/journal_store.h"
 
-#include <knownfolders.h>
-#include <shlobj.h>
-
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -13,6 +10,7 @@
 #include "journal/journal_format.h"
 #include "journal/journal_scope.h"
 #include "system/handle.h"
+#include "system/known_folder.h"
 
 namespace platform::journal::store {
 
@@ -33,18 +31,7 @@ std::atomic<std::uint64_t> maxJournalBytes{Bounds{}.journalBytes};
 std::atomic<std::uint64_t> maxQuarantineBytes{Bounds{}.quarantineBytes};
 
 std::wstring LocalAppData() {
-  // shell32 is loaded on first use, not at start-up.
-  using GetPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
-  using FreeMemory = void(WINAPI*)(LPVOID);
-  std::wstring folder;
-  const FARPROC getPath = GetProcAddress(LoadLibraryW(L"shell32.dll"), "SHGetKnownFolderPath");
-  const FARPROC freeMemory = GetProcAddress(LoadLibraryW(L"ole32.dll"), "CoTaskMemFree");
-  PWSTR path = nullptr;
-  if (getPath && reinterpret_cast<GetPath>(reinterpret_cast<void (*)()>(getPath))(FOLDERID_LocalAppData, 0, nullptr,
-                                                                                   &path) == S_OK) {
-    folder = path;
-  }
-  if (path && freeMemory) reinterpret_cast<FreeMemory>(reinterpret_cast<void (*)()>(freeMemory))(path);
+  std::wstring folder = KnownFolder(FOLDERID_LocalAppData);
   if (folder.empty()) {
     wchar_t buffer[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH) < MAX_PATH) folder = buffer;
