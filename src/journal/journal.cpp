@@ -114,7 +114,7 @@ bool Add(OpenGroup& group, const Item& item) {
     written = true;
   }
   // A machine-wide value is countersigned where only administrators write, so that undo may trust it.
-  if (written && machine::IsMachineWide(item)) written = machine::Vouch(group.id, item, folder);
+  if (written && machine::IsMachineWide(item, group.options.drives)) written = machine::Vouch(group.id, item, folder);
   if (!written) return Failed(group);
   group.flushed = true;
   group.lastAdded = index;
@@ -211,6 +211,11 @@ AttributeBatch::AttributeBatch(std::span<const AttributeChange> changes) {
     item.attrAfter = change.after;
     batch.push_back({change.path, index});
     lines += format::ItemLine(group->id, index++, item, folder);
+    // Undo puts a machine-wide file's marks back this way too, and a redo of it must find the countersign.
+    if (machine::IsMachineWide(item, group->options.drives) && !machine::Vouch(group->id, item, folder)) {
+      Failed(*group);
+      return;
+    }
   }
   if (!store::Append(lines, !group->flushed)) {
     Failed(*group);

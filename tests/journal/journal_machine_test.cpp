@@ -1,0 +1,144 @@
+// Files outside the user's profile that a clean moved away: undone only when
+// the machine-wide store vouches for the item and the copy is the one kept.
+// (Wine enforces no folder security, so that a user cannot write that store
+// is not something a test here can show.)
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "journal/journal.h"
+#include "journal/journal_machine.h"
+#include "repair/computer_check/clean.h"
+#include "repair/computer_check/scan.h"
+#include "repair/undo_scope.h"
+#include "support/drive_helpers.h"
+#include "support/text.h"
+#include "system/known_folder.h"
+
+namespace {
+
+using namespace testing_support;
+namespace journal = platform::journal;
+namespace cc = repair::computer_check;
+
+const std::string kWormScript = "' the machine test's inert worm\r\n";
+
+std::wstring WormFile() { return platform::KnownFolder(FOLDERID_CommonStartup) + L"\\kvmachine.vbs"; }
+
+// The computer check's clean of the one planted file, as a person would choose it.
+journal::GroupId CleanTheWorm() {
+  WriteBytes(WormFile(), kWormScript);
+  cc::Progress progress;
+  const cc::ScanResult scan = cc::Scan({}, progress);
+  std::vector<char> chosen(scan.findings.size(), 0);
+  for (std::size_t i = 0; i < scan.findings.size(); ++i) chosen[i] = scan.findings[i].item == WormFile();
+  const auto selected = std::make_unique<bool[]>(chosen.size());
+  for (std::size_t i = 0; i < chosen.size(); ++i) selected[i] = chosen[i] != 0;
+  const cc::CleanReport report = cc::Clean(scan, std::span<const bool>(selected.get(), chosen.size()));
+  EXPECT_EQ(report.quarantined, 1u);
+  EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0].reason);
+  EXPECT_FALSE(Exists(WormFile()));
+  return report.group.value_or(0);
+}
+
+// Where the clean put the file.
+std::wstring Quarantined(journal::GroupId id) {
+  const auto group = journal::ReadGroup(id);
+  if (!group) return {};
+  for (const journal::Item& item : group->items) {
+    if (item.kind == journal::ItemKind::Move) return item.kept;
+  }
+  return {};
+}
+
+// The machine-wide store's lines of one group, changed by `edit`; the rest left as they are.
+void EditCountersigns(journal::GroupId id, const std::function<std::string(const std::string&)>& edit) {
+  const std::string marker = "{\"group\":" + std::to_string(id) + ",";
+  const std::string bytes = ReadBytes(journal::machine::FilePath()).value_or("");
+  std::string kept;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find('\n', start);
+    const std::string line = bytes.substr(start, end - start);
+    kept += line.find(marker) == std::string::npos ? line + "\n" : edit(line);
+    start = end == std::string::npos ? bytes.size() : end + 1;
+  }
+  WriteBytes(journal::machine::FilePath(), kept);
+}
+
+journal::UndoReport UndoForced(journal::GroupId id) {
+  const journal::GroupId ids[] = {id};
+  // As `--force` would: only the refusal stands between the item and the file.
+  return journal::Undo(ids, [](const journal::Group&) { return journal::OnConflict::UndoAnyway; });
+}
+
+class JournalMachineTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    repair::AllowUndoOfKorvanesPlaces();
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  }
+  void TearDown() override {
+    SetFileAttributesW(WormFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(WormFile().c_str());
+    CoUninitialize();
+  }
+};
+
+TEST_F(JournalMachineTest, AMachineWideFileTheComputerCheckQuarantinedIsPutBack) {
+  const journal::GroupId id = CleanTheWorm();
+  ASSERT_NE(id, 0u);
+  const std::wstring kept = Quarantined(id);
+  EXPECT_TRUE(kept.find(journal::machine::FolderPath()) != std::wstring::npos)
+      << "kept where only administrators write: " << Utf8(kept);
+  const std::string store = ReadBytes(journal::machine::FilePath()).value_or("");
+  EXPECT_NE(store.find("{\"group\":" + std::to_string(id) + ","), std::string::npos) << "countersigned";
+  EXPECT_NE(store.find("\tsha256:"), std::string::npos) << "with the copy's hash";
+
+  const journal::UndoReport report = UndoForced(id);
+  EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
+  EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
+  EXPECT_EQ(report.putBack, 1u);
+  EXPECT_EQ(ReadBytes(WormFile()), kWormScript);
+  EXPECT_FALSE(Exists(kept)) << "the quarantined copy went back";
+}
+
+TEST_F(JournalMachineTest, AnItemTheStoreDoesNotVouchForOrWhoseCopyChangedIsRefusedAndNothingWritten) {
+  struct Case {
+    const char* name;
+    std::function<void(journal::GroupId, const std::wstring& kept)> tamper;
+  };
+  const Case cases[] = {
+      {"no countersign", [](journal::GroupId id, const std::wstring&) {
+         EditCountersigns(id, [](const std::string&) { return std::string(); });
+       }},
+      {"countersigned for another user's journal", [](journal::GroupId id, const std::wstring&) {
+         EditCountersigns(id, [](const std::string& line) {
+           return "C:\\users\\someone else\\AppData\\Local\\Korvane\\" + line.substr(line.find('\t')) + "\n";
+         });
+       }},
+      {"quarantined copy swapped after the clean", [](journal::GroupId, const std::wstring& kept) {
+         WriteBytes(kept, "' a swapped script, as long\r\n");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const journal::GroupId id = CleanTheWorm();
+    ASSERT_NE(id, 0u);
+    const std::wstring kept = Quarantined(id);
+    const std::string held = ReadBytes(kept).value_or("(none)");
+    c.tamper(id, kept);
+    const std::string tampered = ReadBytes(kept).value_or("(none)");
+
+    const journal::UndoReport report = UndoForced(id);
+    ASSERT_EQ(report.refused.size(), 1u);
+    EXPECT_NE(report.refused[0].find(WormFile().substr(WormFile().rfind(L'\\'))), std::wstring::npos)
+        << "named: " << Utf8(report.refused[0]);
+    EXPECT_FALSE(Exists(WormFile())) << "nothing put back";
+    EXPECT_EQ(ReadBytes(kept), tampered) << "the quarantined file left alone";
+    EXPECT_FALSE(report.undoGroup.has_value()) << "nothing was undone, so nothing was recorded";
+    EXPECT_EQ(held, kWormScript);
+  }
+}
+
+}  // namespace
