@@ -26,8 +26,8 @@ const std::string kWormScript = "' the machine test's inert worm\r\n";
 std::wstring WormFile() { return platform::KnownFolder(FOLDERID_CommonStartup) + L"\\kvmachine.vbs"; }
 
 // The computer check's clean of the one planted file, as a person would choose it.
-journal::GroupId CleanTheWorm() {
-  WriteBytes(WormFile(), kWormScript);
+journal::GroupId CleanTheWorm(DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+  WriteBytes(WormFile(), kWormScript, attributes);
   cc::Progress progress;
   const cc::ScanResult scan = cc::Scan({}, progress);
   std::vector<char> chosen(scan.findings.size(), 0);
@@ -85,8 +85,9 @@ class JournalMachineTest : public testing::Test {
   }
 };
 
-TEST_F(JournalMachineTest, AMachineWideFileTheComputerCheckQuarantinedIsPutBack) {
-  const journal::GroupId id = CleanTheWorm();
+TEST_F(JournalMachineTest, AMachineWideFileTheComputerCheckQuarantinedIsPutBackAndTakenAgain) {
+  // Hidden, so that its marks are cleared before the move and put back after it.
+  const journal::GroupId id = CleanTheWorm(FILE_ATTRIBUTE_HIDDEN);
   ASSERT_NE(id, 0u);
   const std::wstring kept = Quarantined(id);
   EXPECT_TRUE(kept.find(journal::machine::FolderPath()) != std::wstring::npos)
@@ -98,9 +99,18 @@ TEST_F(JournalMachineTest, AMachineWideFileTheComputerCheckQuarantinedIsPutBack)
   const journal::UndoReport report = UndoForced(id);
   EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
   EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
-  EXPECT_EQ(report.putBack, 1u);
+  EXPECT_EQ(report.putBack, 2u);
   EXPECT_EQ(ReadBytes(WormFile()), kWormScript);
+  EXPECT_EQ(Attributes(WormFile()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
   EXPECT_FALSE(Exists(kept)) << "the quarantined copy went back";
+
+  // The undo's own changes were countersigned as well: a redo takes the file again.
+  ASSERT_TRUE(report.undoGroup.has_value());
+  const journal::UndoReport redo = UndoForced(*report.undoGroup);
+  EXPECT_TRUE(redo.refused.empty()) << Utf8(redo.refused.empty() ? L"" : redo.refused[0]);
+  EXPECT_TRUE(redo.failures.empty()) << Utf8(redo.failures.empty() ? L"" : redo.failures[0]);
+  EXPECT_FALSE(Exists(WormFile()));
+  EXPECT_EQ(ReadBytes(kept), kWormScript);
 }
 
 TEST_F(JournalMachineTest, AnItemTheStoreDoesNotVouchForOrWhoseCopyChangedIsRefusedAndNothingWritten) {
