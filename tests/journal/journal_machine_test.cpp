@@ -117,19 +117,23 @@ TEST_F(JournalMachineTest, AnItemTheStoreDoesNotVouchForOrWhoseCopyChangedIsRefu
   struct Case {
     const char* name;
     std::function<void(journal::GroupId, const std::wstring& kept)> tamper;
+    const wchar_t* reason;
   };
   const Case cases[] = {
       {"no countersign", [](journal::GroupId id, const std::wstring&) {
          EditCountersigns(id, [](const std::string&) { return std::string(); });
-       }},
+       },
+       L"only your own journal names"},
       {"countersigned for another user's journal", [](journal::GroupId id, const std::wstring&) {
          EditCountersigns(id, [](const std::string& line) {
            return "C:\\users\\someone else\\AppData\\Local\\Korvane\\" + line.substr(line.find('\t')) + "\n";
          });
-       }},
+       },
+       L"only your own journal names"},
       {"quarantined copy swapped after the clean", [](journal::GroupId, const std::wstring& kept) {
          WriteBytes(kept, "' a swapped script, as long\r\n");
-       }},
+       },
+       L"changed since"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -144,6 +148,7 @@ TEST_F(JournalMachineTest, AnItemTheStoreDoesNotVouchForOrWhoseCopyChangedIsRefu
     ASSERT_EQ(report.refused.size(), 1u);
     EXPECT_NE(report.refused[0].find(WormFile().substr(WormFile().rfind(L'\\'))), std::wstring::npos)
         << "named: " << Utf8(report.refused[0]);
+    EXPECT_NE(report.refused[0].find(c.reason), std::wstring::npos) << Utf8(report.refused[0]);
     EXPECT_FALSE(Exists(WormFile())) << "nothing put back";
     EXPECT_EQ(ReadBytes(kept), tampered) << "the quarantined file left alone";
     EXPECT_FALSE(report.undoGroup.has_value()) << "nothing was undone, so nothing was recorded";
