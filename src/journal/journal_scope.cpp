@@ -217,7 +217,7 @@ std::wstring Checker::MachineRefusal(const Group& group, const Item& item) {
   if (!hash) return item.path + L": a machine-wide file that only your own journal names, never written from it";
   const std::wstring copy = machine::CopyOf(item);
   if (!copy.empty() && (hash->empty() || machine::FileHash(copy) != *hash)) {
-    return copy + L": not the copy Korvane kept (it changed since), so it is never put back";
+    return item.path + L": " + copy + L" is not the copy Korvane kept (it changed since), so it is never put back";
   }
   return {};
 }

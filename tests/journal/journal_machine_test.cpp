@@ -13,6 +13,7 @@
 #include "repair/undo_scope.h"
 #include "support/drive_helpers.h"
 #include "support/text.h"
+#include "system/file_ops.h"
 #include "system/known_folder.h"
 
 namespace {
@@ -41,14 +42,34 @@ journal::GroupId CleanTheWorm(DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
   return report.group.value_or(0);
 }
 
-// Where the clean put the file.
+// Where the clean put the file, or where a change kept its copy.
 std::wstring Quarantined(journal::GroupId id) {
   const auto group = journal::ReadGroup(id);
   if (!group) return {};
   for (const journal::Item& item : group->items) {
-    if (item.kind == journal::ItemKind::Move) return item.kept;
+    if (!journal::machine::CopyOf(item).empty()) return journal::machine::CopyOf(item);
   }
   return {};
+}
+
+// A folder outside the user's profile and off any checked drive.
+std::wstring MachinePlace(const std::wstring& name) {
+  const std::wstring folder = platform::KnownFolder(FOLDERID_ProgramData) + L"\\KvMachineTest";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder + L"\\" + name;
+}
+
+// One change through the file operations, as one action; its group.
+journal::GroupId Changed(const std::function<void()>& change) {
+  const journal::Action action(L"Test: a machine-wide file");
+  change();
+  return action.Id();
+}
+
+void Overwrite(const std::wstring& path, const wchar_t* text) {
+  platform::OutputFile file(path);
+  file.PrintLine(text);
+  file.Close();
 }
 
 // The machine-wide store's lines of one group, changed by `edit`; the rest left as they are.
@@ -81,6 +102,7 @@ class JournalMachineTest : public testing::Test {
   void TearDown() override {
     SetFileAttributesW(WormFile().c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(WormFile().c_str());
+    ClearFolder(MachinePlace(L""));
     CoUninitialize();
   }
 };
@@ -118,6 +140,8 @@ TEST_F(JournalMachineTest, AnItemTheStoreDoesNotVouchForOrWhoseCopyChangedIsRefu
     const char* name;
     std::function<void(journal::GroupId, const std::wstring& kept)> tamper;
     const wchar_t* reason;
+    std::function<journal::GroupId()> change = [] { return CleanTheWorm(); };
+    std::wstring changed = WormFile();  // what undo would have put back
   };
   const Case cases[] = {
       {"no countersign", [](journal::GroupId id, const std::wstring&) {
@@ -134,25 +158,71 @@ TEST_F(JournalMachineTest, AnItemTheStoreDoesNotVouchForOrWhoseCopyChangedIsRefu
          WriteBytes(kept, "' a swapped script, as long\r\n");
        },
        L"changed since"},
+      {"kept copy of a changed file swapped after the change",
+       [](journal::GroupId, const std::wstring& kept) { WriteBytes(kept, "[settings]\r\nrun=evil.exe\r\n"); },
+       L"changed since",
+       [] {
+         WriteBytes(MachinePlace(L"settings.ini"), "[settings]\r\n");
+         return Changed([] { Overwrite(MachinePlace(L"settings.ini"), L"cleaned"); });
+       },
+       MachinePlace(L"settings.ini")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const journal::GroupId id = CleanTheWorm();
+    const journal::GroupId id = c.change();
     ASSERT_NE(id, 0u);
     const std::wstring kept = Quarantined(id);
-    const std::string held = ReadBytes(kept).value_or("(none)");
+    const std::string left = ReadBytes(c.changed).value_or("(none)");
     c.tamper(id, kept);
     const std::string tampered = ReadBytes(kept).value_or("(none)");
 
     const journal::UndoReport report = UndoForced(id);
     ASSERT_EQ(report.refused.size(), 1u);
-    EXPECT_NE(report.refused[0].find(WormFile().substr(WormFile().rfind(L'\\'))), std::wstring::npos)
+    EXPECT_NE(report.refused[0].find(c.changed.substr(c.changed.rfind(L'\\'))), std::wstring::npos)
         << "named: " << Utf8(report.refused[0]);
     EXPECT_NE(report.refused[0].find(c.reason), std::wstring::npos) << Utf8(report.refused[0]);
-    EXPECT_FALSE(Exists(WormFile())) << "nothing put back";
-    EXPECT_EQ(ReadBytes(kept), tampered) << "the quarantined file left alone";
+    EXPECT_EQ(ReadBytes(c.changed).value_or("(none)"), left) << "nothing put back";
+    EXPECT_EQ(ReadBytes(kept), tampered) << "the copy left alone";
     EXPECT_FALSE(report.undoGroup.has_value()) << "nothing was undone, so nothing was recorded";
-    EXPECT_EQ(held, kWormScript);
+  }
+}
+
+TEST_F(JournalMachineTest, EachKindOfChangeToAMachineWideFileIsUndone) {
+  struct Case {
+    const char* name;
+    std::function<void()> seed;
+    std::function<void()> change;
+    std::function<std::string()> state;  // what the files hold, and their marks
+  };
+  const auto state = [](std::initializer_list<const wchar_t*> names) {
+    std::string text;
+    for (const wchar_t* name : names) {
+      text += Utf8(name) + "=" + ReadBytes(MachinePlace(name)).value_or("(absent)") + "/" +
+              std::to_string(Attributes(MachinePlace(name))) + ";";
+    }
+    return text;
+  };
+  const Case cases[] = {
+      {"content overwritten", [] { WriteBytes(MachinePlace(L"a.ini"), "[old]\r\n"); },
+       [] { Overwrite(MachinePlace(L"a.ini"), L"[new]"); }, [&] { return state({L"a.ini"}); }},
+      {"file made", [] {}, [] { Overwrite(MachinePlace(L"made.ini"), L"[made]"); }, [&] { return state({L"made.ini"}); }},
+      {"renamed", [] { WriteBytes(MachinePlace(L"old name.txt"), "x"); },
+       [] { platform::Rename(MachinePlace(L"old name.txt"), MachinePlace(L"new name.txt")); },
+       [&] { return state({L"old name.txt", L"new name.txt"}); }},
+      {"marks cleared", [] { WriteBytes(MachinePlace(L"hidden.txt"), "x", kHiddenSystem); },
+       [] { platform::SetAttr(MachinePlace(L"hidden.txt"), platform::kAttrNormal); }, [&] { return state({L"hidden.txt"}); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.seed();
+    const std::string before = c.state();
+    const journal::GroupId id = Changed(c.change);
+    ASSERT_NE(id, 0u);
+    EXPECT_NE(c.state(), before) << "changed";
+    const journal::UndoReport report = UndoForced(id);
+    EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
+    EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
+    EXPECT_EQ(c.state(), before);
   }
 }
 
