@@ -12,6 +12,7 @@
 #include "repair/computer_check/scan.h"
 #include "repair/undo_scope.h"
 #include "support/drive_helpers.h"
+#include "support/registry_helpers.h"
 #include "support/text.h"
 #include "system/file_ops.h"
 #include "system/known_folder.h"
@@ -224,6 +225,54 @@ TEST_F(JournalMachineTest, EachKindOfChangeToAMachineWideFileIsUndone) {
     EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
     EXPECT_EQ(c.state(), before);
   }
+}
+
+TEST_F(JournalMachineTest, ACountersignThatCannotBeWrittenIsAskedAboutAndTheRestStillUndoes) {
+  const std::wstring key = L"Software\\Korvane\\MachineTest";
+  journal::AllowValue(platform::kCurrentUser, key, L"value");
+  const std::wstring store = journal::machine::FilePath();
+  const std::wstring aside = store + L".aside";
+  struct Case {
+    const char* name;
+    journal::WithoutJournal answer;
+    std::string fileAfter;  // once changed, and still after the undo: nothing recorded to put it back
+  };
+  const Case cases[] = {
+      {"go on", journal::WithoutJournal::GoOn, "cleaned\r\n"},
+      {"cancel", journal::WithoutJournal::Cancel, "[old]\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteKey(kHkcu, key);
+    WriteBytes(MachinePlace(L"b.ini"), "[old]\r\n");
+    int asked = 0;
+    journal::SetJournalFailureHandler([&](std::wstring_view) {
+      ++asked;
+      return c.answer;
+    });
+    // A folder in the store's place: it cannot be appended to.
+    ASSERT_TRUE(MoveFileW(store.c_str(), aside.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
+    ASSERT_TRUE(CreateDirectoryW(store.c_str(), nullptr));
+    const journal::GroupId id = Changed([&] {
+      platform::RegSetValue(platform::kCurrentUser, key, L"value", 1);
+      try {
+        Overwrite(MachinePlace(L"b.ini"), L"cleaned");
+      } catch (const platform::FileError&) {
+      }
+    });
+    RemoveDirectoryW(store.c_str());
+    MoveFileW(aside.c_str(), store.c_str());
+    journal::SetJournalFailureHandler({});
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ReadBytes(MachinePlace(L"b.ini")), c.fileAfter);
+
+    const journal::UndoReport report = UndoForced(id);
+    EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
+    EXPECT_EQ(report.putBack, 1u) << "the user's value";
+    EXPECT_FALSE(ReadRaw(kHkcu, key, L"value").has_value());
+    EXPECT_EQ(ReadBytes(MachinePlace(L"b.ini")), c.fileAfter);
+  }
+  DeleteKey(kHkcu, key);
 }
 
 }  // namespace
