@@ -114,7 +114,12 @@ bool Add(OpenGroup& group, const Item& item) {
     written = true;
   }
   // A machine-wide value is countersigned where only administrators write, so that undo may trust it.
-  if (written && machine::IsMachineWide(item, group.options.drives)) written = machine::Vouch(group.id, item, folder);
+  if (written && machine::IsMachineWide(item, group.options.drives) && !machine::Vouch(group.id, item, folder)) {
+    // Uncountersigned, the line would only make undo refuse the whole group: it is marked not made.
+    store::Append(format::NotMadeLine(group.id, index), false);
+    ++group.nextIndex;
+    written = false;
+  }
   if (!written) return Failed(group);
   group.flushed = true;
   group.lastAdded = index;
