@@ -195,7 +195,9 @@ std::wstring Checker::FileRefusal(const Group& group, const std::wstring& path, 
     if (!own) return path + L": one of the journal's own files";
     root = journalFolder_.size();
   } else if (Within(plain, machineFolder_)) {
-    if (!vouched || !Within(plain, machineFolder_ + L"QUARANTINE\\")) return path + L": one of the machine-wide journal's own files";
+    if (!vouched || !Within(plain, machineFolder_ + L"QUARANTINE\\")) {
+      return path + L": one of the machine-wide journal's own files";
+    }
     root = machineFolder_.size();
   } else if (Within(plain, profile_)) {
     root = profile_.size();

@@ -206,12 +206,14 @@ TEST_F(JournalMachineTest, EachKindOfChangeToAMachineWideFileIsUndone) {
   const Case cases[] = {
       {"content overwritten", [] { WriteBytes(MachinePlace(L"a.ini"), "[old]\r\n"); },
        [] { Overwrite(MachinePlace(L"a.ini"), L"[new]"); }, [&] { return state({L"a.ini"}); }},
-      {"file made", [] {}, [] { Overwrite(MachinePlace(L"made.ini"), L"[made]"); }, [&] { return state({L"made.ini"}); }},
+      {"file made", [] {}, [] { Overwrite(MachinePlace(L"made.ini"), L"[made]"); },
+       [&] { return state({L"made.ini"}); }},
       {"renamed", [] { WriteBytes(MachinePlace(L"old name.txt"), "x"); },
        [] { platform::Rename(MachinePlace(L"old name.txt"), MachinePlace(L"new name.txt")); },
        [&] { return state({L"old name.txt", L"new name.txt"}); }},
       {"marks cleared", [] { WriteBytes(MachinePlace(L"hidden.txt"), "x", kHiddenSystem); },
-       [] { platform::SetAttr(MachinePlace(L"hidden.txt"), platform::kAttrNormal); }, [&] { return state({L"hidden.txt"}); }},
+       [] { platform::SetAttr(MachinePlace(L"hidden.txt"), platform::kAttrNormal); },
+       [&] { return state({L"hidden.txt"}); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
