@@ -7,7 +7,9 @@
 #include <functional>
 
 #include "journal/journal.h"
+#include "journal/journal_format.h"
 #include "journal/journal_machine.h"
+#include "journal_file.h"
 #include "repair/computer_check/clean.h"
 #include "repair/computer_check/scan.h"
 #include "repair/undo_scope.h"
@@ -275,6 +277,52 @@ TEST_F(JournalMachineTest, ACountersignThatCannotBeWrittenIsAskedAboutAndTheRest
     EXPECT_EQ(ReadBytes(MachinePlace(L"b.ini")), c.fileAfter);
   }
   DeleteKey(kHkcu, key);
+}
+
+TEST_F(JournalMachineTest, PastTheQuarantinesBoundAVouchedMoveLetsItsFileGoAndAForgedOneNone) {
+  struct Case {
+    const char* name;
+    std::function<journal::GroupId()> move;
+    bool fileGoes;
+  };
+  const Case cases[] = {
+      {"the clean's move", [] { return CleanTheWorm(); }, true},
+      {"a move only the user's journal names",
+       [] {
+         // A machine-wide quarantined file the user's journal claims its group moved there.
+         const std::wstring kept = journal::machine::EnsureFolder() + L"Quarantine\\kvforged.vbs.quarantined";
+         CreateDirectoryW((journal::machine::FolderPath() + L"Quarantine").c_str(), nullptr);
+         WriteBytes(kept, kWormScript);
+         journal::Item item;
+         item.kind = journal::ItemKind::Move;
+         item.path = MachinePlace(L"kvforged.vbs");
+         item.kept = kept;
+         item.afterDigest = journal::format::Digest(kept);
+         constexpr journal::GroupId kForged = 900000;
+         WriteBytes(journal_tests::JournalFile(),
+                    ReadBytes(journal_tests::JournalFile()).value_or("") +
+                        journal::format::HeaderLine(kForged, L"2026-12-08 10:00:00", L"Preferences: saved") +
+                        journal::format::ItemLine(kForged, 0, item, journal::Folder()) +
+                        journal::format::EndLine(kForged));
+         return kForged;
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearFolder(journal::Folder());
+    const journal::GroupId id = c.move();
+    ASSERT_NE(id, 0u);
+    const std::wstring kept = Quarantined(id);
+    ASSERT_TRUE(Exists(kept)) << Utf8(kept);
+    Changed([] { Overwrite(MachinePlace(L"newest.ini"), L"the newest group stays"); });
+    journal::SetBounds({.quarantineBytes = 1});
+    EXPECT_EQ(journal::Tidy(), 1u);
+    journal::SetBounds({});
+    EXPECT_EQ(Exists(kept), !c.fileGoes) << Utf8(kept);
+    SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(kept.c_str());
+  }
 }
 
 }  // namespace
