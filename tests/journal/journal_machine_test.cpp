@@ -106,6 +106,7 @@ class JournalMachineTest : public testing::Test {
     SetFileAttributesW(WormFile().c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(WormFile().c_str());
     ClearFolder(MachinePlace(L""));
+    ClearFolder(journal::machine::FolderPath() + L"Quarantine\\");
     CoUninitialize();
   }
 };
@@ -120,6 +121,10 @@ TEST_F(JournalMachineTest, AMachineWideFileTheComputerCheckQuarantinedIsPutBackA
   const std::string store = ReadBytes(journal::machine::FilePath()).value_or("");
   EXPECT_NE(store.find("{\"group\":" + std::to_string(id) + ","), std::string::npos) << "countersigned";
   EXPECT_NE(store.find("\tsha256:"), std::string::npos) << "with the copy's hash";
+  const auto group = journal::ReadGroup(id);
+  ASSERT_TRUE(group.has_value());
+  const std::vector<std::wstring> told = journal::ProgramsPutBack(*group);
+  EXPECT_EQ(told.size(), 1u) << "the script is named before it is put back";
 
   const journal::UndoReport report = UndoForced(id);
   EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
