@@ -206,6 +206,7 @@ AttributeBatch::AttributeBatch(std::span<const AttributeChange> changes) {
   const std::wstring folder = Folder();
   std::string lines;
   std::vector<OpenGroup::Batched> batch;
+  std::vector<Item> machineWide;
   std::size_t index = group->nextIndex;
   for (const AttributeChange& change : changes) {
     if (!changing(change)) continue;
@@ -216,13 +217,10 @@ AttributeBatch::AttributeBatch(std::span<const AttributeChange> changes) {
     item.attrAfter = change.after;
     batch.push_back({change.path, index});
     lines += format::ItemLine(group->id, index++, item, folder);
-    // Undo puts a machine-wide file's marks back this way too, and a redo of it must find the countersign.
-    if (machine::IsMachineWide(item, group->options.drives) && !machine::Vouch(group->id, item, folder)) {
-      Failed(*group);
-      return;
-    }
+    if (machine::IsMachineWide(item, group->options.drives)) machineWide.push_back(std::move(item));
   }
-  if (!store::Append(lines, !group->flushed)) {
+  // Undo puts a machine-wide file's marks back this way too, and a redo of it must find the countersign.
+  if (!machine::Vouch(group->id, machineWide, folder) || !store::Append(lines, !group->flushed)) {
     Failed(*group);
     return;
   }

@@ -178,23 +178,29 @@ std::wstring FileHash(std::wstring_view path) {
   return text;
 }
 
-bool Vouch(GroupId id, const Item& item, std::wstring_view folder) {
+bool Vouch(GroupId id, const Item& item, std::wstring_view folder) { return Vouch(id, std::span(&item, 1), folder); }
+
+bool Vouch(GroupId id, std::span<const Item> items, std::wstring_view folder) {
+  if (items.empty()) return true;
   const std::wstring machineFolder = EnsureFolder();
   if (machineFolder.empty()) return false;
-  std::string line = KeyOf(id, item, folder);
-  // The copy undo would put back is known by its hash: a copy swapped since is never put back.
-  if (const std::wstring copy = CopyOf(item); !copy.empty()) {
-    const std::wstring hash = FileHash(copy);
-    if (hash.empty()) return false;
-    line += "\t" + ToUtf8(hash);
+  std::string lines;
+  for (const Item& item : items) {
+    lines += KeyOf(id, item, folder);
+    // The copy undo would put back is known by its hash: a copy swapped since is never put back.
+    if (const std::wstring copy = CopyOf(item); !copy.empty()) {
+      const std::wstring hash = FileHash(copy);
+      if (hash.empty()) return false;
+      lines += "\t" + ToUtf8(hash);
+    }
+    lines += "\n";
   }
-  line += "\n";
   const Handle file(CreateFileW(FilePath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   DWORD written = 0;
-  return WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-         written == line.size() && FlushFileBuffers(file.Get());
+  return WriteFile(file.Get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) &&
+         written == lines.size() && FlushFileBuffers(file.Get());
 }
 
 std::optional<std::wstring> Vouched::Find(GroupId id, const Item& item, std::wstring_view folder) {

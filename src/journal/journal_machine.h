@@ -9,6 +9,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -25,6 +26,8 @@ bool IsMachineWidePath(std::wstring_view path, std::wstring_view drives);
 bool IsMachineWide(const Item& item, std::wstring_view drives);
 // Writes the item's line, flushed, before the change. False when it cannot.
 bool Vouch(GroupId id, const Item& item, std::wstring_view folder);
+// The same for a run of items, in one write and one flush.
+bool Vouch(GroupId id, std::span<const Item> items, std::wstring_view folder);
 
 // The file undo copies back for the item (a kept copy, a quarantined file), or empty.
 std::wstring CopyOf(const Item& item);
