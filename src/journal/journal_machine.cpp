@@ -113,9 +113,17 @@ std::wstring FilePath() {
 }
 
 bool IsMachineWidePath(std::wstring_view path, std::wstring_view drives) {
+  const UserPlaces& user = User();
+  // On a drive the action works on, by its letter alone: a bulk action names thousands such.
+  // (A path there that is not plain is refused by undo whatever this says.)
+  const std::wstring_view rest = path.starts_with(L"\\\\?\\") ? path.substr(4) : path;
+  if (rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\') {
+    const auto letter = static_cast<wchar_t>(rest[0] >= L'a' && rest[0] <= L'z' ? rest[0] - (L'a' - L'A') : rest[0]);
+    const bool checked = letter >= L'A' && letter <= L'Z' && drives.find(letter) != std::wstring_view::npos;
+    if (checked && letter != user.windowsDrive) return false;
+  }
   const std::wstring plain = scope::PlainPath(path);
   if (plain.empty()) return true;
-  const UserPlaces& user = User();
   if (Within(plain, user.journal) || Within(plain, user.profile)) return false;
   return plain[0] == user.windowsDrive || drives.find(plain[0]) == std::wstring_view::npos;
 }
