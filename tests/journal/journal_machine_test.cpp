@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
 #include "journal/journal.h"
 #include "journal/journal_format.h"
@@ -34,11 +35,9 @@ journal::GroupId CleanTheWorm(DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
   WriteBytes(WormFile(), kWormScript, attributes);
   cc::Progress progress;
   const cc::ScanResult scan = cc::Scan({}, progress);
-  std::vector<char> chosen(scan.findings.size(), 0);
-  for (std::size_t i = 0; i < scan.findings.size(); ++i) chosen[i] = scan.findings[i].item == WormFile();
-  const auto selected = std::make_unique<bool[]>(chosen.size());
-  for (std::size_t i = 0; i < chosen.size(); ++i) selected[i] = chosen[i] != 0;
-  const cc::CleanReport report = cc::Clean(scan, std::span<const bool>(selected.get(), chosen.size()));
+  const auto selected = std::make_unique<bool[]>(scan.findings.size());
+  for (std::size_t i = 0; i < scan.findings.size(); ++i) selected[i] = scan.findings[i].item == WormFile();
+  const cc::CleanReport report = cc::Clean(scan, std::span<const bool>(selected.get(), scan.findings.size()));
   EXPECT_EQ(report.quarantined, 1u);
   EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0].reason);
   EXPECT_FALSE(Exists(WormFile()));
@@ -78,17 +77,16 @@ void Overwrite(const std::wstring& path, const wchar_t* text) {
 // The machine-wide store's lines of one group, changed by `edit`; the rest left as they are.
 void EditCountersigns(journal::GroupId id, const std::function<std::string(const std::string&)>& edit) {
   const std::string marker = "{\"group\":" + std::to_string(id) + ",";
-  const std::string bytes = ReadBytes(journal::machine::FilePath()).value_or("");
+  std::istringstream lines(ReadBytes(journal::machine::FilePath()).value_or(""));
   std::string kept;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t end = bytes.find('\n', start);
-    const std::string line = bytes.substr(start, end - start);
+  for (std::string line; std::getline(lines, line);) {
     kept += line.find(marker) == std::string::npos ? line + "\n" : edit(line);
-    start = end == std::string::npos ? bytes.size() : end + 1;
   }
   WriteBytes(journal::machine::FilePath(), kept);
 }
+
+// The first of a report's messages, to show with a check that there are none.
+std::string First(const std::vector<std::wstring>& messages) { return messages.empty() ? "" : Utf8(messages[0]); }
 
 journal::UndoReport UndoForced(journal::GroupId id) {
   const journal::GroupId ids[] = {id};
@@ -127,8 +125,8 @@ TEST_F(JournalMachineTest, AMachineWideFileTheComputerCheckQuarantinedIsPutBackA
   EXPECT_EQ(told.size(), 1u) << "the script is named before it is put back";
 
   const journal::UndoReport report = UndoForced(id);
-  EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
-  EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
+  EXPECT_TRUE(report.refused.empty()) << First(report.refused);
+  EXPECT_TRUE(report.failures.empty()) << First(report.failures);
   EXPECT_EQ(report.putBack, 2u);
   EXPECT_EQ(ReadBytes(WormFile()), kWormScript);
   EXPECT_EQ(Attributes(WormFile()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
@@ -137,8 +135,8 @@ TEST_F(JournalMachineTest, AMachineWideFileTheComputerCheckQuarantinedIsPutBackA
   // The undo's own changes were countersigned as well: a redo takes the file again.
   ASSERT_TRUE(report.undoGroup.has_value());
   const journal::UndoReport redo = UndoForced(*report.undoGroup);
-  EXPECT_TRUE(redo.refused.empty()) << Utf8(redo.refused.empty() ? L"" : redo.refused[0]);
-  EXPECT_TRUE(redo.failures.empty()) << Utf8(redo.failures.empty() ? L"" : redo.failures[0]);
+  EXPECT_TRUE(redo.refused.empty()) << First(redo.refused);
+  EXPECT_TRUE(redo.failures.empty()) << First(redo.failures);
   EXPECT_FALSE(Exists(WormFile()));
   EXPECT_EQ(ReadBytes(kept), kWormScript);
 }
@@ -230,8 +228,8 @@ TEST_F(JournalMachineTest, EachKindOfChangeToAMachineWideFileIsUndone) {
     ASSERT_NE(id, 0u);
     EXPECT_NE(c.state(), before) << "changed";
     const journal::UndoReport report = UndoForced(id);
-    EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
-    EXPECT_TRUE(report.failures.empty()) << Utf8(report.failures.empty() ? L"" : report.failures[0]);
+    EXPECT_TRUE(report.refused.empty()) << First(report.refused);
+    EXPECT_TRUE(report.failures.empty()) << First(report.failures);
     EXPECT_EQ(c.state(), before);
   }
 }
@@ -276,7 +274,7 @@ TEST_F(JournalMachineTest, ACountersignThatCannotBeWrittenIsAskedAboutAndTheRest
     EXPECT_EQ(ReadBytes(MachinePlace(L"b.ini")), c.fileAfter);
 
     const journal::UndoReport report = UndoForced(id);
-    EXPECT_TRUE(report.refused.empty()) << Utf8(report.refused.empty() ? L"" : report.refused[0]);
+    EXPECT_TRUE(report.refused.empty()) << First(report.refused);
     EXPECT_EQ(report.putBack, 1u) << "the user's value";
     EXPECT_FALSE(ReadRaw(kHkcu, key, L"value").has_value());
     EXPECT_EQ(ReadBytes(MachinePlace(L"b.ini")), c.fileAfter);
