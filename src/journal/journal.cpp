@@ -116,7 +116,12 @@ bool Add(OpenGroup& group, const Item& item) {
     written = true;
   }
   // A machine-wide value is countersigned where only administrators write, so that undo may trust it.
-  if (written && machine::IsMachineWide(item)) written = machine::Vouch(group.id, item, folder);
+  if (written && machine::IsMachineWide(item, group.options.drives) && !machine::Vouch(group.id, item, folder)) {
+    // Uncountersigned, the line would only make undo refuse the whole group: it is marked not made.
+    store::Append(format::NotMadeLine(group.id, index), false);
+    ++group.nextIndex;
+    written = false;
+  }
   if (!written) return Failed(group);
   group.flushed = group.flushed || flush;
   group.lastAdded = index;
@@ -203,6 +208,7 @@ AttributeBatch::AttributeBatch(std::span<const AttributeChange> changes) {
   const std::wstring folder = Folder();
   std::string lines;
   std::vector<OpenGroup::Batched> batch;
+  std::vector<Item> machineWide;
   std::size_t index = group->nextIndex;
   for (const AttributeChange& change : changes) {
     if (!changing(change)) continue;
@@ -213,8 +219,10 @@ AttributeBatch::AttributeBatch(std::span<const AttributeChange> changes) {
     item.attrAfter = change.after;
     batch.push_back({change.path, index});
     lines += format::ItemLine(group->id, index++, item, folder);
+    if (machine::IsMachineWide(item, group->options.drives)) machineWide.push_back(std::move(item));
   }
-  if (!store::Append(lines, !group->flushed)) {
+  // Undo puts a machine-wide file's marks back this way too, and a redo of it must find the countersign.
+  if (!machine::Vouch(group->id, machineWide, folder) || !store::Append(lines, !group->flushed)) {
     Failed(*group);
     return;
   }

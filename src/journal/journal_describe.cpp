@@ -60,10 +60,14 @@ std::wstring Shown(const std::wstring& path) { return path.starts_with(L"\\\\?\\
 // Korvane's quarantine is named as such, the rest of its path is long and says little.
 std::wstring Where(const std::wstring& raw) {
   std::wstring path = Shown(raw);
-  const std::wstring quarantine = Folder() + L"Quarantine\\";
-  if (path.size() > quarantine.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(quarantine.size()),
-                                                              quarantine.c_str(), -1, TRUE) == CSTR_EQUAL) {
-    return L"the quarantine";
+  // The user's quarantine, or the machine-wide one for files from outside the profile.
+  for (const std::wstring& folder : {Folder(), machine::FolderPath()}) {
+    const std::wstring quarantine = folder + L"Quarantine\\";
+    if (!folder.empty() && path.size() > quarantine.size() &&
+        CompareStringOrdinal(path.c_str(), static_cast<int>(quarantine.size()), quarantine.c_str(), -1, TRUE) ==
+            CSTR_EQUAL) {
+      return L"the quarantine";
+    }
   }
   return path;
 }

@@ -164,7 +164,11 @@ void FolderListing::Changed(const std::wstring& path, DWORD attributes) {
   if (auto* items = Folder(path, name)) (*items)[name] = attributes;
 }
 
-Checker::Checker() : profile_(ProfileFolder()), journalFolder_(PlainPath(Folder())), windowsDrive_(WindowsDrive()) {}
+Checker::Checker()
+    : profile_(ProfileFolder()),
+      journalFolder_(PlainPath(Folder())),
+      machineFolder_(PlainPath(machine::FolderPath())),
+      windowsDrive_(WindowsDrive()) {}
 
 // A folder or file on the way that is a link could lead anywhere: nothing is changed through one.
 bool Checker::ThroughLink(const std::wstring& plain, std::size_t rootLength) {
@@ -182,7 +186,7 @@ bool Checker::ThroughLink(const std::wstring& plain, std::size_t rootLength) {
   }
 }
 
-std::wstring Checker::FileRefusal(const Group& group, const std::wstring& path) {
+std::wstring Checker::FileRefusal(const Group& group, const std::wstring& path, bool vouched) {
   const std::wstring plain = PlainPath(path);
   if (plain.empty()) return path + L": not a plain path on a drive";
   std::size_t root = 3;
@@ -190,8 +194,15 @@ std::wstring Checker::FileRefusal(const Group& group, const std::wstring& path) 
     const bool own = Within(plain, journalFolder_ + L"KEPT\\") || Within(plain, journalFolder_ + L"QUARANTINE\\");
     if (!own) return path + L": one of the journal's own files";
     root = journalFolder_.size();
+  } else if (Within(plain, machineFolder_)) {
+    if (!vouched || !Within(plain, machineFolder_ + L"QUARANTINE\\")) {
+      return path + L": one of the machine-wide journal's own files";
+    }
+    root = machineFolder_.size();
   } else if (Within(plain, profile_)) {
     root = profile_.size();
+  } else if (vouched) {
+    // A machine-wide place the machine-wide store vouches for, on whichever drive.
   } else if (plain[0] == windowsDrive_) {
     return path + L": a machine-wide file, outside the drives the change worked on";
   } else if (group.drives.find(plain[0]) == std::wstring::npos) {
@@ -201,7 +212,23 @@ std::wstring Checker::FileRefusal(const Group& group, const std::wstring& path) 
   return {};
 }
 
+// A machine-wide file item is written only when the machine-wide store vouches
+// for it, and the copy it puts back is the one Korvane kept there.
+std::wstring Checker::MachineRefusal(const Group& group, const Item& item) {
+  const std::optional<std::wstring> hash = vouched_.Find(group.id, item, Folder());
+  if (!hash) return item.path + L": a machine-wide file that only your own journal names, never written from it";
+  const std::wstring copy = machine::CopyOf(item);
+  if (!copy.empty() && (hash->empty() || machine::FileHash(copy) != *hash)) {
+    return item.path + L": " + copy + L" is not the copy Korvane kept (it changed since), so it is never put back";
+  }
+  return {};
+}
+
 std::wstring Checker::Refusal(const Group& group, const Item& item) {
+  const bool machineWide = item.kind != ItemKind::Registry && machine::IsMachineWide(item, group.drives);
+  if (machineWide) {
+    if (std::wstring refusal = MachineRefusal(group, item); !refusal.empty()) return refusal;
+  }
   switch (item.kind) {
     case ItemKind::Registry: {
       const std::wstring name = RegDescribe(item.root, item.key, item.name);
@@ -212,25 +239,27 @@ std::wstring Checker::Refusal(const Group& group, const Item& item) {
       return {};
     }
     case ItemKind::Attributes:
-      return FileRefusal(group, item.path);
+      return FileRefusal(group, item.path, machineWide);
     case ItemKind::Content: {
-      std::wstring refusal = FileRefusal(group, item.path);
+      std::wstring refusal = FileRefusal(group, item.path, machineWide);
       if (!refusal.empty() || !item.existedBefore) return refusal;
       // Only this group's own kept copies are put back.
       const std::wstring kept = PlainPath(item.kept);
       if (!Within(kept, journalFolder_ + L"KEPT\\" + std::to_wstring(group.id) + L"\\")) {
         return item.kept + L": not a copy Korvane kept for this change";
       }
-      return FileRefusal(group, item.kept);
+      return FileRefusal(group, item.kept, false);
     }
     case ItemKind::Move: {
       // One end is the drive, the other Korvane's quarantine, whichever way the file went.
-      const std::wstring quarantine = journalFolder_ + L"QUARANTINE\\";
-      const bool fromQuarantine = Within(PlainPath(item.path), quarantine);
-      const bool toQuarantine = Within(PlainPath(item.kept), quarantine);
-      if (fromQuarantine == toQuarantine) return item.kept + L": not in Korvane's quarantine";
-      std::wstring refusal = FileRefusal(group, item.path);
-      return refusal.empty() ? FileRefusal(group, item.kept) : refusal;
+      const auto inQuarantine = [&](const std::wstring& path) {
+        const std::wstring plain = PlainPath(path);
+        return Within(plain, journalFolder_ + L"QUARANTINE\\") ||
+               (machineWide && Within(plain, machineFolder_ + L"QUARANTINE\\"));
+      };
+      if (inQuarantine(item.path) == inQuarantine(item.kept)) return item.kept + L": not in Korvane's quarantine";
+      std::wstring refusal = FileRefusal(group, item.path, machineWide);
+      return refusal.empty() ? FileRefusal(group, item.kept, machineWide) : refusal;
     }
     case ItemKind::Rename: {
       const std::wstring from = PlainPath(item.path);
@@ -238,7 +267,7 @@ std::wstring Checker::Refusal(const Group& group, const Item& item) {
       if (from.empty() || to.empty() || from.substr(0, from.rfind(L'\\')) != to.substr(0, to.rfind(L'\\'))) {
         return item.kept + L": not a rename in one folder";
       }
-      return FileRefusal(group, item.path);
+      return FileRefusal(group, item.path, machineWide);
     }
     case ItemKind::Note:
       return {};

@@ -35,10 +35,13 @@ class Checker {
   std::wstring Refusal(const Group& group, const Item& item);
 
  private:
-  std::wstring FileRefusal(const Group& group, const std::wstring& path);
+  // `vouched`: the machine-wide store vouches for the item, so a machine-wide place is no refusal.
+  std::wstring FileRefusal(const Group& group, const std::wstring& path, bool vouched);
+  std::wstring MachineRefusal(const Group& group, const Item& item);
   bool ThroughLink(const std::wstring& plain, std::size_t rootLength);
   std::wstring profile_;  // "C:\USERS\NAME\", upper case
   std::wstring journalFolder_;
+  std::wstring machineFolder_;  // "C:\PROGRAMDATA\KORVANE\"
   wchar_t windowsDrive_ = 0;
   std::set<std::wstring> linkFree_;
   FolderListing listing_;

@@ -262,12 +262,16 @@ void DeleteKept(GroupId group) {
 }
 
 // A file the dropped group moved to the quarantine goes with it, and the record
-// beside it; only inside the quarantine folder, whatever the line says.
-void DeleteQuarantined(const Item& item) {
-  const std::wstring quarantine = scope::PlainPath(Folder() + L"Quarantine\\");
+// beside it; only inside the quarantine folder, whatever the line says, and in
+// the machine-wide one only for a move the machine-wide store vouches for.
+void DeleteQuarantined(GroupId group, const Item& item, machine::Vouched& vouched) {
   const std::wstring plain = scope::PlainPath(item.kept);
-  if (item.kind != ItemKind::Move || quarantine.empty() || plain.size() <= quarantine.size() ||
-      !plain.starts_with(quarantine)) {
+  const auto inside = [&plain](const std::wstring& folder) {
+    const std::wstring quarantine = scope::PlainPath(folder + L"Quarantine\\");
+    return !quarantine.empty() && plain.size() > quarantine.size() && plain.starts_with(quarantine);
+  };
+  if (item.kind != ItemKind::Move ||
+      !(inside(Folder()) || (inside(machine::FolderPath()) && vouched.Holds(group, item, Folder())))) {
     return;
   }
   const std::wstring path = L"\\\\?\\" + item.kept.substr(item.kept.starts_with(L"\\\\?\\") ? 4 : 0);
@@ -371,8 +375,9 @@ std::uint64_t Compact(HANDLE file) {
   }
   summary = Summary{};
   for (const GroupId id : dropping) DeleteKept(id);
+  machine::Vouched vouched;
   for (const Group& group : moves.Finish().groups) {
-    for (const Item& item : group.items) DeleteQuarantined(item);
+    for (const Item& item : group.items) DeleteQuarantined(group.id, item, vouched);
   }
   return dropping.size();
 }

@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "journal/journal_machine.h"
 #include "repair/computer_check/launchers.h"
 #include "repair/computer_check/places.h"
 #include "repair/computer_check/processes.h"
@@ -25,21 +26,33 @@ std::wstring Refusal(bool elevated) {
   return L"the change was refused: " + platform::SystemMessage(static_cast<DWORD>(platform::RegLastResult));
 }
 
-// Quarantine folders by drive, opened when first needed.
+// Quarantine folders by drive, opened when first needed. A file from outside
+// the user's profile goes to the machine-wide quarantine, which only
+// administrators may write, so that nobody without rights can swap what undo
+// would put back there; without rights to it, to the user's own.
 class Quarantines {
  public:
   std::wstring Take(const std::wstring& file, CleanReport& report) {
     if (file.size() < 3 || file[1] != L':') return L"not a path on a drive";
     const auto drive = static_cast<wchar_t>(towupper(file[0]));
-    auto found = open_.find(drive);
-    if (found == open_.end()) found = open_.emplace(drive, drive_check::Quarantine::Open(drive)).first;
+    const bool machineWide = journal::machine::IsMachineWidePath(file, L"");
+    auto found = open_.find({drive, machineWide});
+    if (found == open_.end()) {
+      std::optional<drive_check::Quarantine> quarantine;
+      if (machineWide) {
+        const std::wstring machineFolder = journal::machine::EnsureFolder();
+        if (!machineFolder.empty()) quarantine = drive_check::Quarantine::Open(drive, machineFolder + L"Quarantine");
+      }
+      if (!quarantine) quarantine = drive_check::Quarantine::Open(drive);
+      found = open_.emplace(std::pair{drive, machineWide}, std::move(quarantine)).first;
+    }
     if (!found->second) return L"the quarantine folder cannot be written, so nothing was moved";
     if (report.quarantineFolder.empty()) report.quarantineFolder = found->second->Folder();
     return found->second->Take(file, std::wstring(1, drive) + L":\\");
   }
 
  private:
-  std::map<wchar_t, std::optional<drive_check::Quarantine>> open_;
+  std::map<std::pair<wchar_t, bool>, std::optional<drive_check::Quarantine>> open_;
 };
 
 bool ApplyStep(const RegStep& step) {

@@ -77,10 +77,10 @@ std::wstring QuarantineRoot() {
   return folder.empty() ? folder : folder + L"Quarantine";
 }
 
-std::optional<Quarantine> Quarantine::Open(wchar_t drive) {
+std::optional<Quarantine> Quarantine::Open(wchar_t drive, const std::wstring& root) {
   // Without the user's folder the name below would point at the root of the current drive.
-  if (QuarantineRoot().empty()) return std::nullopt;
-  const std::wstring base = QuarantineRoot() + L"\\" + platform::LocalTime(platform::TimeStyle::FileName) + L" drive " +
+  if (root.empty()) return std::nullopt;
+  const std::wstring base = root + L"\\" + platform::LocalTime(platform::TimeStyle::FileName) + L" drive " +
                             std::wstring(1, drive);
   std::wstring folder = base;
   for (int n = 2; n < 100; ++n) {

@@ -18,8 +18,8 @@ std::wstring QuarantineRoot();
 
 class Quarantine {
  public:
-  // Creates this clean's folder; nothing when it cannot be written.
-  static std::optional<Quarantine> Open(wchar_t drive);
+  // Creates this clean's folder under `root`; nothing when it cannot be written.
+  static std::optional<Quarantine> Open(wchar_t drive, const std::wstring& root = QuarantineRoot());
   const std::wstring& Folder() const { return folder_; }
 
   // Copies the whole file here with the system's own copy call (which keeps
