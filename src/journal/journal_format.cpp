@@ -488,6 +488,7 @@ void Reader::Line(std::string_view line, std::uint64_t at) {
     if (found == groups_.end()) return;  // its header was let go or never reached the disk
     Open& open = found->second;
     open.to = at + line.size() + 1;
+    ++open.lines;
     const bool sound = wanted ? Unsigned(j, "group") == facts.group && ReadGroupLine(open, j, folder_, true)
                               : CountGroupLine(open.group, line);
     if (!sound) {
@@ -523,6 +524,7 @@ void Reader::Line(std::string_view line, std::uint64_t at) {
   if (found == groups_.end()) return;  // its header was let go or never reached the disk
   Open& open = found->second;
   open.to = at + line.size() + 1;
+  ++open.lines;
   if (!ReadGroupLine(open, j, folder_, !wantItems_ || wantItems_(*id))) {
     Skipped();
     ++open.skipped;

@@ -60,6 +60,7 @@ class Reader {
     std::string header;       // its header line, as read
     std::uint64_t at = 0;     // where that line starts in the file
     std::uint64_t to = 0;     // where the last line read of the group ends
+    std::uint64_t lines = 0;  // its lines read after the header
     std::size_t skipped = 0;  // its lines skipped (counted in the listing's too)
   };
   // What has been read so far, for the index that keeps it between reads. A

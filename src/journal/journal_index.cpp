@@ -1,6 +1,7 @@
 #include "journal/journal_index.h"
 
 #include <algorithm>
+#include <atomic>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
@@ -17,6 +18,8 @@ using format::Reader;
 
 // A list of groups scans at most this much of the journal past the index before it writes the index again.
 constexpr std::uint64_t kRefreshBytes = 128 * 1024;
+std::atomic<std::uint64_t> linesRead{0};
+
 // No line Korvane writes is shorter: bounds on what an index may claim of a stretch of the journal.
 constexpr std::uint64_t kShortestLine = 16;
 
@@ -58,9 +61,42 @@ std::optional<Ends> EndsOf(HANDLE file, std::uint64_t covered) {
   return Ends{DigestOf(head), DigestOf(tail)};
 }
 
+// Whether each group's header is where the index says, as it says: the journal's
+// bytes read in stretches that take in several headers where they lie close.
+bool HeadersHold(HANDLE file, Reader& reader) {
+  constexpr std::uint64_t kGap = 64 * 1024;
+  constexpr std::uint64_t kStretch = 1024 * 1024;
+  std::vector<const Reader::Open*> groups;
+  groups.reserve(reader.Groups().size());
+  for (const auto& entry : reader.Groups()) groups.push_back(&entry.second);
+  std::sort(groups.begin(), groups.end(), [](const Reader::Open* a, const Reader::Open* b) { return a->at < b->at; });
+  std::string bytes;
+  for (std::size_t first = 0; first < groups.size();) {
+    const std::uint64_t from = groups[first]->at;
+    std::uint64_t to = from + groups[first]->header.size() + 1;
+    std::size_t last = first + 1;
+    for (; last < groups.size(); ++last) {
+      const std::uint64_t end = groups[last]->at + groups[last]->header.size() + 1;
+      if (groups[last]->at > to + kGap || end - from > kStretch) break;
+      to = std::max(to, end);
+    }
+    if (!store::ReadRange(file, from, to, bytes)) return false;
+    for (std::size_t n = first; n < last; ++n) {
+      const Reader::Open& open = *groups[n];
+      const auto at = static_cast<std::size_t>(open.at - from);
+      if (bytes.compare(at, open.header.size(), open.header) != 0 || bytes[at + open.header.size()] != '\n') return false;
+    }
+    first = last;
+  }
+  return true;
+}
+
 store::Lines Scan(HANDLE file, std::uint64_t from, std::uint64_t to, Reader& reader) {
   const store::Lines lines =
-      store::ForEachLine(file, from, to, [&reader](std::string_view line, std::uint64_t at) { reader.Line(line, at); });
+      store::ForEachLine(file, from, to, [&reader](std::string_view line, std::uint64_t at) {
+        ++linesRead;
+        reader.Line(line, at);
+      });
   reader.Skipped(lines.skipped);
   return lines;
 }
@@ -72,7 +108,7 @@ bool Load(HANDLE file, std::uint64_t size, Reader& reader, std::uint64_t& covere
   const auto loaded = Deserialize(*bytes, reader);
   if (!loaded || loaded->covered > size) return false;
   const auto ends = EndsOf(file, loaded->covered);
-  if (!ends || ends->head != loaded->head || ends->tail != loaded->tail) return false;
+  if (!ends || ends->head != loaded->head || ends->tail != loaded->tail || !HeadersHold(file, reader)) return false;
   covered = loaded->covered;
   return true;
 }
@@ -102,6 +138,7 @@ bool ReadWanted(HANDLE file, Reader& reader, std::span<const GroupId> wanted) {
   Reader sub(Folder(), [&ids](GroupId id) { return ids.contains(id); });
   bool headersHold = true;
   store::ForEachLine(file, from, to, [&](std::string_view line, std::uint64_t at) {
+    ++linesRead;
     if (const auto start = starts.find(at); start != starts.end()) {
       headersHold = headersHold && line == reader.Groups().at(start->second).header;
       sub.Line(line, at);
@@ -115,7 +152,8 @@ bool ReadWanted(HANDLE file, Reader& reader, std::span<const GroupId> wanted) {
   if (!headersHold) return false;
   for (const GroupId id : ids) {
     const auto read = sub.Groups().find(id);
-    if (read == sub.Groups().end() || read->second.to != reader.Groups().at(id).to) return false;
+    const Reader::Open& open = reader.Groups().at(id);
+    if (read == sub.Groups().end() || read->second.to != open.to || read->second.lines != open.lines) return false;
   }
   for (const GroupId id : ids) {
     Reader::Open& open = reader.Groups().at(id);
@@ -177,6 +215,7 @@ std::string Serialize(Reader& reader, std::uint64_t covered, std::string_view he
     Json j = {{"group", open->group.id},
               {"at", open->at},
               {"to", open->to},
+              {"lines", open->lines},
               {"items", open->group.itemCount},
               {"finished", open->group.finished},
               {"skipped", open->skipped}};
@@ -215,14 +254,15 @@ std::optional<Loaded> Deserialize(std::string_view bytes, Reader& reader) {
     const auto id = Unsigned(j, "group");
     const auto at = Unsigned(j, "at");
     const auto to = Unsigned(j, "to");
+    const auto lines = Unsigned(j, "lines");
     const auto items = Unsigned(j, "items");
     const auto groupSkipped = Unsigned(j, "skipped");
     const auto finished = j.find("finished");
     const bool hasChanges = j.contains("changes");
     const auto changes = Unsigned(j, "changes");
-    if (!id || !at || !to || !items || !groupSkipped || finished == j.end() || !finished->is_boolean() ||
+    if (!id || !at || !to || !lines || !items || !groupSkipped || finished == j.end() || !finished->is_boolean() ||
         (hasChanges && !changes) || (n > 0 && *at <= lastAt) || *to > *covered || *at >= *to || *to - *at <= header->size() ||
-        *items > (*to - *at) / kShortestLine || *groupSkipped > (*to - *at) / 2) {
+        *lines > (*to - *at) / kShortestLine || *items > *lines || *groupSkipped > (*to - *at) / 2) {
       return std::nullopt;
     }
     // The header is read again as the journal's own line was: it must make that group, anew.
@@ -234,6 +274,7 @@ std::optional<Loaded> Deserialize(std::string_view bytes, Reader& reader) {
     }
     Reader::Open& open = made->second;
     open.to = *to;
+    open.lines = *lines;
     open.skipped = static_cast<std::size_t>(*groupSkipped);
     open.group.itemCount = static_cast<std::size_t>(*items);
     open.group.finished = finished->get<bool>();
@@ -246,6 +287,8 @@ std::optional<Loaded> Deserialize(std::string_view bytes, Reader& reader) {
   reader.Totals().droppedGroups = *dropped;
   return Loaded{*covered, std::move(*head), std::move(*tail)};
 }
+
+std::uint64_t LinesRead() { return linesRead.load(); }
 
 Listing Read(std::span<const GroupId> wanted) {
   Listing listing;

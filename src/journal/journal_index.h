@@ -19,6 +19,8 @@ namespace platform::journal::index {
 // The groups, with the items of those named (none for a list of them): always
 // what reading every line with the same wish would give.
 Listing Read(std::span<const GroupId> wanted);
+// How many of the journal's lines reads through the index have looked at, since the process started.
+std::uint64_t LinesRead();
 
 // What the index holds: a reader's state once it has read the journal up to
 // `covered`, which ends a line; `head` and `tail` are digests of the first and
