@@ -46,6 +46,7 @@ std::string Interleaved() {
          format::NotMadeLine(4, 1) + format::AfterLine(4, 0, L"absent") +
          format::HeaderLine(5, L"2026-12-08 15:00:00", L"Test: taken over") + format::EndLine(4, 2) +
          "{\"group\":4,\"n\":2,\"kind\":\"note\",\"text\":\"after its end\"}\n" + Hidden(9, 0) +
+         "{\"group\":7,\"n\":0,\"time\":\"2026-12-08 16:00:00\",\"what\":\"a header only when read closely\"}\n" +
          Header(7, L"Test: cut short") + Hidden(7, 0) + format::EndLine(6);
 }
 
@@ -145,6 +146,13 @@ TEST_F(JournalIndexTest, ADamagedOrStaleIndexStillListsWhatTheJournalHolds) {
          bytes.replace(bytes.find(line), line.size(), format::NotMadeLine(6, 0));
        }),
        false},
+      {"its last line rewritten in place",
+       [] {
+         Edit(JournalFile(), [](std::string& bytes) {
+           bytes.replace(bytes.size() - format::EndLine(6).size(), format::EndLine(6).size(), "{\"group\":6,\"end\":\"ye\"}\n");
+         });
+       },
+       false},
       {"a header's words not the journal's",
        index([](std::string& bytes) { bytes.replace(bytes.find("Test: cut short"), 15, "Test: forged   "); }), false},
       {"two groups at one offset", group(5, [](std::string& line) { SetNumber(line, "at", [](std::uint64_t) { return 0; }); }),
@@ -215,14 +223,14 @@ TEST_F(JournalIndexTest, ADamagedOrStaleIndexStillListsWhatTheJournalHolds) {
 TEST_F(JournalIndexTest, AGroupsItemsAreReadFromWhereItStartsAndEqualAWholeRead) {
   struct Case {
     std::vector<GroupId> ids;
-    std::size_t lines;  // of the journal's 22, read for them
+    std::size_t lines;  // of the journal's 23, read for them
   };
   const Case cases[] = {
       {{4}, 17},     // from its header to the note after its end
       {{5}, 10},     // to its end: the second header is not its own
-      {{6}, 15},     // begun among the others' lines, ended last
+      {{6}, 16},     // begun among the others' lines, ended last
       {{7}, 2},
-      {{4, 7}, 20},  // both, in one pass
+      {{4, 7}, 21},  // both, in one pass
       {{99}, 0},     // no such group
       {{}, 0},
   };
