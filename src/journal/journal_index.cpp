@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "journal/journal_store.h"
@@ -17,7 +18,7 @@ using Json = nlohmann::ordered_json;
 using format::Reader;
 
 // A list of groups scans at most this much of the journal past the index before it writes the index again.
-constexpr std::uint64_t kRefreshBytes = 128 * 1024;
+constexpr std::uint64_t kRefreshBytes = std::uint64_t{128} * 1024;
 std::atomic<std::uint64_t> linesRead{0};
 
 // No line Korvane writes is shorter: bounds on what an index may claim of a stretch of the journal.
@@ -44,13 +45,8 @@ std::optional<std::string_view> NextLine(std::string_view bytes, std::size_t& st
   return line;
 }
 
-struct Ends {
-  std::string head;
-  std::string tail;
-};
-
 // The digests of the first and last bytes of the journal's [0, covered), which must end a line.
-std::optional<Ends> EndsOf(HANDLE file, std::uint64_t covered) {
+std::optional<std::pair<std::string, std::string>> EndsOf(HANDLE file, std::uint64_t covered) {
   const std::uint64_t length = std::min(covered, kEnds);
   std::string head;
   std::string tail;
@@ -58,14 +54,14 @@ std::optional<Ends> EndsOf(HANDLE file, std::uint64_t covered) {
     return std::nullopt;
   }
   if (!tail.empty() && tail.back() != '\n') return std::nullopt;
-  return Ends{DigestOf(head), DigestOf(tail)};
+  return std::pair{DigestOf(head), DigestOf(tail)};
 }
 
 // Whether each group's header is where the index says, as it says: the journal's
 // bytes read in stretches that take in several headers where they lie close.
 bool HeadersHold(HANDLE file, Reader& reader) {
-  constexpr std::uint64_t kGap = 64 * 1024;
-  constexpr std::uint64_t kStretch = 1024 * 1024;
+  constexpr std::uint64_t kGap = std::uint64_t{64} * 1024;
+  constexpr std::uint64_t kStretch = std::uint64_t{1024} * 1024;
   std::vector<const Reader::Open*> groups;
   groups.reserve(reader.Groups().size());
   for (const auto& entry : reader.Groups()) groups.push_back(&entry.second);
@@ -103,18 +99,18 @@ store::Lines Scan(HANDLE file, std::uint64_t from, std::uint64_t to, Reader& rea
 
 bool Load(HANDLE file, std::uint64_t size, Reader& reader, std::uint64_t& covered) {
   // An index holds less than the lines it sums up, a few numbers per group aside.
-  const auto bytes = store::ReadIndex(4 * size + 64 * 1024);
+  const auto bytes = store::ReadIndex(4 * size + std::uint64_t{64} * 1024);
   if (!bytes) return false;
   const auto loaded = Deserialize(*bytes, reader);
   if (!loaded || loaded->covered > size) return false;
   const auto ends = EndsOf(file, loaded->covered);
-  if (!ends || ends->head != loaded->head || ends->tail != loaded->tail || !HeadersHold(file, reader)) return false;
+  if (!ends || ends->first != loaded->head || ends->second != loaded->tail || !HeadersHold(file, reader)) return false;
   covered = loaded->covered;
   return true;
 }
 
 void Save(HANDLE file, Reader& reader, std::uint64_t covered) {
-  if (const auto ends = EndsOf(file, covered)) store::WriteIndex(Serialize(reader, covered, ends->head, ends->tail));
+  if (const auto ends = EndsOf(file, covered)) store::WriteIndex(Serialize(reader, covered, ends->first, ends->second));
 }
 
 // Reads the items of the groups wanted from where each starts to where its last
