@@ -219,6 +219,14 @@ bool Refresh(HANDLE file) {
   return true;
 }
 
+// A new file to be written whole and then renamed into place. Whatever stood at
+// its name (a link another program left there) is removed, never written through.
+Handle CreateFresh(const std::wstring& path) {
+  DeleteFileW(path.c_str());
+  return Handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
 bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
   DWORD written = 0;
   if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
@@ -364,7 +372,7 @@ std::uint64_t Compact(HANDLE file) {
   }
   const std::wstring temporary = FilePath() + L".new";
   {
-    Handle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const Handle out = CreateFresh(temporary);
     if (!out || !WriteAll(out.Get(), rewritten, true)) {
       DeleteFileW(temporary.c_str());
       return 0;
@@ -511,7 +519,7 @@ bool ReadRange(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& b
 std::optional<std::string> ReadIndex(std::uint64_t limit) {
   const Handle file(CreateFileW((Folder() + kIndexName).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   LARGE_INTEGER size{};
   if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) > limit) return std::nullopt;
   std::string bytes;
@@ -524,7 +532,8 @@ bool WriteIndex(const std::string& bytes) {
   const std::wstring path = Folder() + kIndexName;
   const std::wstring temporary = path + L".new";
   {
-    const Handle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Not counted among the journal's flushes: the index is not the record.
+    const Handle out = CreateFresh(temporary);
     DWORD written = 0;
     if (!out || !WriteFile(out.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size() || !FlushFileBuffers(out.Get())) {

@@ -244,3 +244,37 @@ TEST_F(JournalIndexTest, AGroupsItemsAreReadFromWhereItStartsAndEqualAWholeRead)
 }
 
 }  // namespace
+
+namespace {
+
+// Another program leaves a link where Korvane writes a new file before renaming it into place.
+TEST_F(JournalIndexTest, AFileWrittenWholeIsNeverWrittenThroughALinkLeftAtItsName) {
+  struct Case {
+    const wchar_t* name;
+    std::function<bool()> write;  // whether the file was written
+  };
+  const Case cases[] = {
+      {L"journal.index.new",
+       [] {
+         DeleteFileW(IndexFile().c_str());
+         journal::ReadGroups();
+         return ReadBytes(IndexFile()).has_value();
+       }},
+      {L"journal.jsonl.new",
+       [] {
+         journal::SetBounds({.groups = 2});
+         return journal::Tidy() > 0;
+       }},
+  };
+  const std::wstring sentinel = journal::Folder() + L"sentinel.txt";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8(c.name));
+    SetUp();
+    WriteBytes(sentinel, "another program's file");
+    ASSERT_TRUE(CreateHardLinkW((journal::Folder() + c.name).c_str(), sentinel.c_str(), nullptr));
+    EXPECT_TRUE(c.write());
+    EXPECT_EQ(ReadBytes(sentinel), std::string("another program's file"));
+  }
+}
+
+}  // namespace
