@@ -155,6 +155,8 @@ print(f"| (e) tweak click with its journal record vs the same writes unrecorded 
 for what, ms in ((f"read a journal of {read[1]} groups", float(read[2])), ("open the Undo Changes window on it", float(shown[1]))):
     print(f"| (f) {what} | {ms:.0f} ms | | | well under 1000 ms | {'met' if ms < 500 else 'missed'} |")
 PY
+# `undo list` and `undo show` on a journal of one clean of 100,000 items: once its index is written, near Wine's start alone.
+"$root/bench/journal_list.sh" "$build" 100000 7 || echo "Journal list: not measured"
 # The drive check's scan against a bare FindFirstFileExW walk of the same generated 100,000 items (target: at most 1.2).
 wine "$build/scan_timer.exe" 5 100000 >"$run/scan.txt" 2>&1 || true
 tr -d '\r' <"$run/scan.txt" | grep "^Drive check scan" || echo "Drive check scan: not measured"

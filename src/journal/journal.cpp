@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "journal/journal_format.h"
+#include "journal/journal_index.h"
 #include "journal/journal_machine.h"
 #include "journal/journal_store.h"
 #include "system/message_box.h"
@@ -374,26 +375,20 @@ bool RecordRename(std::wstring_view from, std::wstring_view to) {
   return Add(*group, item);
 }
 
-namespace {
-
-Listing ReadWith(std::function<bool(GroupId)> wantItems) {
-  format::Reader reader(Folder(), std::move(wantItems));
-  const std::size_t skipped = store::ForEachLine([&reader](std::string_view line) { reader.Line(line); });
-  reader.Skipped(skipped);
+Listing Read() {
+  format::Reader reader(Folder());
+  store::UnderLock([&reader](HANDLE file, std::uint64_t size) {
+    if (!file) return;
+    const store::Lines lines =
+        store::ForEachLine(file, 0, size, [&reader](std::string_view line, std::uint64_t at) { reader.Line(line, at); });
+    reader.Skipped(lines.skipped + (lines.end < size ? 1 : 0));  // a last line cut short among them
+  });
   return reader.Finish();
 }
 
-}  // namespace
+Listing ReadGroups() { return index::Read({}); }
 
-Listing Read() { return ReadWith(nullptr); }
-
-Listing ReadGroups() {
-  return ReadWith([](GroupId) { return false; });
-}
-
-Listing ReadItemsOf(std::span<const GroupId> ids) {
-  return ReadWith([ids](GroupId id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
-}
+Listing ReadItemsOf(std::span<const GroupId> ids) { return index::Read(ids); }
 
 std::optional<Group> ReadGroup(GroupId id) {
   const GroupId ids[] = {id};

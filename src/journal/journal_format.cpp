@@ -374,7 +374,8 @@ LineFacts Facts(std::string_view line) {
 namespace {
 
 // Whether the header was read; a second header for one id would let a forged group take over a real one's items.
-bool ReadHeader(std::map<GroupId, Reader::Open>& groups, GroupId id, const Json& j) {
+bool ReadHeader(std::map<GroupId, Reader::Open>& groups, GroupId id, const Json& j, std::string_view line,
+                std::uint64_t at) {
   auto time = String(j, "time");
   auto what = String(j, "what");
   std::optional<std::wstring> drives = std::wstring();
@@ -388,7 +389,11 @@ bool ReadHeader(std::map<GroupId, Reader::Open>& groups, GroupId id, const Json&
     }
   }
   if (!time || !what || !drives || !IsDriveLetters(*drives) || groups.contains(id)) return false;
-  Group& group = groups[id].group;
+  Reader::Open& open = groups[id];
+  open.header = line;
+  open.at = at;
+  open.to = at + line.size() + 1;
+  Group& group = open.group;
   group.undoes = std::move(undoes);
   group.id = id;
   group.time = std::move(*time);
@@ -437,39 +442,58 @@ bool ReadGroupLine(Reader::Open& open, const Json& j, std::wstring_view folder, 
   return true;
 }
 
+// Whether a line of a group whose items are not wanted is sound, judged without parsing it: only counted.
+bool CountGroupLine(Group& group, std::string_view line) {
+  if (line.find("\"kind\":") != std::string_view::npos) {
+    // A number that is not a plain count cannot be an item's.
+    const auto n = line.find("\"n\":");
+    if (n == std::string_view::npos || n + 4 >= line.size() || line[n + 4] < '0' || line[n + 4] > '9') return false;
+    ++group.itemCount;
+  } else if (line.find("\"end\":true") != std::string_view::npos) {
+    group.finished = true;
+    if (line.find("\"changes\":") != std::string_view::npos) {
+      group.changes = static_cast<std::size_t>(NumberAfter(line, "\"changes\":"));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 Reader::Reader(std::wstring_view folder, std::function<bool(GroupId)> wantItems)
     : folder_(folder), wantItems_(std::move(wantItems)) {}
 
-void Reader::Line(std::string_view line) {
+void Reader::Line(std::string_view line, std::uint64_t at) {
   if (line.empty()) return;
   if (line.size() > kMaxLine) {
     Skipped();
     return;
   }
-  // Items of groups not wanted are only counted: parsing them is most of the time spent.
   const LineFacts facts = Facts(line);
-  if (facts.group && !facts.header && wantItems_ && !wantItems_(facts.group)) {
-    if (!Json::accept(line)) {
+  if (facts.group && !facts.header) {
+    // A group's line as Korvane writes it belongs to the group it starts with, read closely or not.
+    const bool wanted = !wantItems_ || wantItems_(facts.group);
+    Json j;
+    if (wanted) {
+      j = Json::parse(line, nullptr, false);
+      if (j.is_discarded()) {
+        Skipped();
+        return;
+      }
+    } else if (!Json::accept(line)) {  // parsing the items of groups not wanted is most of the time spent
       Skipped();
       return;
     }
     const auto found = groups_.find(facts.group);
     if (found == groups_.end()) return;  // its header was let go or never reached the disk
-    if (line.find("\"kind\":") != std::string_view::npos) {
-      // A number that is not a plain count cannot be an item's.
-      const auto n = line.find("\"n\":");
-      if (n == std::string_view::npos || n + 4 >= line.size() || line[n + 4] < '0' || line[n + 4] > '9') {
-        Skipped();
-        return;
-      }
-      ++found->second.group.itemCount;
-    } else if (line.find("\"end\":true") != std::string_view::npos) {
-      found->second.group.finished = true;
-      if (line.find("\"changes\":") != std::string_view::npos) {
-        found->second.group.changes = static_cast<std::size_t>(NumberAfter(line, "\"changes\":"));
-      }
+    Open& open = found->second;
+    open.to = at + line.size() + 1;
+    ++open.lines;
+    const bool sound = wanted ? Unsigned(j, "group") == facts.group && ReadGroupLine(open, j, folder_, true)
+                              : CountGroupLine(open.group, line);
+    if (!sound) {
+      Skipped();
+      ++open.skipped;
     }
     return;
   }
@@ -493,12 +517,18 @@ void Reader::Line(std::string_view line) {
     return;
   }
   if (j.contains("time")) {
-    if (!ReadHeader(groups_, *id, j)) Skipped();
+    if (!ReadHeader(groups_, *id, j, line, at)) Skipped();
     return;
   }
   const auto found = groups_.find(*id);
   if (found == groups_.end()) return;  // its header was let go or never reached the disk
-  if (!ReadGroupLine(found->second, j, folder_, !wantItems_ || wantItems_(*id))) Skipped();
+  Open& open = found->second;
+  open.to = at + line.size() + 1;
+  ++open.lines;
+  if (!ReadGroupLine(open, j, folder_, !wantItems_ || wantItems_(*id))) {
+    Skipped();
+    ++open.skipped;
+  }
 }
 
 Listing Reader::Finish() {
@@ -541,7 +571,7 @@ Listing Parse(std::string_view bytes, std::wstring_view folder, const std::funct
       reader.Skipped();  // the last line, cut short
       break;
     }
-    reader.Line(bytes.substr(start, newline - start));
+    reader.Line(bytes.substr(start, newline - start), start);
     start = newline + 1;
   }
   return reader.Finish();

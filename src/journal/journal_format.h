@@ -48,8 +48,8 @@ inline constexpr std::size_t kMaxLine = std::size_t{64} * 1024;
 class Reader {
  public:
   explicit Reader(std::wstring_view folder, std::function<bool(GroupId)> wantItems = nullptr);
-  // A complete line, without its newline.
-  void Line(std::string_view line);
+  // A complete line, without its newline, and where it starts in the file.
+  void Line(std::string_view line, std::uint64_t at = 0);
   // A line that could not be read at all (too long, or cut short).
   void Skipped(std::size_t count = 1) { listing_.skippedLines += count; }
   Listing Finish();
@@ -57,7 +57,17 @@ class Reader {
   struct Open {
     Group group;
     std::map<std::size_t, Item> items;
+    std::string header;       // its header line, as read
+    std::uint64_t at = 0;     // where that line starts in the file
+    std::uint64_t to = 0;     // where the last line read of the group ends
+    std::uint64_t lines = 0;  // its lines read after the header
+    std::size_t skipped = 0;  // its lines skipped (counted in the listing's too)
   };
+  // What has been read so far, for the index that keeps it between reads. A
+  // line goes to the same group whether its items are wanted or not; only how
+  // closely it is looked at differs.
+  std::map<GroupId, Open>& Groups() { return groups_; }
+  Listing& Totals() { return listing_; }
 
  private:
   std::wstring folder_;

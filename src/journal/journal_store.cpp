@@ -18,6 +18,7 @@ namespace {
 
 constexpr wchar_t kFileName[] = L"journal.jsonl";
 constexpr wchar_t kLockName[] = L"journal.lock";
+constexpr wchar_t kIndexName[] = L"journal.index";
 constexpr wchar_t kKeptFolder[] = L"Kept\\";
 // The byte locked lies far past the lock file's end: Wine lets a second handle read inside a
 // range another one locked, so no data may lie in it.
@@ -41,7 +42,7 @@ std::wstring LocalAppData() {
 
 std::wstring FilePath() { return Folder() + kFileName; }
 
-bool ReadRange(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& bytes) {
+bool ReadBytes(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& bytes) {
   bytes.resize(static_cast<std::size_t>(to - from));
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -103,7 +104,7 @@ Shared& State() {
 
 std::atomic<std::uint64_t> flushes{0};
 std::atomic<std::uint64_t> appends{0};
-std::atomic<bool> pending{false};  // lines written since the last flush
+std::atomic<bool> unflushed{false};  // lines written since the last flush
 
 // How long an action may keep the lock between appends: another process waits at most about this
 // long plus one change.
@@ -180,14 +181,14 @@ bool Refresh(HANDLE file) {
   if (State().reopened && !summary.tail.empty()) {
     // Another file in its place (a compaction) does not end where this one did with the same bytes.
     std::string tail;
-    if (!ReadRange(file, summary.size - summary.tail.size(), summary.size, tail) || tail != summary.tail) {
+    if (!ReadBytes(file, summary.size - summary.tail.size(), summary.size, tail) || tail != summary.tail) {
       summary = Summary{};
     }
   }
   State().reopened = false;
   if (now == summary.size) return true;
   std::string bytes;
-  if (!ReadRange(file, summary.size, now, bytes)) return false;
+  if (!ReadBytes(file, summary.size, now, bytes)) return false;
   std::size_t start = 0;
   for (;;) {
     const auto newline = bytes.find('\n', start);
@@ -206,17 +207,25 @@ bool Refresh(HANDLE file) {
   return true;
 }
 
+// A new file to be written whole and then renamed into place. Whatever stood at
+// its name (a link another program left there) is removed, never written through.
+Handle CreateFresh(const std::wstring& path) {
+  DeleteFileW(path.c_str());
+  return Handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
 bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
   DWORD written = 0;
   if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
     return false;
   }
   if (!flush) {
-    pending = true;
+    unflushed = true;
     return true;
   }
   ++flushes;
-  pending = false;
+  unflushed = false;
   return FlushFileBuffers(file) != FALSE;
 }
 
@@ -299,7 +308,7 @@ std::uint64_t Compact(HANDLE file) {
     return 0;
   }
   std::string bytes;
-  if (!ReadRange(file, 0, summary.size, bytes)) return 0;
+  if (!ReadBytes(file, 0, summary.size, bytes)) return 0;
   // The groups oldest first, with what they weigh: learnt here, not kept between appends.
   std::map<GroupId, Weight> present;
   std::size_t start = 0;
@@ -359,15 +368,16 @@ std::uint64_t Compact(HANDLE file) {
   }
   const std::wstring temporary = FilePath() + L".new";
   {
-    Handle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const Handle out = CreateFresh(temporary);
     if (!out || !WriteAll(out.Get(), rewritten, true)) {
       DeleteFileW(temporary.c_str());
       return 0;
     }
   }
   // The system refuses to replace a file another process holds open; each holds it only
-  // under the lock, which this one has.
+  // under the lock, which this one has. The index no longer tells the new file's lines.
   shared.journal.Close();
+  DeleteFileW((Folder() + kIndexName).c_str());
   if (!MoveFileExW(temporary.c_str(), FilePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temporary.c_str());
     summary = Summary{};
@@ -441,19 +451,34 @@ bool Append(const std::string& lines, bool flush) {
   return true;
 }
 
-bool Pending() { return pending.load(); }
+bool Pending() { return unflushed.load(); }
 
-std::size_t ForEachLine(const std::function<void(std::string_view)>& onLine) {
+void UnderLock(const std::function<void(HANDLE file, std::uint64_t size)>& read) {
   const Lock lock;
   const Handle file(CreateFileW(FilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return 0;
-  std::size_t skipped = 0;
-  std::string pending;  // the start of a line that runs past the buffer
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.Get(), &size)) {
+    read(nullptr, 0);
+    return;
+  }
+  read(file.Get(), static_cast<std::uint64_t>(size.QuadPart));
+}
+
+Lines ForEachLine(HANDLE file, std::uint64_t from, std::uint64_t to,
+                  const std::function<void(std::string_view line, std::uint64_t at)>& onLine) {
+  Lines lines{0, from};
+  std::string pending;   // the start of a line that runs past the buffer
   bool tooLong = false;  // the line being read is past the bound: its bytes are let go
   std::vector<char> buffer(std::size_t{256} * 1024);
-  DWORD got = 0;
-  while (ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
+  std::uint64_t offset = from;
+  while (offset < to) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    const auto want = static_cast<DWORD>(std::min<std::uint64_t>(buffer.size(), to - offset));
+    if (!ReadFile(file, buffer.data(), want, &got, &at) || got == 0) break;
     const std::string_view chunk(buffer.data(), got);
     std::size_t start = 0;
     for (;;) {
@@ -467,21 +492,57 @@ std::size_t ForEachLine(const std::function<void(std::string_view)>& onLine) {
         if (!tooLong) pending += piece;
         break;
       }
+      const std::uint64_t end = offset + newline + 1;
       if (tooLong) {
-        ++skipped;
+        ++lines.skipped;
       } else if (pending.empty()) {
-        onLine(piece);
+        onLine(piece, offset + start);
       } else {
         pending += piece;
-        onLine(pending);
+        onLine(pending, end - pending.size() - 1);
         pending.clear();
       }
+      lines.end = end;
       tooLong = false;
       start = newline + 1;
     }
+    offset += got;
   }
-  if (tooLong || !pending.empty()) ++skipped;  // the last line, cut short
-  return skipped;
+  return lines;
+}
+
+bool ReadRange(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& bytes) {
+  return ReadBytes(file, from, to, bytes);
+}
+
+std::optional<std::string> ReadIndex(std::uint64_t limit) {
+  const Handle file(CreateFileW((Folder() + kIndexName).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) > limit) return std::nullopt;
+  std::string bytes;
+  if (!ReadBytes(file.Get(), 0, static_cast<std::uint64_t>(size.QuadPart), bytes)) return std::nullopt;
+  return bytes;
+}
+
+bool WriteIndex(const std::string& bytes) {
+  if (!State().held) return false;  // another process may be writing it
+  const std::wstring path = Folder() + kIndexName;
+  const std::wstring temporary = path + L".new";
+  {
+    // Not counted among the journal's flushes: the index is not the record.
+    const Handle out = CreateFresh(temporary);
+    DWORD written = 0;
+    if (!out || !WriteFile(out.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !FlushFileBuffers(out.Get())) {
+      DeleteFileW(temporary.c_str());
+      return false;
+    }
+  }
+  if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  DeleteFileW(temporary.c_str());
+  return false;
 }
 
 std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path) {

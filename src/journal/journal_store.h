@@ -2,6 +2,9 @@
 // group ids, and letting the oldest groups go when the journal is full.
 #pragma once
 
+#include <windows.h>
+
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,10 +31,23 @@ std::optional<GroupId> AppendGroup(const std::function<std::string(GroupId)>& li
 bool Append(const std::string& lines, bool flush);
 // Whether lines reached the file since its last flush.
 bool Pending();
-// Each complete line of the file in turn, without its newline, read as a
-// stream; a line longer than format::kMaxLine is skipped unread. Returns how
-// many lines were skipped so (a last line cut short among them).
-std::size_t ForEachLine(const std::function<void(std::string_view)>& onLine);
+// Runs `read` under the lock with the journal open for reading, given its size
+// (nullptr when there is no journal). The calls below that take a file are made inside it.
+void UnderLock(const std::function<void(HANDLE file, std::uint64_t size)>& read);
+struct Lines {
+  std::size_t skipped = 0;  // complete lines over format::kMaxLine, skipped unread
+  std::uint64_t end = 0;    // where the last complete line ends: a line cut short lies past it
+};
+// Each complete line of the file's bytes [from, to) in turn, without its
+// newline, with where it starts; read as a stream, in flat memory.
+Lines ForEachLine(HANDLE file, std::uint64_t from, std::uint64_t to,
+                  const std::function<void(std::string_view line, std::uint64_t at)>& onLine);
+bool ReadRange(HANDLE file, std::uint64_t from, std::uint64_t to, std::string& bytes);
+// The index beside the journal (journal_index.h): its bytes, nullopt when it is
+// missing or longer than `limit`; and its replacement, written whole and flushed
+// before it takes the old one's place.
+std::optional<std::string> ReadIndex(std::uint64_t limit);
+bool WriteIndex(const std::string& bytes);
 // Copies a file into the journal's folder for a group and flushes the copy; empty on failure.
 std::wstring Keep(GroupId group, std::size_t index, std::wstring_view path);
 
