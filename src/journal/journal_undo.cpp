@@ -1,7 +1,7 @@
 #include <algorithm>
-#include <map>
-#include <set>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "system/file_ops.h"
 #include "journal/journal.h"
@@ -24,16 +24,24 @@ std::wstring Upper(std::wstring text) {
 
 // What an item changes: later items on the same thing supersede it.
 std::wstring Target(const Item& item) {
+  const auto tagged = [](wchar_t tag, const std::wstring& path) {
+    std::wstring target;
+    target.reserve(path.size() + 1);
+    target += tag;
+    target += path;
+    CharUpperBuffW(target.data(), static_cast<DWORD>(target.size()));
+    return target;
+  };
   switch (item.kind) {
     case ItemKind::Registry:
       return L"R" + Upper(RegDescribe(item.root, item.key, L"")) + L"\n" + item.name;
     case ItemKind::Attributes:
-      return L"A" + Upper(item.path);
+      return tagged(L'A', item.path);
     case ItemKind::Content:
     case ItemKind::Move:
-      return L"C" + Upper(item.path);
+      return tagged(L'C', item.path);
     case ItemKind::Rename:
-      return L"N" + Upper(item.path);
+      return tagged(L'N', item.path);
     case ItemKind::Note:
       break;
   }
@@ -59,30 +67,33 @@ Item Relocated(Item item, const std::vector<std::pair<std::wstring, std::wstring
 // Only the last change to each thing tells what Korvane left there; the
 // attributes of a file the group later moved away went with the file, and
 // what a later rename carried along is looked for where it went.
-std::vector<ItemState> scope::JudgeGroup(const Group& group) {
+std::vector<ItemState> scope::JudgeGroup(const Group& group, FolderListing* given) {
   std::vector<ItemState> states(group.items.size(), ItemState::Nothing);
-  std::map<std::wstring, ItemState> latest;
-  std::map<std::wstring, ItemState> movedAway;
+  // Hash tables: a clean of a whole drive makes a group of 100,000 items.
+  std::unordered_map<std::wstring, ItemState> latest;
+  latest.reserve(group.items.size());
+  std::unordered_map<std::wstring, ItemState> movedAway;
   std::vector<std::pair<std::wstring, std::wstring>> renames;
-  FolderListing listing;
+  FolderListing own;
+  FolderListing& listing = given ? *given : own;
   for (std::size_t i = group.items.size(); i-- > 0;) {
     const Item& item = group.items[i];
     if (item.kind == ItemKind::Note) continue;
-    const std::wstring target = Target(item);
+    std::wstring target = Target(item);
     std::optional<ItemState> later;
-    if (const auto moved = movedAway.find(PlainPath(item.path));
-        item.kind == ItemKind::Attributes && moved != movedAway.end()) {
-      later = moved->second;
-    } else if (const auto same = latest.find(target); same != latest.end()) {
-      later = same->second;
+    if (item.kind == ItemKind::Attributes && !movedAway.empty()) {
+      if (const auto moved = movedAway.find(PlainPath(item.path)); moved != movedAway.end()) later = moved->second;
+    }
+    if (!later) {
+      if (const auto same = latest.find(target); same != latest.end()) later = same->second;
     }
     // A later change never made says nothing of this one: it is judged itself.
     if (later && *later != ItemState::NotMade) {
       states[i] = *later;
       continue;
     }
-    states[i] = Judge(Relocated(item, renames), &listing);
-    latest.emplace(target, states[i]);
+    states[i] = renames.empty() ? Judge(item, &listing) : Judge(Relocated(item, renames), &listing);
+    latest.emplace(std::move(target), states[i]);
     if (item.kind == ItemKind::Move) movedAway.emplace(PlainPath(item.path), states[i]);
     if (item.kind == ItemKind::Rename) renames.emplace_back(PlainPath(item.path), item.kept);
   }
@@ -204,14 +215,15 @@ class AttributeRun {
     End();
     constexpr std::size_t kMost = 4096;
     scope::FolderListing listing;
-    std::set<std::wstring> paths;
+    std::unordered_set<std::wstring> paths;
     std::vector<AttributeChange> changes;
+    high_ = i;
     low_ = i + 1;
     for (std::size_t k = i + 1; k-- > 0 && changes.size() < kMost;) {
       const Item& item = group.items[k];
       if (item.kind != ItemKind::Attributes || !paths.insert(PlainPath(item.path)).second) break;
       low_ = k;
-      Decision& decision = decisions_[k];
+      Decision& decision = decisions_.emplace_back();
       decision.item = &item;
       decision.state = scope::Judge(item, &listing);
       decision.now = listing.Attributes(item.path);
@@ -221,9 +233,9 @@ class AttributeRun {
     }
     batch_.emplace(changes);
   }
-  ItemState State(std::size_t i) const { return decisions_.at(i).state; }
+  ItemState State(std::size_t i) const { return decisions_.at(high_ - i).state; }
   std::wstring PutBack(std::size_t i, bool& cancelled) {
-    const Decision& decision = decisions_.at(i);
+    const Decision& decision = decisions_.at(high_ - i);
     const Item& item = *decision.item;
     try {
       SetAttr(item.path, decision.now, item.attrBefore & kSettableAttributes);
@@ -247,7 +259,8 @@ class AttributeRun {
     DWORD now = INVALID_FILE_ATTRIBUTES;
   };
   std::optional<AttributeBatch> batch_;
-  std::map<std::size_t, Decision> decisions_;
+  std::vector<Decision> decisions_;  // items high_, high_ - 1, ... low_
+  std::size_t high_ = 0;
   std::size_t low_ = 0;
 };
 
@@ -297,7 +310,8 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
   }
   for (const Group* group : chosen) {
     bool anyway = false;
-    const std::vector<ItemState> states = scope::JudgeGroup(*group);
+    // The checks' listing still shows the drive until the first group changes it.
+    const std::vector<ItemState> states = scope::JudgeGroup(*group, group == chosen.front() ? &checker.Listing() : nullptr);
     if (std::find(states.begin(), states.end(), ItemState::Conflict) != states.end()) {
       const OnConflict answer = onConflict(*group);
       if (answer == OnConflict::Stop) {
