@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "journal/journal.h"
+#include "journal/journal_format.h"
 #include "journal_file.h"
 #include "repair/drive_check/clean.h"
 #include "repair/drive_check/scan.h"
@@ -110,6 +111,40 @@ TEST(JournalCostTest, ACleanAndItsUndoFlushAndWriteTheJournalAsOftenForFiveItems
   ClearDrive(kDrive);
   ClearDrive(kSecondDrive);
   ClearFolder(journal::Folder());
+}
+
+// A clean writes its attribute items without building JSON objects: each reads back as it was.
+TEST(JournalCostTest, AnAttributeItemReadsBackAsWritten) {
+  const struct {
+    const char* name;
+    std::wstring path;
+    std::wstring readBack;  // empty: the path itself
+  } cases[] = {
+      {"long-path prefix", L"\\\\?\\E:\\album0\\IMG_0001.JPG", L""},
+      {"quotes and controls", L"E:\\a\"b\tc\nd\x01_\x1f\x7f.txt", L""},
+      {"accents and CJK", L"E:\\Fotos d\u00e9t\u00e9\\\u5199\u771f.jpg", L""},
+      {"a pair of surrogates", L"E:\\\U0001F600.jpg", L""},
+      {"a lone surrogate, mended", std::wstring(L"E:\\x") + wchar_t(0xD800) + L".jpg", L"E:\\x\uFFFD.jpg"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    journal::Item item;
+    item.kind = journal::ItemKind::Attributes;
+    item.path = c.path;
+    item.attrBefore = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+    item.attrAfter = FILE_ATTRIBUTE_DIRECTORY;
+    const std::string line = journal::format::ItemLine(7, 12, item, L"C:\\");
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line";
+    const std::string bytes = journal::format::HeaderLine(7, L"2026-12-08 17:00:00", L"clean") + line + journal::format::EndLine(7);
+    const journal::Listing listing = journal::format::Parse(bytes, L"C:\\");
+    ASSERT_EQ(listing.groups.size(), 1u);
+    ASSERT_EQ(listing.groups[0].items.size(), 1u);
+    const journal::Item& read = listing.groups[0].items[0];
+    EXPECT_EQ(listing.skippedLines, 0u);
+    EXPECT_EQ(read.path, c.readBack.empty() ? c.path : c.readBack);
+    EXPECT_EQ(read.attrBefore, item.attrBefore);
+    EXPECT_EQ(read.attrAfter, item.attrAfter);
+  }
 }
 
 }  // namespace
