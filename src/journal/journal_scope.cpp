@@ -252,6 +252,12 @@ std::wstring Checker::Refusal(const Group& group, const Item& item) {
   return {};
 }
 
+ItemState JudgeAttributes(const Item& item, DWORD now) {
+  if (now == INVALID_FILE_ATTRIBUTES) return ItemState::Conflict;
+  if (((now ^ item.attrAfter) & kVisibleAttributes) == 0) return ItemState::Changed;
+  return ((now ^ item.attrBefore) & kVisibleAttributes) == 0 ? ItemState::NotMade : ItemState::Conflict;
+}
+
 ItemState Judge(const Item& item, FolderListing* listing) {
   switch (item.kind) {
     case ItemKind::Registry: {
@@ -259,12 +265,8 @@ ItemState Judge(const Item& item, FolderListing* listing) {
       if (now == item.regAfter) return ItemState::Changed;
       return now == item.regBefore ? ItemState::NotMade : ItemState::Conflict;
     }
-    case ItemKind::Attributes: {
-      const DWORD now = listing ? listing->Attributes(item.path) : GetFileAttributesW(item.path.c_str());
-      if (now == INVALID_FILE_ATTRIBUTES) return ItemState::Conflict;
-      if (((now ^ item.attrAfter) & kVisibleAttributes) == 0) return ItemState::Changed;
-      return ((now ^ item.attrBefore) & kVisibleAttributes) == 0 ? ItemState::NotMade : ItemState::Conflict;
-    }
+    case ItemKind::Attributes:
+      return JudgeAttributes(item, listing ? listing->Attributes(item.path) : GetFileAttributesW(item.path.c_str()));
     case ItemKind::Content: {
       const std::wstring now = format::Digest(item.path);
       if (!item.afterDigest.empty() && now == item.afterDigest) return ItemState::Changed;

@@ -61,6 +61,8 @@ std::wstring PlainPath(std::wstring_view path);
 
 // Attributes are read from the listing when one is given.
 ItemState Judge(const Item& item, FolderListing* listing = nullptr);
+// An attributes item, from the attributes its file has now.
+ItemState JudgeAttributes(const Item& item, DWORD now);
 // Each item of the group where it stands, a change superseded by a later one judged by that one;
 // from `listing` when given (one made since the last change).
 std::vector<ItemState> JudgeGroup(const Group& group, FolderListing* listing = nullptr);

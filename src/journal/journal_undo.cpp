@@ -22,26 +22,31 @@ std::wstring Upper(std::wstring text) {
   return text;
 }
 
+// The same file's name for every spelling of its path, made in one allocation
+// (a bulk undo asks for each of thousands), after a tag saying what of it changed.
+std::wstring FileKey(const std::wstring& path, std::wstring_view tag = {}) {
+  const std::wstring_view plain = std::wstring_view(path).substr(path.starts_with(L"\\\\?\\") ? 4 : 0);
+  std::wstring key;
+  key.reserve(tag.size() + plain.size());
+  key += tag;
+  key += plain;
+  std::replace(key.begin(), key.end(), L'/', L'\\');
+  CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
 // What an item changes: later items on the same thing supersede it.
 std::wstring Target(const Item& item) {
-  const auto tagged = [](wchar_t tag, const std::wstring& path) {
-    std::wstring target;
-    target.reserve(path.size() + 1);
-    target += tag;
-    target += path;
-    CharUpperBuffW(target.data(), static_cast<DWORD>(target.size()));
-    return target;
-  };
   switch (item.kind) {
     case ItemKind::Registry:
       return L"R" + Upper(RegDescribe(item.root, item.key, L"")) + L"\n" + item.name;
     case ItemKind::Attributes:
-      return tagged(L'A', item.path);
+      return FileKey(item.path, L"A");
     case ItemKind::Content:
     case ItemKind::Move:
-      return tagged(L'C', item.path);
+      return FileKey(item.path, L"C");
     case ItemKind::Rename:
-      return tagged(L'N', item.path);
+      return FileKey(item.path, L"N");
     case ItemKind::Note:
       break;
   }
@@ -216,17 +221,18 @@ class AttributeRun {
     constexpr std::size_t kMost = 4096;
     scope::FolderListing listing;
     std::unordered_set<std::wstring> paths;
+    paths.reserve(kMost);
     std::vector<AttributeChange> changes;
     high_ = i;
     low_ = i + 1;
     for (std::size_t k = i + 1; k-- > 0 && changes.size() < kMost;) {
       const Item& item = group.items[k];
-      if (item.kind != ItemKind::Attributes || !paths.insert(PlainPath(item.path)).second) break;
+      if (item.kind != ItemKind::Attributes || !paths.insert(FileKey(item.path)).second) break;
       low_ = k;
       Decision& decision = decisions_.emplace_back();
       decision.item = &item;
-      decision.state = scope::Judge(item, &listing);
       decision.now = listing.Attributes(item.path);
+      decision.state = scope::JudgeAttributes(item, decision.now);
       if (decision.state == ItemState::Changed || (decision.state == ItemState::Conflict && anyway)) {
         changes.push_back({item.path, decision.now, item.attrBefore & kSettableAttributes});
       }

@@ -13,6 +13,7 @@
 #include "repair/drive_check/shortcut.h"
 #include "support/drive_helpers.h"
 #include "support/text.h"
+#include "system/file_ops.h"
 
 namespace {
 
@@ -110,6 +111,42 @@ TEST(JournalCostTest, ACleanAndItsUndoFlushAndWriteTheJournalAsOftenForFiveItems
   EXPECT_LE(cleanAppends[1], 3u);
   ClearDrive(kDrive);
   ClearDrive(kSecondDrive);
+  ClearFolder(journal::Folder());
+}
+
+// A run of attribute items judged from one listing stops at a file it holds
+// already, however its path is spelt: the older change is judged once the newer is put back.
+TEST(JournalCostTest, AFileWhoseAttributesChangedTwiceInAGroupGetsItsFirstOnesBack) {
+  const std::wstring file = OnDrive(kDrive, L"Twice.txt");
+  const struct {
+    const char* name;
+    std::wstring second;  // how the second change spells the path
+  } cases[] = {
+      {"the same path", file},
+      {"the long-path prefix", L"\\\\?\\" + file},
+      {"another case", OnDrive(kDrive, L"TWICE.TXT")},
+      {"forward slashes", std::wstring(1, kDrive) + L":/Twice.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearDrive(kDrive);
+    ClearFolder(journal::Folder());
+    WriteBytes(file, "text");
+    journal::GroupId id = 0;
+    {
+      journal::Action action(L"Test: twice", {.drives = std::wstring(1, kDrive)});
+      platform::SetAttr(file, FILE_ATTRIBUTE_HIDDEN);
+      platform::SetAttr(c.second, kHiddenSystem);
+      id = action.Id();
+    }
+    ASSERT_EQ(Attributes(file) & kHiddenSystem, kHiddenSystem);
+    const journal::GroupId ids[] = {id};
+    const journal::UndoReport undo = journal::Undo(ids, [](const journal::Group&) { return journal::OnConflict::Stop; });
+    EXPECT_TRUE(undo.failures.empty()) << Utf8(undo.failures.empty() ? L"" : undo.failures[0]);
+    EXPECT_EQ(undo.putBack, 2u);
+    EXPECT_EQ(Attributes(file) & kHiddenSystem, 0u);
+  }
+  ClearDrive(kDrive);
   ClearFolder(journal::Folder());
 }
 
