@@ -72,15 +72,15 @@ Item Relocated(Item item, const std::vector<std::pair<std::wstring, std::wstring
 // Only the last change to each thing tells what Korvane left there; the
 // attributes of a file the group later moved away went with the file, and
 // what a later rename carried along is looked for where it went.
-std::vector<ItemState> scope::JudgeGroup(const Group& group, FolderListing* given) {
+std::vector<ItemState> scope::JudgeGroup(const Group& group, FolderListing* listing) {
   std::vector<ItemState> states(group.items.size(), ItemState::Nothing);
   // Hash tables: a clean of a whole drive makes a group of 100,000 items.
   std::unordered_map<std::wstring, ItemState> latest;
   latest.reserve(group.items.size());
   std::unordered_map<std::wstring, ItemState> movedAway;
   std::vector<std::pair<std::wstring, std::wstring>> renames;
-  FolderListing own;
-  FolderListing& listing = given ? *given : own;
+  std::optional<FolderListing> own;
+  if (!listing) listing = &own.emplace();
   for (std::size_t i = group.items.size(); i-- > 0;) {
     const Item& item = group.items[i];
     if (item.kind == ItemKind::Note) continue;
@@ -97,7 +97,7 @@ std::vector<ItemState> scope::JudgeGroup(const Group& group, FolderListing* give
       states[i] = *later;
       continue;
     }
-    states[i] = renames.empty() ? Judge(item, &listing) : Judge(Relocated(item, renames), &listing);
+    states[i] = renames.empty() ? Judge(item, listing) : Judge(Relocated(item, renames), listing);
     latest.emplace(std::move(target), states[i]);
     if (item.kind == ItemKind::Move) movedAway.emplace(PlainPath(item.path), states[i]);
     if (item.kind == ItemKind::Rename) renames.emplace_back(PlainPath(item.path), item.kept);
