@@ -34,7 +34,8 @@ cleanup() {
 }
 trap cleanup EXIT
 ln -sfn "$drive" "$WINEPREFIX/dosdevices/s:"
-wineserver -p
+# A server kept running between the programs; bench/run.sh has started one already, and a second start fails.
+wineserver -p 2>/dev/null || true
 
 # In-process: the scan, the clean and the undo against the bare calls, alternating, medians of the runs.
 wine "$build/hidden_timer.exe" "$runs" "$files" S >"$drive.timer.txt" 2>&1 || true

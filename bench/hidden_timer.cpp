@@ -2,7 +2,9 @@
 // (what `attrib +h +s /s /d` leaves), beside bare programs making the same
 // system calls in the same run: a FindFirstFileExW walk, the check's own walk,
 // the scan; SetFileAttributesW clearing and setting the flags on every item,
-// the clean that makes everything visible, and the undo of that clean.
+// the clean that makes everything visible, and the undo of that clean, each
+// run's clean and undo also against the bare passes just before and after it,
+// on the clock and in the process's processor time.
 // Usage: hidden_timer <runs> <files> <drive letter of an empty drive>
 #include <windows.h>
 
@@ -49,10 +51,35 @@ std::vector<std::wstring> Generate(const std::wstring& root, std::uint64_t files
   return items;
 }
 
-double BareAttributes(const std::vector<std::wstring>& items, DWORD attributes) {
-  const double start = Now();
-  for (const std::wstring& item : items) SetFileAttributesW(item.c_str(), attributes);
-  return Now() - start;
+// The process's own processor time in ms, user and kernel: what a pass costs
+// this process, less swayed than the clock by what else the machine runs.
+double CpuNow() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+// A pass's time on the clock and in processor time, both in ms.
+struct Cost {
+  double clock = 0;
+  double cpu = 0;
+};
+
+template <typename Pass>
+Cost Timed(Pass pass) {
+  const double clock = Now();
+  const double cpu = CpuNow();
+  pass();
+  return {Now() - clock, CpuNow() - cpu};
+}
+
+Cost BareAttributes(const std::vector<std::wstring>& items, DWORD attributes) {
+  return Timed([&] {
+    for (const std::wstring& item : items) SetFileAttributesW(item.c_str(), attributes);
+  });
 }
 
 struct Memory {
@@ -83,6 +110,9 @@ int wmain(int argc, wchar_t** argv) {
   const Memory idle = MemoryNow();
 
   std::vector<double> bare, walk, scan, clear, set, clean, undo, unrecorded;
+  // Each run's clean and undo against the bare passes just before and just after them,
+  // on the clock and in processor time: a busy spell of the machine falls on both alike.
+  std::vector<double> cleanRatio, undoRatio, cleanCpuRatio, undoCpuRatio;
   std::size_t findings = 0;
   std::size_t visible = 0;
   std::size_t failures = 0;
@@ -113,24 +143,36 @@ int wmain(int argc, wchar_t** argv) {
                                                                 static_cast<unsigned long long>(listed),
                                                                 static_cast<unsigned long long>(result.items));
 
-    clear.push_back(BareAttributes(items, FILE_ATTRIBUTE_NORMAL));
-    set.push_back(BareAttributes(items, kHiddenSystem));
+    const Cost clearBefore = BareAttributes(items, FILE_ATTRIBUTE_NORMAL);
+    const Cost setBefore = BareAttributes(items, kHiddenSystem);
+    clear.push_back(clearBefore.clock);
+    set.push_back(setBefore.clock);
 
     const auto selected = std::make_unique<bool[]>(result.findings.size());
     for (std::size_t i = 0; i < result.findings.size(); ++i) selected[i] = result.findings[i].checked;
-    start = Now();
-    const auto report = repair::drive_check::Clean(result, std::span<const bool>(selected.get(), result.findings.size()));
-    clean.push_back(Now() - start);
+    repair::drive_check::CleanReport report;
+    const Cost cleaned = Timed([&] {
+      report = repair::drive_check::Clean(result, std::span<const bool>(selected.get(), result.findings.size()));
+    });
+    clean.push_back(cleaned.clock);
     visible = report.madeVisible;
     failures = report.failures.size();
     if (report.rescanNeeded) std::printf("clean refused: %ls\n", report.refusal.c_str());
     if (!report.group) break;
     const platform::journal::GroupId ids[] = {*report.group};
-    start = Now();
-    const auto undone =
-        platform::journal::Undo(ids, [](const platform::journal::Group&) { return platform::journal::OnConflict::UndoAnyway; });
-    undo.push_back(Now() - start);
+    platform::journal::UndoReport undone;
+    const Cost undid = Timed([&] {
+      undone = platform::journal::Undo(
+          ids, [](const platform::journal::Group&) { return platform::journal::OnConflict::UndoAnyway; });
+    });
+    undo.push_back(undid.clock);
     if (!undone.failures.empty()) std::printf("undo: %zu failures\n", undone.failures.size());
+    const Cost clearAfter = BareAttributes(items, FILE_ATTRIBUTE_NORMAL);
+    const Cost setAfter = BareAttributes(items, kHiddenSystem);
+    cleanRatio.push_back(cleaned.clock * 2 / (clearBefore.clock + clearAfter.clock));
+    undoRatio.push_back(undid.clock * 2 / (setBefore.clock + setAfter.clock));
+    cleanCpuRatio.push_back(cleaned.cpu * 2 / (clearBefore.cpu + clearAfter.cpu));
+    undoCpuRatio.push_back(undid.cpu * 2 / (setBefore.cpu + setAfter.cpu));
 
     // The same clean with nothing written to the journal: what the journal costs.
     const auto again = repair::drive_check::Scan(letter, {}, progress);
@@ -140,7 +182,7 @@ int wmain(int argc, wchar_t** argv) {
       repair::drive_check::Clean(again, std::span<const bool>(selected.get(), again.findings.size()));
       unrecorded.push_back(Now() - start);
     }
-    BareAttributes(items, kHiddenSystem);
+    static_cast<void>(BareAttributes(items, kHiddenSystem));
   }
   const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
   std::printf("Hidden drive check: runs %d, items %zu, findings %zu, made visible %zu, failed %zu\n", runs, items.size(),
@@ -154,6 +196,9 @@ int wmain(int argc, wchar_t** argv) {
               Median(unrecorded), ratio(Median(unrecorded), Median(clear)));
   std::printf("Hidden drive bare set median %.1f ms; undo of the clean %.1f ms (ratio %.2f, target at most 1.5)\n",
               Median(set), Median(undo), ratio(Median(undo), Median(set)));
+  std::printf("Hidden drive each run against the bare passes just before and after it: clean ratio median %.2f, "
+              "undo ratio median %.2f; in processor time, clean %.2f, undo %.2f (target at most 1.5)\n",
+              Median(cleanRatio), Median(undoRatio), Median(cleanCpuRatio), Median(undoCpuRatio));
   std::printf("Hidden drive memory: peak working set %.1f MiB (before the scans %.1f MiB), private %.1f MiB after a scan "
               "(target under 150 MB)\n",
               afterScan.peakMiB, idle.peakMiB, afterScan.privateMiB);

@@ -131,37 +131,43 @@ wchar_t WindowsDrive() {
 
 }  // namespace
 
-std::map<std::wstring, DWORD>* FolderListing::Folder(const std::wstring& path, std::wstring& name) {
+FolderListing::Names* FolderListing::Folder(const std::wstring& path) {
   const auto slash = path.find_last_of(L'\\');
   if (slash == std::wstring::npos || slash + 1 >= path.size()) return nullptr;
-  name = Upper(std::wstring_view(path).substr(slash + 1));
-  std::wstring folder = path.substr(0, slash);
-  const std::wstring key = Upper(folder.starts_with(L"\\\\?\\") ? std::wstring_view(folder).substr(4) : folder);
-  if (const auto found = folders_.find(key); found != folders_.end()) return &found->second;
-  std::map<std::wstring, DWORD>& items = folders_[key];
-  if (!folder.starts_with(L"\\\\?\\")) folder.insert(0, L"\\\\?\\");
+  name_.assign(path, slash + 1);
+  CharUpperBuffW(name_.data(), static_cast<DWORD>(name_.size()));
+  const std::size_t from = path.starts_with(L"\\\\?\\") ? 4 : 0;
+  key_.assign(path, from, slash - from);
+  CharUpperBuffW(key_.data(), static_cast<DWORD>(key_.size()));
+  if (last_ && key_ == lastFolder_) return last_;
+  const auto [found, fresh] = folders_.try_emplace(key_);
+  lastFolder_ = key_;
+  last_ = &found->second;
+  if (!fresh) return last_;
+  // Listed by the name as given: on a case-sensitive file system it picks the folder meant.
+  const std::wstring pattern = L"\\\\?\\" + path.substr(from, slash - from) + L"\\*";
   WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+  const HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                        FIND_FIRST_EX_LARGE_FETCH);
-  if (find == INVALID_HANDLE_VALUE) return &items;
+  if (find == INVALID_HANDLE_VALUE) return last_;
   do {
-    items.emplace(Upper(data.cFileName), data.dwFileAttributes);
+    std::wstring name = data.cFileName;
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    last_->emplace(std::move(name), data.dwFileAttributes);
   } while (FindNextFileW(find, &data));
   FindClose(find);
-  return &items;
+  return last_;
 }
 
 DWORD FolderListing::Attributes(const std::wstring& path) {
-  std::wstring name;
-  const auto* items = Folder(path, name);
+  const Names* items = Folder(path);
   if (!items) return GetFileAttributesW(path.c_str());
-  const auto found = items->find(name);
+  const auto found = items->find(name_);
   return found == items->end() ? INVALID_FILE_ATTRIBUTES : found->second;
 }
 
 void FolderListing::Changed(const std::wstring& path, DWORD attributes) {
-  std::wstring name;
-  if (auto* items = Folder(path, name)) (*items)[name] = attributes;
+  if (Names* items = Folder(path)) (*items)[name_] = attributes;
 }
 
 Checker::Checker()
@@ -275,6 +281,12 @@ std::wstring Checker::Refusal(const Group& group, const Item& item) {
   return {};
 }
 
+ItemState JudgeAttributes(const Item& item, DWORD now) {
+  if (now == INVALID_FILE_ATTRIBUTES) return ItemState::Conflict;
+  if (((now ^ item.attrAfter) & kVisibleAttributes) == 0) return ItemState::Changed;
+  return ((now ^ item.attrBefore) & kVisibleAttributes) == 0 ? ItemState::NotMade : ItemState::Conflict;
+}
+
 ItemState Judge(const Item& item, FolderListing* listing) {
   switch (item.kind) {
     case ItemKind::Registry: {
@@ -282,12 +294,8 @@ ItemState Judge(const Item& item, FolderListing* listing) {
       if (now == item.regAfter) return ItemState::Changed;
       return now == item.regBefore ? ItemState::NotMade : ItemState::Conflict;
     }
-    case ItemKind::Attributes: {
-      const DWORD now = listing ? listing->Attributes(item.path) : GetFileAttributesW(item.path.c_str());
-      if (now == INVALID_FILE_ATTRIBUTES) return ItemState::Conflict;
-      if (((now ^ item.attrAfter) & kVisibleAttributes) == 0) return ItemState::Changed;
-      return ((now ^ item.attrBefore) & kVisibleAttributes) == 0 ? ItemState::NotMade : ItemState::Conflict;
-    }
+    case ItemKind::Attributes:
+      return JudgeAttributes(item, listing ? listing->Attributes(item.path) : GetFileAttributesW(item.path.c_str()));
     case ItemKind::Content: {
       const std::wstring now = format::Digest(item.path);
       if (!item.afterDigest.empty() && now == item.afterDigest) return ItemState::Changed;

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "journal/journal.h"
@@ -13,7 +14,8 @@ namespace platform::journal::scope {
 
 // The attributes of whole folders' items, each folder listed once: a bulk undo
 // asks after thousands of files, and listing a folder costs about what asking
-// after one of its files does.
+// after one of its files does. Names are kept upper case in hash tables, and
+// the folder last asked after is found without building its name again.
 class FolderListing {
  public:
   // INVALID_FILE_ATTRIBUTES when the item is not there.
@@ -22,8 +24,14 @@ class FolderListing {
   void Changed(const std::wstring& path, DWORD attributes);
 
  private:
-  std::map<std::wstring, DWORD>* Folder(const std::wstring& path, std::wstring& name);
-  std::map<std::wstring, std::map<std::wstring, DWORD>> folders_;
+  using Names = std::unordered_map<std::wstring, DWORD>;
+  // The item's folder, listed when first asked after; its upper-case name left in `name_`.
+  Names* Folder(const std::wstring& path);
+  std::unordered_map<std::wstring, Names> folders_;
+  std::wstring lastFolder_;  // upper case, without the long-path prefix
+  Names* last_ = nullptr;
+  std::wstring key_;  // scratch, kept to spare an allocation per item
+  std::wstring name_;
 };
 
 // Judges items against what undo may write. Folders already found free of
@@ -33,6 +41,8 @@ class Checker {
   Checker();
   // Why undo may not write the item, or empty.
   std::wstring Refusal(const Group& group, const Item& item);
+  // What the checks listed, for a judgement made before anything changes.
+  FolderListing& Listing() { return listing_; }
 
  private:
   // `vouched`: the machine-wide store vouches for the item, so a machine-wide place is no refusal.
@@ -54,8 +64,11 @@ std::wstring PlainPath(std::wstring_view path);
 
 // Attributes are read from the listing when one is given.
 ItemState Judge(const Item& item, FolderListing* listing = nullptr);
-// Each item of the group where it stands, a change superseded by a later one judged by that one.
-std::vector<ItemState> JudgeGroup(const Group& group);
+// An attributes item, from the attributes its file has now.
+ItemState JudgeAttributes(const Item& item, DWORD now);
+// Each item of the group where it stands, a change superseded by a later one judged by that one;
+// from `listing` when given (one made since the last change).
+std::vector<ItemState> JudgeGroup(const Group& group, FolderListing* listing = nullptr);
 
 // What the item changed, in short: "HKCU\\...\\name: not set → 1".
 std::wstring DescribeChange(const Item& item);

@@ -1,7 +1,7 @@
 #include <algorithm>
-#include <map>
-#include <set>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "system/file_ops.h"
 #include "journal/journal.h"
@@ -22,18 +22,31 @@ std::wstring Upper(std::wstring text) {
   return text;
 }
 
+// The same file's name for every spelling of its path, made in one allocation
+// (a bulk undo asks for each of thousands), after a tag saying what of it changed.
+std::wstring FileKey(const std::wstring& path, std::wstring_view tag = {}) {
+  const std::wstring_view plain = std::wstring_view(path).substr(path.starts_with(L"\\\\?\\") ? 4 : 0);
+  std::wstring key;
+  key.reserve(tag.size() + plain.size());
+  key += tag;
+  key += plain;
+  std::replace(key.begin(), key.end(), L'/', L'\\');
+  CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
 // What an item changes: later items on the same thing supersede it.
 std::wstring Target(const Item& item) {
   switch (item.kind) {
     case ItemKind::Registry:
       return L"R" + Upper(RegDescribe(item.root, item.key, L"")) + L"\n" + item.name;
     case ItemKind::Attributes:
-      return L"A" + Upper(item.path);
+      return FileKey(item.path, L"A");
     case ItemKind::Content:
     case ItemKind::Move:
-      return L"C" + Upper(item.path);
+      return FileKey(item.path, L"C");
     case ItemKind::Rename:
-      return L"N" + Upper(item.path);
+      return FileKey(item.path, L"N");
     case ItemKind::Note:
       break;
   }
@@ -59,30 +72,33 @@ Item Relocated(Item item, const std::vector<std::pair<std::wstring, std::wstring
 // Only the last change to each thing tells what Korvane left there; the
 // attributes of a file the group later moved away went with the file, and
 // what a later rename carried along is looked for where it went.
-std::vector<ItemState> scope::JudgeGroup(const Group& group) {
+std::vector<ItemState> scope::JudgeGroup(const Group& group, FolderListing* listing) {
   std::vector<ItemState> states(group.items.size(), ItemState::Nothing);
-  std::map<std::wstring, ItemState> latest;
-  std::map<std::wstring, ItemState> movedAway;
+  // Hash tables: a clean of a whole drive makes a group of 100,000 items.
+  std::unordered_map<std::wstring, ItemState> latest;
+  latest.reserve(group.items.size());
+  std::unordered_map<std::wstring, ItemState> movedAway;
   std::vector<std::pair<std::wstring, std::wstring>> renames;
-  FolderListing listing;
+  std::optional<FolderListing> own;
+  if (!listing) listing = &own.emplace();
   for (std::size_t i = group.items.size(); i-- > 0;) {
     const Item& item = group.items[i];
     if (item.kind == ItemKind::Note) continue;
-    const std::wstring target = Target(item);
+    std::wstring target = Target(item);
     std::optional<ItemState> later;
-    if (const auto moved = movedAway.find(PlainPath(item.path));
-        item.kind == ItemKind::Attributes && moved != movedAway.end()) {
-      later = moved->second;
-    } else if (const auto same = latest.find(target); same != latest.end()) {
-      later = same->second;
+    if (item.kind == ItemKind::Attributes && !movedAway.empty()) {
+      if (const auto moved = movedAway.find(PlainPath(item.path)); moved != movedAway.end()) later = moved->second;
+    }
+    if (!later) {
+      if (const auto same = latest.find(target); same != latest.end()) later = same->second;
     }
     // A later change never made says nothing of this one: it is judged itself.
     if (later && *later != ItemState::NotMade) {
       states[i] = *later;
       continue;
     }
-    states[i] = Judge(Relocated(item, renames), &listing);
-    latest.emplace(target, states[i]);
+    states[i] = renames.empty() ? Judge(item, listing) : Judge(Relocated(item, renames), listing);
+    latest.emplace(std::move(target), states[i]);
     if (item.kind == ItemKind::Move) movedAway.emplace(PlainPath(item.path), states[i]);
     if (item.kind == ItemKind::Rename) renames.emplace_back(PlainPath(item.path), item.kept);
   }
@@ -204,26 +220,28 @@ class AttributeRun {
     End();
     constexpr std::size_t kMost = 4096;
     scope::FolderListing listing;
-    std::set<std::wstring> paths;
+    std::unordered_set<std::wstring> paths;
+    paths.reserve(kMost);
     std::vector<AttributeChange> changes;
+    high_ = i;
     low_ = i + 1;
     for (std::size_t k = i + 1; k-- > 0 && changes.size() < kMost;) {
       const Item& item = group.items[k];
-      if (item.kind != ItemKind::Attributes || !paths.insert(PlainPath(item.path)).second) break;
+      if (item.kind != ItemKind::Attributes || !paths.insert(FileKey(item.path)).second) break;
       low_ = k;
-      Decision& decision = decisions_[k];
+      Decision& decision = decisions_.emplace_back();
       decision.item = &item;
-      decision.state = scope::Judge(item, &listing);
       decision.now = listing.Attributes(item.path);
+      decision.state = scope::JudgeAttributes(item, decision.now);
       if (decision.state == ItemState::Changed || (decision.state == ItemState::Conflict && anyway)) {
         changes.push_back({item.path, decision.now, item.attrBefore & kSettableAttributes});
       }
     }
     batch_.emplace(changes);
   }
-  ItemState State(std::size_t i) const { return decisions_.at(i).state; }
+  ItemState State(std::size_t i) const { return decisions_.at(high_ - i).state; }
   std::wstring PutBack(std::size_t i, bool& cancelled) {
-    const Decision& decision = decisions_.at(i);
+    const Decision& decision = decisions_.at(high_ - i);
     const Item& item = *decision.item;
     try {
       SetAttr(item.path, decision.now, item.attrBefore & kSettableAttributes);
@@ -247,7 +265,8 @@ class AttributeRun {
     DWORD now = INVALID_FILE_ATTRIBUTES;
   };
   std::optional<AttributeBatch> batch_;
-  std::map<std::size_t, Decision> decisions_;
+  std::vector<Decision> decisions_;  // items high_, high_ - 1, ... low_
+  std::size_t high_ = 0;
   std::size_t low_ = 0;
 };
 
@@ -297,7 +316,8 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
   }
   for (const Group* group : chosen) {
     bool anyway = false;
-    const std::vector<ItemState> states = scope::JudgeGroup(*group);
+    // The checks' listing still shows the drive until the first group changes it.
+    const std::vector<ItemState> states = scope::JudgeGroup(*group, group == chosen.front() ? &checker.Listing() : nullptr);
     if (std::find(states.begin(), states.end(), ItemState::Conflict) != states.end()) {
       const OnConflict answer = onConflict(*group);
       if (answer == OnConflict::Stop) {

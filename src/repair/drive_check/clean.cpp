@@ -112,7 +112,8 @@ std::wstring SinceScan(const ScanResult& scan, const std::vector<const Finding*>
   }
   std::unordered_map<std::wstring, const FolderSeal*> seals;
   for (const FolderSeal& seal : scan.folders) seals.emplace(seal.path, &seal);
-  std::unordered_map<std::wstring, std::vector<Entry>> listed;
+  // Each folder's names with their ids, looked up by hash: one folder may hold 100,000 chosen items.
+  std::unordered_map<std::wstring, std::unordered_map<std::wstring, std::uint64_t>> listed;
   for (const Finding* finding : chosen) {
     const std::wstring folder = ParentOf(finding->path);
     const auto seal = seals.find(folder);
@@ -123,12 +124,14 @@ std::wstring SinceScan(const ScanResult& scan, const std::vector<const Finding*>
           Digest(entries) != seal->second->digest) {
         return folder + L" has changed since the scan";
       }
-      known = listed.emplace(folder, entries).first;
+      known = listed.emplace(folder, std::unordered_map<std::wstring, std::uint64_t>()).first;
+      known->second.reserve(entries.size());
+      for (Entry& entry : entries) known->second.emplace(std::move(entry.name), entry.id);
     }
-    const std::wstring name = finding->path.substr(finding->path.find_last_of(L'\\') + 1);
-    bool there = false;
-    for (const Entry& entry : known->second) there = there || (entry.name == name && entry.id == finding->id);
-    if (!there) return finding->path + L" is not the item the scan listed";
+    const auto there = known->second.find(finding->path.substr(finding->path.find_last_of(L'\\') + 1));
+    if (there == known->second.end() || there->second != finding->id) {
+      return finding->path + L" is not the item the scan listed";
+    }
   }
   return {};
 }
