@@ -172,8 +172,10 @@ Action::~Action() {
   // A destructor must not throw: memory running out while the group ends leaves
   // it without its end line, which undo reads as an action cut short.
   try {
-    // Lines that reached the file unflushed are flushed with the end; a lone file item is on disk already.
-    if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), store::Pending());
+    // An action of several items ends on disk, and lines that reached the file unflushed with it; a
+    // lone file item is on disk already.
+    const bool flush = store::Pending() || state_->nextIndex > 1;
+    if (state_->id) store::Append(format::EndLine(state_->id, state_->counted), flush);
     // The end of a bulk action is off any click's path, and its records are what fill the journal.
     if (state_->nextIndex >= kBulkItems) store::Tidy();
   } catch (...) {
