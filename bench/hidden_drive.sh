@@ -17,6 +17,9 @@ if [[ -z "${WINEPREFIX:-}" ]]; then
   # shellcheck source=../tests/support/wine-prefix.sh
   source "$root/tests/support/wine-prefix.sh"
   korvane_prefix "$own_prefix/prefix"
+  # Removable, so that Check a Drive offers S:; Wine reads a drive's type when it starts.
+  wine reg add 'HKLM\Software\Wine\Drives' /v s: /d floppy /f >/dev/null 2>&1
+  wineserver -w
 fi
 drive=""
 if python3 -c 'import os, sys, tempfile

@@ -22,6 +22,8 @@ trap cleanup EXIT
 korvane_display 1280x1024
 korvane_prefix "$run/prefix" 1280x1024
 wine reg add 'HKCU\Software\Korvane' /v splash /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# The hidden drive S: is removable, so that Check a Drive offers it; Wine reads a drive's type when it starts.
+wine reg add 'HKLM\Software\Wine\Drives' /v s: /d floppy /f >/dev/null 2>&1
 wineserver -w
 wineserver -p
 
