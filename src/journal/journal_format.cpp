@@ -623,18 +623,23 @@ Listing Parse(std::string_view bytes, std::wstring_view folder, const std::funct
   return reader.Finish();
 }
 
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash) {
+  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
 std::wstring Digest(std::wstring_view path) {
   const std::wstring p(path);
   const HANDLE file = CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kAbsent;
-  // FNV-1a: enough to see that a file was changed, not a defence against anyone.
-  std::uint64_t hash = 14695981039346656037ull;
+  // Enough to see that a file was changed, not a defence against anyone.
+  std::uint64_t hash = kFnvBasis;
   std::uint64_t size = 0;
-  std::vector<BYTE> buffer(std::size_t{64} * 1024);
+  std::vector<char> buffer(std::size_t{64} * 1024);
   DWORD got = 0;
   while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) {
-    for (DWORD i = 0; i < got; ++i) hash = (hash ^ buffer[i]) * 1099511628211ull;
+    hash = Fnv1a(std::string_view(buffer.data(), got), hash);
     size += got;
   }
   CloseHandle(file);

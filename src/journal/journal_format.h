@@ -82,6 +82,9 @@ Listing Parse(std::string_view bytes, std::wstring_view folder,
 
 // What a file holds, briefly: "absent", or its size and a hash of its bytes.
 std::wstring Digest(std::wstring_view path);
+// FNV-1a, carried on from `hash`: tells changed bytes, never forged ones.
+inline constexpr std::uint64_t kFnvBasis = 14695981039346656037ull;
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = kFnvBasis);
 inline constexpr wchar_t kAbsent[] = L"absent";
 
 }  // namespace platform::journal::format

@@ -187,8 +187,7 @@ Listing ReadLocked(HANDLE file, std::uint64_t size, std::span<const GroupId> wan
 }  // namespace
 
 std::string DigestOf(std::string_view bytes) {
-  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: tells a changed file, not a forged one
-  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  const std::uint64_t hash = format::Fnv1a(bytes);
   char text[17];
   snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
   return text;
