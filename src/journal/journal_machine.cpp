@@ -23,12 +23,6 @@ namespace {
 constexpr std::uint64_t kMostRead = 16ull * 1024 * 1024;
 constexpr wchar_t kHashPrefix[] = L"sha256:";
 
-std::wstring Environment(const wchar_t* name) {
-  wchar_t data[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableW(name, data, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(data, length) : std::wstring();
-}
-
 // Administrators and SYSTEM write; everyone else may only read.
 bool MakeFolder(const std::wstring& folder) {
   if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
@@ -43,13 +37,6 @@ bool MakeFolder(const std::wstring& folder) {
   return made;
 }
 
-// "X:\...\" upper case, or empty.
-std::wstring PlainFolder(const std::wstring& path) {
-  std::wstring plain = scope::PlainPath(path);
-  if (!plain.empty() && plain.back() != L'\\') plain += L'\\';
-  return plain;
-}
-
 struct UserPlaces {
   std::wstring profile;
   std::wstring journal;
@@ -57,17 +44,8 @@ struct UserPlaces {
 };
 
 const UserPlaces& User() {
-  static const UserPlaces places = [] {
-    UserPlaces found{PlainFolder(Environment(L"USERPROFILE")), PlainFolder(Folder()), 0};
-    wchar_t windows[MAX_PATH] = {};
-    if (GetWindowsDirectoryW(windows, MAX_PATH) > 0) found.windowsDrive = scope::PlainPath(std::wstring(windows))[0];
-    return found;
-  }();
+  static const UserPlaces places{scope::ProfileFolder(), scope::PlainPath(Folder()), scope::WindowsDrive()};
   return places;
-}
-
-bool Within(const std::wstring& plain, const std::wstring& folder) {
-  return !folder.empty() && plain.size() > folder.size() && plain.starts_with(folder);
 }
 
 // The item as the journal writes it, without the sizes read from the disk
@@ -98,7 +76,7 @@ using DestroyHash = decltype(&BCryptDestroyHash);
 }  // namespace
 
 std::wstring FolderPath() {
-  const std::wstring data = Environment(L"ProgramData");
+  const std::wstring data = scope::Environment(L"ProgramData");
   return data.empty() ? data : data + L"\\Korvane\\";
 }
 
@@ -124,7 +102,7 @@ bool IsMachineWidePath(std::wstring_view path, std::wstring_view drives) {
   }
   const std::wstring plain = scope::PlainPath(path);
   if (plain.empty()) return true;
-  if (Within(plain, user.journal) || Within(plain, user.profile)) return false;
+  if (scope::Within(plain, user.journal) || scope::Within(plain, user.profile)) return false;
   return plain[0] == user.windowsDrive || drives.find(plain[0]) == std::wstring_view::npos;
 }
 

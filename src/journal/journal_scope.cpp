@@ -54,16 +54,6 @@ bool IsMachineWide(RegRoot root) { return root != kCurrentUser; }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::wstring Environment(const wchar_t* name) {
-  wchar_t buffer[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableW(name, buffer, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
-}
-
-bool Within(const std::wstring& plain, const std::wstring& folder) {
-  return !folder.empty() && plain.size() > folder.size() && plain.starts_with(folder);
-}
-
 }  // namespace
 
 void AllowValue(RegRoot root, std::wstring_view key, std::wstring_view name, Guard guard) {
@@ -116,7 +106,15 @@ std::wstring PlainPath(std::wstring_view path) {
   return Upper(plain);
 }
 
-namespace {
+std::wstring Environment(const wchar_t* name) {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(name, buffer, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+bool Within(const std::wstring& plain, const std::wstring& folder) {
+  return !folder.empty() && plain.size() > folder.size() && plain.starts_with(folder);
+}
 
 std::wstring ProfileFolder() {
   std::wstring profile = PlainPath(Environment(L"USERPROFILE"));
@@ -128,8 +126,6 @@ wchar_t WindowsDrive() {
   wchar_t windows[MAX_PATH] = {};
   return GetWindowsDirectoryW(windows, MAX_PATH) > 0 ? Upper(std::wstring(1, windows[0]))[0] : L'\0';
 }
-
-}  // namespace
 
 FolderListing::Names* FolderListing::Folder(const std::wstring& path) {
   const auto slash = path.find_last_of(L'\\');

@@ -61,6 +61,13 @@ class Checker {
 // The path as one canonical, upper-case "X:\..." name; empty when it is not
 // plainly a path on a drive ("..", a stream, a device, a share).
 std::wstring PlainPath(std::wstring_view path);
+// Whether a plain path lies inside a plain folder ending in a backslash.
+bool Within(const std::wstring& plain, const std::wstring& folder);
+// An environment variable, empty when unset or longer than a path.
+std::wstring Environment(const wchar_t* name);
+// The user's profile as a plain folder ("C:\\USERS\\NAME\\"), and the Windows drive's letter, upper case.
+std::wstring ProfileFolder();
+wchar_t WindowsDrive();
 
 // Attributes are read from the listing when one is given.
 ItemState Judge(const Item& item, FolderListing* listing = nullptr);
