@@ -195,6 +195,7 @@ int wmain(int argc, wchar_t** argv) {
     (void)lines;
   });
 
+  journal::Close();  // held open since the first click
   if (!WriteWhole(file, LargeJournal(binding, folder))) {
     std::printf("Could not write the large journal\n");
     return 1;
@@ -212,6 +213,7 @@ int wmain(int argc, wchar_t** argv) {
               platform::Instance<shell::FrmUndo>().LvwGroups.RowCount());
   platform::Form::EndProgram();
 
+  journal::Close();
   DeleteFileW(file.c_str());
   if (hadJournal) MoveFileExW(saved.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
   return 0;

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "journal/journal_format.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr wchar_t kFileName[] = L"journal.jsonl";
 constexpr wchar_t kLockName[] = L"journal.lock";
 constexpr wchar_t kIndexName[] = L"journal.index";
+// A compaction's new journal, whole and flushed, until it has been written over the old one.
+constexpr wchar_t kWholeName[] = L"journal.jsonl.whole";
 constexpr wchar_t kKeptFolder[] = L"Kept\\";
 // The byte locked lies far past the lock file's end: Wine lets a second handle read inside a
 // range another one locked, so no data may lie in it.
@@ -68,7 +71,7 @@ struct Summary {
   std::uint64_t keptBytes = 0;  // the bytes of every kept copy the items name
   std::uint64_t movedBytes = 0;  // and of every file they moved to the quarantine
   bool endsWithNewline = true;
-  std::string tail;  // the file's last bytes, to know it again when reopened
+  std::string tail;  // the file's last bytes, to know it again
 };
 
 constexpr std::size_t kTail = 64;
@@ -78,21 +81,20 @@ void KeepTail(Summary& summary, std::string_view added) {
   if (summary.tail.size() > kTail) summary.tail.erase(0, summary.tail.size() - kTail);
 }
 
-// One per process. The journal is held open only under the lock, so that a
-// compaction by another process (a rename over the journal, which the system
-// refuses while the file is open) can always run once it has the lock. An
-// action keeps both for a moment from one append to its next: a click's record
-// and its end cost one open of the file. A file reopened is known again by
-// the bytes it ended with: another one (a compaction) is summed up afresh.
-// (Its file id would tell too, but asking for it costs under Wine about as
-// much as the flush of a click's record.)
+// One per process. The lock file and the journal stay open for the life of the
+// process, so that a click opens neither; neither may be deleted or renamed
+// meanwhile, so no record is ever written to a file that has left its name.
+// A compaction rewrites the journal in place and lengthens the lock file by a
+// byte: a lock file of another length tells that the summary is stale, and that
+// a compaction's copy may be waiting to be finished.
 struct Shared {
   std::mutex threads;  // this process's threads, outside the file lock
   Handle lockFile;     // journal.lock, never replaced
   Handle journal;
   bool held = false;
   ULONGLONG heldSince = 0;
-  bool reopened = false;  // the summary is checked against the file before it is trusted
+  std::optional<std::uint64_t> generation;  // the lock file's length when this process last took the lock
+  bool retake = false;  // the lock was let go since the summary was last checked against the file
   int actions = 0;
   Summary summary;
 };
@@ -111,15 +113,27 @@ std::atomic<bool> unflushed{false};  // lines written since the last flush
 constexpr ULONGLONG kHoldMs = 50;
 
 void LetGo(Shared& shared) {
-  shared.journal.Close();
-  if (shared.held) {
-    OVERLAPPED at{};
-    at.OffsetHigh = kLockOffsetHigh;
-    UnlockFileEx(shared.lockFile.Get(), 0, 1, 0, &at);
-    shared.held = false;
-  }
-  // No idle Korvane keeps a file of the folder open, so the folder can be removed.
-  if (shared.actions == 0) shared.lockFile.Close();
+  if (!shared.held) return;
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockOffsetHigh;
+  UnlockFileEx(shared.lockFile.Get(), 0, 1, 0, &at);
+  shared.held = false;
+}
+
+bool FinishCompaction();
+
+// Just after the lock is taken: whether another process compacted the journal since this one
+// last held it. If so the summary is learnt afresh, and a compaction cut short is finished first.
+bool Settle(Shared& shared) {
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(shared.lockFile.Get(), &length)) return false;
+  const auto now = static_cast<std::uint64_t>(length.QuadPart);
+  shared.retake = true;
+  if (shared.generation == now) return true;
+  shared.summary = Summary{};
+  if (!FinishCompaction()) return false;
+  shared.generation = now;
+  return true;
 }
 
 // Held around every append and rewrite, by every Korvane process of every
@@ -132,7 +146,7 @@ class Lock {
     if (!shared.lockFile) {
       if (EnsureFolder().empty()) return;
       shared.lockFile.Reset(CreateFileW((Folder() + kLockName).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!shared.lockFile) return;
     }
@@ -142,6 +156,8 @@ class Lock {
       if (LockFileEx(shared.lockFile.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
         shared.held = true;
         shared.heldSince = GetTickCount64();
+        // A journal left half rewritten is never read or appended to.
+        if (!Settle(shared)) LetGo(shared);
         return;
       }
       if (waited >= kLockWaitMs) return;
@@ -163,13 +179,11 @@ class Lock {
 // Under the lock: the journal's handle.
 HANDLE Journal() {
   Shared& shared = State();
-  if (shared.journal) return shared.journal.Get();
-  shared.journal.Reset(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!shared.journal) return nullptr;
-  shared.reopened = true;
-  return shared.journal.Get();
+  if (!shared.journal) {
+    shared.journal.Reset(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  return shared.journal ? shared.journal.Get() : nullptr;
 }
 
 bool Refresh(HANDLE file) {
@@ -178,14 +192,13 @@ bool Refresh(HANDLE file) {
   if (!GetFileSizeEx(file, &size)) return false;
   const auto now = static_cast<std::uint64_t>(size.QuadPart);
   if (now < summary.size) summary = Summary{};  // rewritten by another process
-  if (State().reopened && !summary.tail.empty()) {
-    // Another file in its place (a compaction) does not end where this one did with the same bytes.
+  if (std::exchange(State().retake, false) && !summary.tail.empty()) {
+    // Rewritten by another program at the same or a greater length: it no longer ends where it did with the same bytes.
     std::string tail;
     if (!ReadBytes(file, summary.size - summary.tail.size(), summary.size, tail) || tail != summary.tail) {
       summary = Summary{};
     }
   }
-  State().reopened = false;
   if (now == summary.size) return true;
   std::string bytes;
   if (!ReadBytes(file, summary.size, now, bytes)) return false;
@@ -252,6 +265,60 @@ bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
   return true;
 }
 
+std::wstring WholePath() { return Folder() + kWholeName; }
+
+// Writes the journal's new bytes over its old ones, in place and flushed.
+bool WriteOver(const std::string& bytes) {
+  const Handle out(CreateFileW(FilePath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  DWORD written = 0;
+  if (!out || !WriteFile(out.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size() || !SetEndOfFile(out.Get())) {
+    return false;
+  }
+  ++flushes;
+  return FlushFileBuffers(out.Get()) != FALSE;
+}
+
+// Tells every Korvane process, the next time it takes the lock, that the journal was rewritten.
+bool NextGeneration(Shared& shared) {
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(shared.lockFile.Get(), &length)) return false;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(length.QuadPart);
+  at.OffsetHigh = static_cast<DWORD>(length.QuadPart >> 32);
+  DWORD written = 0;
+  if (!WriteFile(shared.lockFile.Get(), "\n", 1, &written, &at) || written != 1) return false;
+  shared.generation = static_cast<std::uint64_t>(length.QuadPart) + 1;
+  return true;
+}
+
+// A compaction that stopped after its copy was whole is finished from the copy. Anyone
+// may have left a file at that name: it is taken only when it reads as a compaction's
+// journal (a plain file of one name, of bounded length, that begins with the count
+// of groups let go) and is removed otherwise. False when the journal may be half
+// rewritten still.
+bool FinishCompaction() {
+  const std::wstring whole = WholePath();
+  std::string bytes;
+  {
+    const Handle copy(CreateFileW(whole.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!copy) return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = GetFileInformationByHandle(copy.Get(), &info) && info.nNumberOfLinks == 1 &&
+                       !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    if (!plain || size > 2 * maxJournalBytes.load() || !ReadBytes(copy.Get(), 0, size, bytes) ||
+        !format::Facts(std::string_view(bytes).substr(0, bytes.find('\n'))).dropped) {
+      bytes.clear();
+    }
+  }
+  if (!bytes.empty() && !WriteOver(bytes)) return false;
+  DeleteFileW(whole.c_str());
+  return true;
+}
+
 void DeleteKept(GroupId group) {
   const std::wstring folder = Folder() + kKeptFolder + std::to_wstring(group);
   WIN32_FIND_DATAW found;
@@ -297,8 +364,9 @@ struct Weight {
   bool finished = false;
 };
 
-// Rewrites the file without its oldest finished groups, into a temporary file
-// that then replaces it, so that a crash leaves the old journal or the new.
+// Rewrites the file without its oldest finished groups: first whole into a copy,
+// then over the journal in place, so that a crash leaves the old journal, or the
+// copy to finish from.
 // Returns how many groups were let go.
 std::uint64_t Compact(HANDLE file) {
   Shared& shared = State();
@@ -374,15 +442,23 @@ std::uint64_t Compact(HANDLE file) {
       return 0;
     }
   }
-  // The system refuses to replace a file another process holds open; each holds it only
-  // under the lock, which this one has. The index no longer tells the new file's lines.
-  shared.journal.Close();
-  DeleteFileW((Folder() + kIndexName).c_str());
-  if (!MoveFileExW(temporary.c_str(), FilePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  // The lock file lengthened first: whoever takes the lock next looks for the copy.
+  if (!NextGeneration(shared) ||
+      !MoveFileExW(temporary.c_str(), WholePath().c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temporary.c_str());
     summary = Summary{};
     return 0;
   }
+  // The index no longer tells the new file's lines.
+  DeleteFileW((Folder() + kIndexName).c_str());
+  summary = Summary{};
+  if (!WriteOver(rewritten)) {
+    // The copy stays for the next taking of the lock to finish from, and nothing is appended till then.
+    shared.generation.reset();
+    LetGo(shared);
+    return 0;
+  }
+  DeleteFileW(WholePath().c_str());
   summary = Summary{};
   for (const GroupId id : dropping) DeleteKept(id);
   machine::Vouched vouched;
@@ -417,6 +493,15 @@ std::uint64_t Tidy() {
 void Release() {
   const std::lock_guard guard(State().threads);
   LetGo(State());
+}
+
+void Close() {
+  const std::lock_guard guard(State().threads);
+  Shared& shared = State();
+  LetGo(shared);
+  shared.journal.Close();
+  shared.lockFile.Close();
+  shared.generation.reset();
 }
 
 void ActionOpened() {
@@ -576,6 +661,8 @@ void SetBounds(Bounds bounds) {
 }
 
 std::uint64_t Tidy() { return store::Tidy(); }
+
+void Close() { store::Close(); }
 
 std::wstring Folder() {
   static const std::wstring folder = [] {

@@ -18,10 +18,12 @@ namespace platform::journal::store {
 std::wstring EnsureFolder();
 // Whether the journal's file can be opened for appending, without changing it.
 bool Writable();
-// While an action is open in this process the journal's file stays open between appends.
+// While an action is open in this process the lock may be kept a moment from one append to the next.
 void ActionOpened();
 // Lets the lock go now, before a long run of changes (a batch's), so that no other process waits on them.
 void Release();
+// Closes the journal and its lock file, held open from the first change (journal::Close).
+void Close();
 // Lets the oldest finished groups go when past a bound; how many went.
 std::uint64_t Tidy();
 void ActionClosed();

@@ -37,8 +37,9 @@ bool IsRefusal(LONG code) {
 // The value exactly as stored, read through a key already open.
 RegState ReadRaw(HKEY key, const std::wstring& name) {
   RegState state;
-  DWORD size = 0;
-  // The value may grow between the two calls; ask again until it fits.
+  // Room for any number or short text at the first asking. The value may grow
+  // between two calls; ask again until it fits.
+  DWORD size = 64;
   for (int attempt = 0; attempt < 4; ++attempt) {
     state.bytes.resize(size);
     DWORD got = size;

@@ -48,8 +48,18 @@ class OtherProcessLock {
 
 using journal_tests::JournalFile;
 
-// What a compaction by another process does, under its lock: a new file put over
-// the journal. Given a group of its own, it lets every older group go and then
+// Tells every Korvane process that the journal was rewritten, as a compaction does: the lock file grows by a byte.
+void LengthenLockFile() {
+  const HANDLE lock = CreateFileW((journal::Folder() + L"journal.lock").c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(lock, "\n", 1, &written, nullptr));
+  CloseHandle(lock);
+}
+
+// What a compaction by another process does, under its lock: the journal written
+// over in place. Given a group of its own, it lets every older group go and then
 // starts that group, longer than the file was, and stops after its header.
 bool CompactAsAnotherProcess(journal::GroupId ownGroup) {
   const auto bytes = ReadBytes(JournalFile());
@@ -59,8 +69,9 @@ bool CompactAsAnotherProcess(journal::GroupId ownGroup) {
     rewritten = journal::format::DroppedLine(ownGroup - 1, ownGroup - 1) +
                 journal::format::HeaderLine(ownGroup, L"2026-12-08 14:03:12", std::wstring(2 * bytes->size(), L'x'));
   }
-  WriteBytes(JournalFile() + L".new", rewritten);
-  return MoveFileExW((JournalFile() + L".new").c_str(), JournalFile().c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  LengthenLockFile();
+  WriteBytes(JournalFile(), rewritten);
+  return ReadBytes(JournalFile()) == rewritten;
 }
 
 TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction) {
@@ -79,7 +90,7 @@ TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction)
   {
     const OtherProcessLock other;
     ASSERT_TRUE(other.Held()) << "no action is open, so no lock is held";
-    ASSERT_TRUE(CompactAsAnotherProcess(2)) << "the journal was left open outside the lock";
+    ASSERT_TRUE(CompactAsAnotherProcess(2));
   }
   journal::GroupId id = 0;
   {
@@ -123,6 +134,61 @@ TEST(JournalLockTest, AWriterWaitsForAnotherProcesssLockAndFollowsItsCompaction)
   EXPECT_EQ(listing.groups[0].itemCount, 1u);
   EXPECT_TRUE(listing.groups[0].finished);
   EXPECT_EQ(listing.skippedLines, 0u);
+  DeleteKey(HKEY_CURRENT_USER, kLockKey);
+  ClearFolder(journal::Folder());
+}
+
+// A compaction that died while writing its copy over the journal, with the lock file
+// lengthened and the copy whole: the next to take the lock finishes it before anything
+// is appended. A file left at the copy's name that is no compaction's is let go unread.
+TEST(JournalLockTest, ACompactionCutShortIsFinishedFromItsCopyAndNoOtherFileIsTakenForOne) {
+  const std::wstring whole = JournalFile() + L".whole";
+  const std::wstring elsewhere = journal::Folder() + L"..\\not-a-copy.txt";
+  struct Case {
+    const char* name;
+    bool torn;        // a real compaction's copy, the journal half written over
+    bool hardLinked;  // the copy's name a second name of another file
+  };
+  const Case cases[] = {{"a compaction cut short", true, false},
+                        {"another file with a copy's first line", false, true},
+                        {"a copy of groups none let go", false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    journal::AllowValue(platform::kCurrentUser, kLockKey, L"v");
+    ClearFolder(journal::Folder());
+    for (int i = 1; i <= 3; ++i) {
+      const journal::Action action(L"Test: click " + std::to_wstring(i));
+      platform::RegSetValue(platform::kCurrentUser, kLockKey, L"v", i);
+    }
+    const std::string old = *ReadBytes(JournalFile());
+    const std::string kept = old.substr(old.find("{\"group\":3,"));
+    const std::string copy = journal::format::DroppedLine(2, 3) + kept;
+    if (c.torn) {
+      WriteBytes(whole, copy);
+      WriteBytes(JournalFile(), copy + old.substr(copy.size()));
+    } else if (c.hardLinked) {
+      WriteBytes(elsewhere, copy);
+      ASSERT_TRUE(CreateHardLinkW(whole.c_str(), elsewhere.c_str(), nullptr));
+    } else {
+      WriteBytes(whole, kept);
+    }
+    LengthenLockFile();
+    {
+      const journal::Action action(L"Test: click 4");
+      platform::RegSetValue(platform::kCurrentUser, kLockKey, L"v", 4);
+    }
+    const std::string now = *ReadBytes(JournalFile());
+    EXPECT_EQ(now.substr(0, c.torn ? copy.size() : old.size()), c.torn ? copy : old);
+    EXPECT_NE(now.find("Test: click 4"), std::string::npos);
+    EXPECT_EQ(GetFileAttributesW(whole.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy was left behind";
+    const journal::Listing listing = journal::Read();
+    EXPECT_EQ(listing.groups.size(), c.torn ? 2u : 4u);
+    EXPECT_EQ(listing.skippedLines, 0u);
+    if (c.hardLinked) {
+      EXPECT_EQ(ReadBytes(elsewhere), copy);
+    }
+    DeleteFileW(elsewhere.c_str());
+  }
   DeleteKey(HKEY_CURRENT_USER, kLockKey);
   ClearFolder(journal::Folder());
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "journal/journal.h"
+
 namespace testing_support {
 
 std::wstring RootPath(wchar_t drive) { return std::wstring(1, drive) + L":\\"; }
@@ -9,6 +11,8 @@ std::wstring RootPath(wchar_t drive) { return std::wstring(1, drive) + L":\\"; }
 std::wstring OnDrive(wchar_t drive, const std::wstring& name) { return RootPath(drive) + name; }
 
 void ClearFolder(const std::wstring& folder) {
+  // This process holds the journal's files open from its first change on.
+  if (folder == platform::journal::Folder()) platform::journal::Close();
   WIN32_FIND_DATAW data;
   const HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return;
@@ -31,7 +35,8 @@ void ClearDrive(wchar_t drive) { ClearFolder(RootPath(drive)); }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes, DWORD attributes) {
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create the test file";
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
