@@ -124,8 +124,8 @@ std::optional<journal::GroupId> GroupNumber(const std::wstring& text) {
 }
 
 std::wstring SkippedLines(std::size_t count) {
-  return std::to_wstring(count) + (count == 1 ? L" line" : L" lines") +
-         L" of the journal could not be read (damaged or cut short) and were skipped.";
+  return std::to_wstring(count) + (count == 1 ? L" line" : L" lines") + L" of the journal could not be read (damaged or cut short) and " +
+         (count == 1 ? L"was" : L"were") + L" skipped.";
 }
 
 }  // namespace

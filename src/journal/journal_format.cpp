@@ -397,6 +397,8 @@ std::string DroppedLine(std::uint64_t dropped, GroupId lastGroup) {
   return Line(j);
 }
 
+bool IsDroppedLine(std::string_view line) { return line.starts_with("{\"dropped\":"); }
+
 LineFacts Facts(std::string_view line) {
   LineFacts facts;
   constexpr std::string_view kGroup = "{\"group\":";

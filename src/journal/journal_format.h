@@ -25,6 +25,8 @@ std::string AfterLine(GroupId id, std::size_t index, std::wstring_view digest);
 std::string EndLine(GroupId id, std::optional<std::size_t> changes = std::nullopt);
 std::string NotMadeLine(GroupId id, std::size_t index);
 std::string DroppedLine(std::uint64_t dropped, GroupId lastGroup);
+// Whether the line is one DroppedLine wrote, whatever its counts.
+bool IsDroppedLine(std::string_view line);
 
 // What a line is, read cheaply without parsing it all (for ids and bounds).
 struct LineFacts {

@@ -226,6 +226,11 @@ std::wstring Checker::MachineRefusal(const Group& group, const Item& item) {
   return {};
 }
 
+std::wstring Checker::VouchedHash(const Group& group, const Item& item) {
+  if (item.kind == ItemKind::Registry || machine::CopyOf(item).empty() || !machine::IsMachineWide(item, group.drives)) return {};
+  return vouched_.Find(group.id, item, Folder()).value_or(L"");
+}
+
 std::wstring Checker::Refusal(const Group& group, const Item& item) {
   const bool machineWide = item.kind != ItemKind::Registry && machine::IsMachineWide(item, group.drives);
   if (machineWide) {

@@ -41,6 +41,8 @@ class Checker {
   Checker();
   // Why undo may not write the item, or empty.
   std::wstring Refusal(const Group& group, const Item& item);
+  // The machine-wide store's hash of the copy a machine-wide file item comes back from; empty for any other.
+  std::wstring VouchedHash(const Group& group, const Item& item);
   // What the checks listed, for a judgement made before anything changes.
   FolderListing& Listing() { return listing_; }
 

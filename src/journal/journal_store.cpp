@@ -200,23 +200,20 @@ bool Refresh(HANDLE file) {
     }
   }
   if (now == summary.size) return true;
-  std::string bytes;
-  if (!ReadBytes(file, summary.size, now, bytes)) return false;
-  std::size_t start = 0;
-  for (;;) {
-    const auto newline = bytes.find('\n', start);
-    if (newline == std::string::npos) break;
-    const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
+  // The lines added since, read as a stream: a journal of any length costs flat memory.
+  const Lines lines = ForEachLine(file, summary.size, now, [&summary](std::string_view line, std::uint64_t) {
+    const format::LineFacts facts = format::Facts(line);
     if (facts.header) ++summary.groups;
     summary.keptBytes += facts.keptBytes;
     summary.movedBytes += facts.movedBytes;
     summary.lastGroup = std::max({summary.lastGroup, facts.group, facts.lastGroup});
     if (facts.dropped) summary.dropped = facts.dropped;
-    start = newline + 1;
-  }
+  });
+  std::string tail;
+  if (!ReadBytes(file, now - std::min<std::uint64_t>(now, kTail), now, tail)) return false;
   summary.size = now;
-  summary.endsWithNewline = bytes.empty() ? summary.endsWithNewline : bytes.back() == '\n';
-  KeepTail(summary, bytes);
+  summary.endsWithNewline = lines.end == now;
+  summary.tail = std::move(tail);
   return true;
 }
 
@@ -228,11 +225,13 @@ Handle CreateFresh(const std::wstring& path) {
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
+bool WriteRaw(HANDLE file, std::string_view bytes) {
   DWORD written = 0;
-  if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
-    return false;
-  }
+  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes, bool flush) {
+  if (!WriteRaw(file, bytes)) return false;
   if (!flush) {
     unflushed = true;
     return true;
@@ -267,17 +266,29 @@ bool AppendLocked(HANDLE file, const std::string& lines, bool flush) {
 
 std::wstring WholePath() { return Folder() + kWholeName; }
 
-// Writes the journal's new bytes over its old ones, in place and flushed.
-bool WriteOver(const std::string& bytes) {
+// What a compaction reads and writes at a time.
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+// Writes the copy's bytes over the journal's, in place, in pieces, and flushes it.
+bool WriteOver(HANDLE copy) {
   const Handle out(CreateFileW(FilePath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  DWORD written = 0;
-  if (!out || !WriteFile(out.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size() || !SetEndOfFile(out.Get())) {
-    return false;
+  if (!out || SetFilePointer(copy, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
+  std::vector<char> buffer(kPiece);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(copy, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) break;
+    if (!WriteRaw(out.Get(), std::string_view(buffer.data(), got))) return false;
   }
+  if (!SetEndOfFile(out.Get())) return false;
   ++flushes;
   return FlushFileBuffers(out.Get()) != FALSE;
+}
+
+Handle OpenCopy() {
+  return Handle(CreateFileW(WholePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 // Tells every Korvane process, the next time it takes the lock, that the journal was rewritten.
@@ -295,28 +306,25 @@ bool NextGeneration(Shared& shared) {
 
 // A compaction that stopped after its copy was whole is finished from the copy. Anyone
 // may have left a file at that name: it is taken only when it reads as a compaction's
-// journal (a plain file of one name, of bounded length, that begins with the count
-// of groups let go) and is removed otherwise. False when the journal may be half
-// rewritten still.
+// journal (a plain file of one name that begins with the line counting the groups let go)
+// and is removed otherwise. False when the journal may be half rewritten still, or
+// the copy could not be removed.
 bool FinishCompaction() {
-  const std::wstring whole = WholePath();
-  std::string bytes;
+  bool taken = false;
   {
-    const Handle copy(CreateFileW(whole.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const Handle copy = OpenCopy();
     if (!copy) return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
     BY_HANDLE_FILE_INFORMATION info{};
+    std::string first;
     const bool plain = GetFileInformationByHandle(copy.Get(), &info) && info.nNumberOfLinks == 1 &&
                        !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
     const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    if (!plain || size > 2 * maxJournalBytes.load() || !ReadBytes(copy.Get(), 0, size, bytes) ||
-        !format::Facts(std::string_view(bytes).substr(0, bytes.find('\n'))).dropped) {
-      bytes.clear();
-    }
+    taken = plain && ReadBytes(copy.Get(), 0, std::min<std::uint64_t>(size, format::kMaxLine), first) &&
+            first.find('\n') != std::string::npos && format::IsDroppedLine(first);
+    if (taken && !WriteOver(copy.Get())) return false;
   }
-  if (!bytes.empty() && !WriteOver(bytes)) return false;
-  DeleteFileW(whole.c_str());
-  return true;
+  // Finished, the copy must go: taken again later, it would undo the appends made since.
+  return DeleteFileW(WholePath().c_str()) || !taken;
 }
 
 void DeleteKept(GroupId group) {
@@ -375,22 +383,19 @@ std::uint64_t Compact(HANDLE file) {
       summary.movedBytes <= maxQuarantineBytes) {
     return 0;
   }
-  std::string bytes;
-  if (!ReadBytes(file, 0, summary.size, bytes)) return 0;
   // The groups oldest first, with what they weigh: learnt here, not kept between appends.
+  // The journal is read as a stream, twice, so that one of any length costs flat memory.
   std::map<GroupId, Weight> present;
-  std::size_t start = 0;
-  for (auto newline = bytes.find('\n'); newline != std::string::npos; newline = bytes.find('\n', start)) {
-    const format::LineFacts facts = format::Facts(std::string_view(bytes).substr(start, newline - start));
+  ForEachLine(file, 0, summary.size, [&present](std::string_view line, std::uint64_t) {
+    const format::LineFacts facts = format::Facts(line);
     if (facts.group && (facts.header || present.contains(facts.group))) {
       Weight& weight = present[facts.group];
       weight.kept += facts.keptBytes;
       weight.moved += facts.movedBytes;
-      weight.bytes += newline + 1 - start;
+      weight.bytes += line.size() + 1;
       weight.finished = weight.finished || facts.end;
     }
-    start = newline + 1;
-  }
+  });
   Weight total;
   std::uint64_t groups = present.size();
   for (const auto& entry : present) {
@@ -398,6 +403,7 @@ std::uint64_t Compact(HANDLE file) {
     total.moved += entry.second.moved;
     total.bytes += entry.second.bytes;
   }
+  const std::uint64_t grouped = total.bytes;
   // Down to nine tenths, so that not every action rewrites the file.
   const auto past = [](std::uint64_t value, std::uint64_t bound) { return value > bound - bound / 10; };
   std::vector<GroupId> dropping;
@@ -415,29 +421,33 @@ std::uint64_t Compact(HANDLE file) {
     total.moved -= weight.moved;
     total.bytes -= weight.bytes;
   }
-  if (dropping.empty()) return 0;
-  std::string rewritten = format::DroppedLine(summary.dropped + dropping.size(), summary.lastGroup);
-  rewritten.reserve(bytes.size());
+  // Lines of no group (damaged, or longer than any Korvane writes) go too, and alone
+  // when they are what keeps the journal past its bound.
+  const std::uint64_t strays = summary.size - std::min(summary.size, grouped);
+  if (dropping.empty() && (summary.size <= maxJournalBytes || strays <= maxJournalBytes / 10)) return 0;
   // The dropped groups' moves are read whole, to let their quarantined files go too.
   format::Reader moves(Folder(), [&dropping](GroupId id) { return std::binary_search(dropping.begin(), dropping.end(), id); });
-  start = 0;
-  for (;;) {
-    const auto newline = bytes.find('\n', start);
-    if (newline == std::string::npos) break;
-    const std::string_view line = std::string_view(bytes).substr(start, newline + 1 - start);
-    start = newline + 1;
-    const format::LineFacts facts = format::Facts(line);
-    if (!facts.group) continue;
-    if (!std::binary_search(dropping.begin(), dropping.end(), facts.group)) {
-      rewritten += line;
-    } else if (facts.header || facts.movedBytes) {
-      moves.Line(line.substr(0, line.size() - 1));
-    }
-  }
   const std::wstring temporary = FilePath() + L".new";
   {
     const Handle out = CreateFresh(temporary);
-    if (!out || !WriteAll(out.Get(), rewritten, true)) {
+    bool written = static_cast<bool>(out);
+    std::string piece = format::DroppedLine(summary.dropped + dropping.size(), summary.lastGroup);
+    ForEachLine(file, 0, summary.size, [&](std::string_view line, std::uint64_t) {
+      const format::LineFacts facts = format::Facts(line);
+      if (!facts.group) return;
+      if (!std::binary_search(dropping.begin(), dropping.end(), facts.group)) {
+        piece += line;
+        piece += '\n';
+        if (piece.size() >= kPiece) {
+          written = written && WriteRaw(out.Get(), piece);
+          piece.clear();
+        }
+      } else if (facts.header || facts.movedBytes) {
+        moves.Line(line);
+      }
+    });
+    ++flushes;
+    if (!written || !WriteRaw(out.Get(), piece) || !FlushFileBuffers(out.Get())) {
       DeleteFileW(temporary.c_str());
       return 0;
     }
@@ -452,14 +462,17 @@ std::uint64_t Compact(HANDLE file) {
   // The index no longer tells the new file's lines.
   DeleteFileW((Folder() + kIndexName).c_str());
   summary = Summary{};
-  if (!WriteOver(rewritten)) {
+  bool written = false;
+  {
+    const Handle copy = OpenCopy();
+    written = copy && WriteOver(copy.Get());
+  }
+  if (!written || !DeleteFileW(WholePath().c_str())) {
     // The copy stays for the next taking of the lock to finish from, and nothing is appended till then.
     shared.generation.reset();
     LetGo(shared);
-    return 0;
+    if (!written) return 0;
   }
-  DeleteFileW(WholePath().c_str());
-  summary = Summary{};
   for (const GroupId id : dropping) DeleteKept(id);
   machine::Vouched vouched;
   for (const Group& group : moves.Finish().groups) {

@@ -6,6 +6,7 @@
 #include "system/file_ops.h"
 #include "journal/journal.h"
 #include "journal/journal_format.h"
+#include "journal/journal_machine.h"
 #include "journal/journal_scope.h"
 
 namespace platform::journal {
@@ -113,12 +114,14 @@ void CreateFolders(const std::wstring& path) {
   }
 }
 
-enum class Step { Done, Failed, Cancelled };
+enum class Step { Done, Failed, Cancelled, NotKept };
 
 Step FromRecord(DWORD code) { return code == ERROR_CANCELLED ? Step::Cancelled : Step::Failed; }
 
 // A copy beside the destination, on disk, then moved over it: a crash leaves the old file or the new.
-Step PlaceCopy(const std::wstring& source, const std::wstring& destination) {
+// With a vouched hash, the copy made is what is checked against it, so that the
+// source swapped after undo's checks (it may lie where the user writes) is never put back.
+Step PlaceCopy(const std::wstring& source, const std::wstring& destination, std::wstring_view vouchedHash) {
   CreateFolders(destination);
   const std::wstring temporary = destination + kUndoSuffix;
   if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) return Step::Failed;
@@ -126,9 +129,11 @@ Step PlaceCopy(const std::wstring& source, const std::wstring& destination) {
   const HANDLE copy = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   const bool flushed = copy != INVALID_HANDLE_VALUE && FlushFileBuffers(copy);
   if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
-  if (!flushed || format::Digest(temporary) != format::Digest(source)) {
+  const bool same = vouchedHash.empty() ? format::Digest(temporary) == format::Digest(source)
+                                        : machine::FileHash(temporary) == vouchedHash;
+  if (!flushed || !same) {
     DeleteFileW(temporary.c_str());
-    return Step::Failed;
+    return flushed && !vouchedHash.empty() ? Step::NotKept : Step::Failed;
   }
   if (const DWORD recorded = RecordContent(destination); recorded != ERROR_SUCCESS) {
     DeleteFileW(temporary.c_str());
@@ -140,8 +145,8 @@ Step PlaceCopy(const std::wstring& source, const std::wstring& destination) {
   return moved ? Step::Done : Step::Failed;
 }
 
-Step PutBackContent(const Item& item) {
-  if (item.existedBefore) return Present(item.kept) ? PlaceCopy(item.kept, item.path) : Step::Failed;
+Step PutBackContent(const Item& item, std::wstring_view vouchedHash) {
+  if (item.existedBefore) return Present(item.kept) ? PlaceCopy(item.kept, item.path, vouchedHash) : Step::Failed;
   // The action made the file: it goes, its bytes kept by the undo's own record.
   if (!Present(item.path)) return Step::Done;
   if (const DWORD recorded = RecordContent(item.path); recorded != ERROR_SUCCESS) return FromRecord(recorded);
@@ -152,9 +157,9 @@ Step PutBackContent(const Item& item) {
 
 // The file comes back from where it was moved; that copy goes only once the
 // returned one is checked and the return is recorded, so redo can move it again.
-Step PutBackMove(const Item& item) {
+Step PutBackMove(const Item& item, std::wstring_view vouchedHash) {
   if (!Present(item.kept)) return Step::Failed;
-  const Step placed = PlaceCopy(item.kept, item.path);
+  const Step placed = PlaceCopy(item.kept, item.path, vouchedHash);
   if (placed != Step::Done) return placed;
   if (!RecordMove(item.kept, item.path)) return Step::Cancelled;
   SetFileAttributesW(item.kept.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -163,10 +168,12 @@ Step PutBackMove(const Item& item) {
 }
 
 // Puts one item back; the failure named for a person, or empty. A journal the
-// user chose not to go on without sets `cancelled`.
-std::wstring PutBack(const Item& item, bool& cancelled) {
+// user chose not to go on without sets `cancelled`. `vouchedHash`: the
+// machine-wide store's hash of the copy a machine-wide file comes back from.
+std::wstring PutBack(const Item& item, bool& cancelled, std::wstring_view vouchedHash = {}) {
   const auto told = [&](Step step, std::wstring failure) {
     cancelled = step == Step::Cancelled;
+    if (step == Step::NotKept) return item.path + L": " + item.kept + L" is not the copy Korvane kept (it changed since), so it is never put back";
     return step == Step::Done ? std::wstring() : cancelled ? item.path + L": the change journal could not be written" : std::move(failure);
   };
   switch (item.kind) {
@@ -189,9 +196,9 @@ std::wstring PutBack(const Item& item, bool& cancelled) {
         return told(FromRecord(e.Code()), item.path + L": its attributes could not be put back");
       }
     case ItemKind::Content:
-      return told(PutBackContent(item), item.path + L": its earlier content could not be put back");
+      return told(PutBackContent(item, vouchedHash), item.path + L": its earlier content could not be put back");
     case ItemKind::Move:
-      return told(PutBackMove(item), item.path + L": could not be brought back from " + item.kept);
+      return told(PutBackMove(item, vouchedHash), item.path + L": could not be brought back from " + item.kept);
     case ItemKind::Rename:
       try {
         Rename(item.kept, item.path);
@@ -358,7 +365,7 @@ UndoReport Undo(std::span<const GroupId> ids, const std::function<OnConflict(con
         report.failures.push_back(scope::DescribeChange(item) + L": changed by something else since, so left as it is");
         continue;
       }
-      std::wstring failure = PutBack(item, cancelled);
+      std::wstring failure = PutBack(item, cancelled, checker.VouchedHash(*group, item));
       if (failure.empty()) {
         ++report.putBack;
       } else {

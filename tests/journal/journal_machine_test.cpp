@@ -193,6 +193,27 @@ TEST_F(JournalMachineTest, AnItemTheStoreDoesNotVouchForOrWhoseCopyChangedIsRefu
   }
 }
 
+// Undo checks the copy again as it copies it: one swapped after the checks (here
+// while undo asks about a conflict) is never put back.
+TEST_F(JournalMachineTest, AKeptCopySwappedWhileUndoAsksAboutAConflictIsNeverPutBack) {
+  WriteBytes(MachinePlace(L"c.ini"), "[old]\r\n");
+  const journal::GroupId id = Changed([] { Overwrite(MachinePlace(L"c.ini"), L"[new]"); });
+  ASSERT_NE(id, 0u);
+  const std::wstring kept = Quarantined(id);
+  WriteBytes(MachinePlace(L"c.ini"), "[edited since]\r\n");
+  const journal::GroupId ids[] = {id};
+  const journal::UndoReport report = journal::Undo(ids, [&](const journal::Group&) {
+    WriteBytes(kept, "[swapped]\r\n");
+    return journal::OnConflict::UndoAnyway;
+  });
+  EXPECT_TRUE(report.refused.empty()) << First(report.refused);
+  ASSERT_EQ(report.failures.size(), 1u);
+  EXPECT_NE(report.failures[0].find(L"not the copy Korvane kept"), std::wstring::npos) << First(report.failures);
+  EXPECT_EQ(report.putBack, 0u);
+  EXPECT_EQ(ReadBytes(MachinePlace(L"c.ini")), "[edited since]\r\n");
+  EXPECT_EQ(ReadBytes(kept), "[swapped]\r\n");
+}
+
 TEST_F(JournalMachineTest, EachKindOfChangeToAMachineWideFileIsUndone) {
   struct Case {
     const char* name;

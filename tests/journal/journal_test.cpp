@@ -303,6 +303,24 @@ class RefusedJournalFolder {
   }
 };
 
+// Lines no reader takes (longer than any Korvane writes, or of no group) go at a
+// compaction, and on their own when they are what keeps the journal past its bound.
+TEST_F(JournalTest, LinesOfNoGroupGoWhenTheyKeepTheJournalPastItsBound) {
+  Clean();
+  CreateDirectoryW(journal::Folder().c_str(), nullptr);
+  const std::wstring file = journal::Folder() + L"journal.jsonl";
+  WriteBytes(file, journal::format::HeaderLine(1, L"2026-12-08 14:03:12", L"Test: kept") + journal::format::EndLine(1) +
+                       std::string(200 * 1024, 'x') + "\n{\"not\":\"a group\"}\n");
+  journal::SetBounds({.journalBytes = 128 * 1024});
+  EXPECT_EQ(journal::Tidy(), 0u) << "no group was let go";
+  journal::SetBounds({});
+  EXPECT_LT(ReadBytes(file).value_or("").size(), 1024u);
+  const journal::Listing listing = journal::Read();
+  ASSERT_EQ(listing.groups.size(), 1u);
+  EXPECT_TRUE(listing.groups[0].finished);
+  EXPECT_EQ(listing.skippedLines, 0u);
+}
+
 TEST_F(JournalTest, AJournalThatCannotBeWrittenIsToldOnceAndCancelMakesNoChange) {
   const platform::TweakBinding binding{L"ChkTest", L"test", L"Test box ", L"", L"GetTest",
                                        platform::EqualsNumber(platform::kCurrentUser, kKey.c_str(), L"number", 1),
