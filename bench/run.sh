@@ -146,14 +146,15 @@ wine "$build/journal_timer.exe" "$runs" >"$run/journal.txt" 2>&1 || true
 python3 - "$run/journal.txt" <<'PY'
 import re, sys
 text = open(sys.argv[1]).read().replace("\r", "")
-click = re.search(r"with its journal record median ([\d.]+) ms, unrecorded median ([\d.]+) ms, one flushed append median ([\d.]+) ms", text)
+clicks = re.findall(r"^(.*click.*): runs \d+, with its journal record median ([\d.]+) ms, unrecorded median ([\d.]+) ms, one flushed append median ([\d.]+) ms", text, re.M)
 read = re.search(r"Read a journal of (\d+) groups: median ([\d.]+) ms", text)
 shown = re.search(r"Open the Undo Changes window on it: ([\d.]+) ms", text)
-if not (click and read and shown):
+if not (clicks and read and shown):
     print("| (e), (f) the change journal | not measured | | | | |")
     sys.exit()
-a, b, f = float(click[1]), float(click[2]), float(click[3])
-print(f"| (e) tweak click with its journal record vs the same writes unrecorded plus one flushed append ({b:.2f} + {f:.2f} ms) | {a:.2f} ms | {b + f:.2f} ms | {a / (b + f):.2f} | at most 1.1 | {'met' if a / (b + f) <= 1.1 else 'missed'} |")
+for what, *times in clicks:
+    a, b, f = map(float, times)
+    print(f"| (e) {what.lower()} with its journal record vs the same writes unrecorded plus one flushed append ({b:.2f} + {f:.2f} ms) | {a:.2f} ms | {b + f:.2f} ms | {a / (b + f):.2f} | at most 1.1 | {'met' if a / (b + f) <= 1.1 else 'missed'} |")
 for what, ms in ((f"read a journal of {read[1]} groups", float(read[2])), ("open the Undo Changes window on it", float(shown[1]))):
     print(f"| (f) {what} | {ms:.0f} ms | | | well under 1000 ms | {'met' if ms < 500 else 'missed'} |")
 PY

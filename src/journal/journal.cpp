@@ -117,7 +117,8 @@ bool Add(OpenGroup& group, const Item& item) {
     written = true;
   }
   // A machine-wide value is countersigned where only administrators write, so that undo may trust it.
-  if (written && machine::IsMachineWide(item, group.options.drives) && !machine::Vouch(group.id, item, folder)) {
+  if (written && machine::IsMachineWide(item, group.options.drives) &&
+      !machine::Vouch(group.id, item, folder, item.kind != ItemKind::Registry)) {
     // Uncountersigned, the line would only make undo refuse the whole group: it is marked not made.
     store::Append(format::NotMadeLine(group.id, index), false);
     ++group.nextIndex;

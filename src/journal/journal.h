@@ -218,9 +218,10 @@ void SetBounds(Bounds bounds);
 // a click: at start-up, when a command has run, and at the end of a bulk action.
 // Returns how many groups were let go.
 std::uint64_t Tidy();
-// The journal and its lock file stay open from a process's first change to its
-// end, so that neither can be removed or replaced meanwhile. Closes both, for a
-// program about to remove or replace the journal's folder; the next change opens them again.
+// The journal and its lock file (and the machine-wide store, once written) stay
+// open from a process's first change to its end, so that none can be removed or
+// replaced meanwhile. Closes them, for a program about to remove or replace them;
+// the next change opens them again.
 void Close();
 
 // How often this process has flushed the journal to disk, since it started.

@@ -14,6 +14,7 @@
 #include "system/utf8.h"
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 namespace platform::journal::machine {
@@ -64,6 +65,18 @@ std::string KeyOf(GroupId id, const Item& item, std::wstring_view folder) {
   }
   while (!json.empty() && (json.back() == '\n' || json.back() == '\r')) json.pop_back();
   return ToUtf8(folder) + "\t" + json;
+}
+
+// The store, open for appending from the first countersign to the end of the
+// process, like the user's journal, and likewise never deleted or renamed meanwhile.
+struct Store {
+  std::mutex threads;
+  Handle file;
+};
+
+Store& HeldStore() {
+  static Store store;
+  return store;
 }
 
 using OpenAlgorithm = decltype(&BCryptOpenAlgorithmProvider);
@@ -164,12 +177,12 @@ std::wstring FileHash(std::wstring_view path) {
   return text;
 }
 
-bool Vouch(GroupId id, const Item& item, std::wstring_view folder) { return Vouch(id, std::span(&item, 1), folder); }
+bool Vouch(GroupId id, const Item& item, std::wstring_view folder, bool flush) {
+  return Vouch(id, std::span(&item, 1), folder, flush);
+}
 
-bool Vouch(GroupId id, std::span<const Item> items, std::wstring_view folder) {
+bool Vouch(GroupId id, std::span<const Item> items, std::wstring_view folder, bool flush) {
   if (items.empty()) return true;
-  const std::wstring machineFolder = EnsureFolder();
-  if (machineFolder.empty()) return false;
   std::string lines;
   for (const Item& item : items) {
     lines += KeyOf(id, item, folder);
@@ -181,12 +194,27 @@ bool Vouch(GroupId id, std::span<const Item> items, std::wstring_view folder) {
     }
     lines += "\n";
   }
-  const Handle file(CreateFileW(FilePath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  Store& store = HeldStore();
+  const std::lock_guard guard(store.threads);
+  if (!store.file) {
+    if (EnsureFolder().empty()) return false;
+    store.file.Reset(CreateFileW(FilePath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!store.file) return false;
+  }
   DWORD written = 0;
-  return WriteFile(file.Get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) &&
-         written == lines.size() && FlushFileBuffers(file.Get());
+  if (WriteFile(store.file.Get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) &&
+      written == lines.size() && (!flush || FlushFileBuffers(store.file.Get()))) {
+    return true;
+  }
+  store.file.Close();  // opened afresh next time
+  return false;
+}
+
+void CloseStore() {
+  Store& store = HeldStore();
+  const std::lock_guard guard(store.threads);
+  store.file.Close();
 }
 
 std::optional<std::wstring> Vouched::Find(GroupId id, const Item& item, std::wstring_view folder) {

@@ -24,10 +24,15 @@ namespace platform::journal::machine {
 bool IsMachineWidePath(std::wstring_view path, std::wstring_view drives);
 // Whether an item changes something outside the user's own settings and files.
 bool IsMachineWide(const Item& item, std::wstring_view drives);
-// Writes the item's line, flushed, before the change. False when it cannot.
-bool Vouch(GroupId id, const Item& item, std::wstring_view folder);
+// Writes the item's line before the change, flushed when asked. False when it cannot.
+// A registry value's countersign is not flushed: the value itself reaches the
+// disk lazily, seconds later, and a countersign lost with it only makes undo refuse.
+bool Vouch(GroupId id, const Item& item, std::wstring_view folder, bool flush);
 // The same for a run of items, in one write and one flush.
-bool Vouch(GroupId id, std::span<const Item> items, std::wstring_view folder);
+bool Vouch(GroupId id, std::span<const Item> items, std::wstring_view folder, bool flush = true);
+
+// Closes the store, held open from the first countersign (journal::Close).
+void CloseStore();
 
 // The file undo copies back for the item (a kept copy, a quarantined file), or empty.
 std::wstring CopyOf(const Item& item);

@@ -675,7 +675,10 @@ void SetBounds(Bounds bounds) {
 
 std::uint64_t Tidy() { return store::Tidy(); }
 
-void Close() { store::Close(); }
+void Close() {
+  store::Close();
+  machine::CloseStore();
+}
 
 std::wstring Folder() {
   static const std::wstring folder = [] {

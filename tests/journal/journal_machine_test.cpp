@@ -279,6 +279,7 @@ TEST_F(JournalMachineTest, ACountersignThatCannotBeWrittenIsAskedAboutAndTheRest
       return c.answer;
     });
     // A folder in the store's place: it cannot be appended to.
+    journal::Close();
     ASSERT_TRUE(MoveFileW(store.c_str(), aside.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
     ASSERT_TRUE(CreateDirectoryW(store.c_str(), nullptr));
     const journal::GroupId id = Changed([&] {
