@@ -37,7 +37,11 @@ cleanup() {
 }
 trap cleanup EXIT
 ln -sfn "$drive" "$WINEPREFIX/dosdevices/s:"
-# A server kept running between the programs; bench/run.sh has started one already, and a second start fails.
+# Wine learns a drive's type when its server starts, so one already running (bench/run.sh's,
+# started before S: was linked) is stopped first: Check a Drive then offers S: as the removable
+# drive the registry says it is. The new server is kept running between the programs.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 wineserver -p 2>/dev/null || true
 
 # In-process: the scan, the clean and the undo against the bare calls, alternating, medians of the runs.
