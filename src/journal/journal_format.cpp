@@ -4,11 +4,12 @@
 #include <charconv>
 #include <map>
 #include <optional>
-#include <nlohmann/json.hpp>
+#include "journal/journal_json.h"
 
 namespace platform::journal::format {
 
-using Json = nlohmann::ordered_json;
+using json::Json;
+using json::Unsigned;
 
 namespace {
 
@@ -81,12 +82,6 @@ Json StateJson(const RegState& state) {
 
 // Registry types run from REG_NONE to REG_QWORD.
 constexpr std::uint64_t kLastRegType = 11;
-
-std::optional<std::uint64_t> Unsigned(const Json& j, const char* key) {
-  const auto it = j.find(key);
-  if (it == j.end() || !it->is_number_unsigned()) return std::nullopt;
-  return it->get<std::uint64_t>();
-}
 
 std::optional<std::wstring> String(const Json& j, const char* key) {
   const auto it = j.find(key);

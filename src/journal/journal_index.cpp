@@ -2,19 +2,21 @@
 
 #include <algorithm>
 #include <atomic>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "journal/journal_json.h"
 #include "journal/journal_store.h"
 
 namespace platform::journal::index {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using json::Json;
+using json::Text;
+using json::Unsigned;
 using format::Reader;
 
 // A list of groups scans at most this much of the journal past the index before it writes the index again.
@@ -23,18 +25,6 @@ std::atomic<std::uint64_t> linesRead{0};
 
 // No line Korvane writes is shorter: bounds on what an index may claim of a stretch of the journal.
 constexpr std::uint64_t kShortestLine = 16;
-
-std::optional<std::uint64_t> Unsigned(const Json& j, const char* key) {
-  const auto it = j.find(key);
-  if (it == j.end() || !it->is_number_unsigned()) return std::nullopt;
-  return it->get<std::uint64_t>();
-}
-
-std::optional<std::string> Text(const Json& j, const char* key) {
-  const auto it = j.find(key);
-  if (it == j.end() || !it->is_string()) return std::nullopt;
-  return it->get<std::string>();
-}
 
 // The next line of the index, without its newline; nullopt past its end or at a line left open.
 std::optional<std::string_view> NextLine(std::string_view bytes, std::size_t& start) {
