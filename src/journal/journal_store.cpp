@@ -176,12 +176,21 @@ class Lock {
   std::lock_guard<std::mutex> guard_;
 };
 
-// Under the lock: the journal's handle.
+// Whether the file is one of a single name, not a link: another program may
+// leave a second name for one of its files where Korvane writes.
+bool PlainFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Under the lock: the journal's handle; null when it cannot be opened or is not a plain file.
 HANDLE Journal() {
   Shared& shared = State();
   if (!shared.journal) {
-    shared.journal.Reset(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle opened(CreateFileW(FilePath().c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (opened && PlainFile(opened.Get())) shared.journal = std::move(opened);
   }
   return shared.journal ? shared.journal.Get() : nullptr;
 }
@@ -273,7 +282,9 @@ constexpr std::size_t kPiece = std::size_t{1} << 20;
 bool WriteOver(HANDLE copy) {
   const Handle out(CreateFileW(FilePath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!out || SetFilePointer(copy, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
+  if (!out || !PlainFile(out.Get()) || SetFilePointer(copy, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    return false;
+  }
   std::vector<char> buffer(kPiece);
   for (;;) {
     DWORD got = 0;
@@ -314,12 +325,10 @@ bool FinishCompaction() {
   {
     const Handle copy = OpenCopy();
     if (!copy) return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-    BY_HANDLE_FILE_INFORMATION info{};
+    LARGE_INTEGER size{};
     std::string first;
-    const bool plain = GetFileInformationByHandle(copy.Get(), &info) && info.nNumberOfLinks == 1 &&
-                       !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    taken = plain && ReadBytes(copy.Get(), 0, std::min<std::uint64_t>(size, format::kMaxLine), first) &&
+    taken = PlainFile(copy.Get()) && GetFileSizeEx(copy.Get(), &size) &&
+            ReadBytes(copy.Get(), 0, std::min<std::uint64_t>(static_cast<std::uint64_t>(size.QuadPart), format::kMaxLine), first) &&
             first.find('\n') != std::string::npos && format::IsDroppedLine(first);
     if (taken && !WriteOver(copy.Get())) return false;
   }

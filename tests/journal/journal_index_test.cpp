@@ -12,6 +12,8 @@
 #include "journal/journal_index.h"
 #include "journal_file.h"
 #include "support/drive_helpers.h"
+#include "support/registry_helpers.h"
+#include "system/registry.h"
 #include "support/text.h"
 
 namespace {
@@ -265,12 +267,31 @@ TEST_F(JournalIndexTest, AFileWrittenWholeIsNeverWrittenThroughALinkLeftAtItsNam
          journal::SetBounds({.groups = 2});
          return journal::Tidy() > 0;
        }},
+      // The journal itself is only ever appended to or written over in place: a link at its name
+      // makes a change ask, as for a journal that cannot be written.
+      {L"journal.jsonl",
+       [] {
+         int asked = 0;
+         journal::SetJournalFailureHandler([&asked](std::wstring_view) {
+           ++asked;
+           return journal::WithoutJournal::GoOn;
+         });
+         {
+           const journal::Action action(L"Test: through a link");
+           platform::RegSetValue(platform::kCurrentUser, L"Software\\Korvane\\IndexLinkTest", L"v", 1);
+         }
+         journal::SetJournalFailureHandler({});
+         DeleteKey(HKEY_CURRENT_USER, L"Software\\Korvane\\IndexLinkTest");
+         return asked == 1;
+       }},
   };
   const std::wstring sentinel = journal::Folder() + L"sentinel.txt";
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.name));
     SetUp();
     WriteBytes(sentinel, "another program's file");
+    journal::Close();
+    DeleteFileW((journal::Folder() + c.name).c_str());
     ASSERT_TRUE(CreateHardLinkW((journal::Folder() + c.name).c_str(), sentinel.c_str(), nullptr));
     EXPECT_TRUE(c.write());
     EXPECT_EQ(ReadBytes(sentinel), std::string("another program's file"));
